@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test. With --sanitize: the same under
+# AddressSanitizer and UndefinedBehaviorSanitizer, in build-asan/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/install-deps.sh
+
+build=build
+flags=()
+if [ "${1:-}" = "--sanitize" ]; then
+  build=build-asan
+  flags=(-DSORLIX_SANITIZE=ON)
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+fi
+
+cmake -S . -B "$build" -G Ninja "${flags[@]}" >/dev/null
+ninja -C "$build"
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
