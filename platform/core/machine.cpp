@@ -83,8 +83,10 @@ Result<std::unique_ptr<Machine>> Machine::open(const fs::path& prefix) {
     else m->arch_ = fs::is_directory(prefix / "drive_c" / "windows" / "syswow64", ec) ? Arch::Win64 : Arch::Win32;
 
     HiveHeader user = readHeader(prefix / "user.reg");
+    // Wine 8 writes "REGISTRY\\User\\<SID>", older Wine "\\User\\<SID>".
     const std::string marker = "\\\\User\\\\";
-    if (user.relativeTo.rfind(marker, 0) == 0) m->userSid_ = user.relativeTo.substr(marker.size());
+    if (auto at = user.relativeTo.find(marker); at != std::string::npos)
+        m->userSid_ = user.relativeTo.substr(at + marker.size());
     if (m->userSid_.empty()) m->userSid_ = "S-1-5-21-0-0-0-1000";
     m->userName_ = pickUserName(prefix / "drive_c");
 

@@ -8,20 +8,69 @@
 //   - under WOW64, <windows>\system32 maps to <windows>\syswow64 while
 //     file-system redirection is on for the calling thread.
 // The program's own files are reached through drive Z: (the host's /).
+//
+// Mapping is two steps: parseWindowsPath is lexical (no disk, no machine)
+// and resolveHostPath looks at the disk. We keep no current folder, so a
+// drive-relative path ("C:a") counts from the drive's root and a path
+// without a drive is refused. There is no MAX_PATH limit: a path of any
+// length maps, with or without the long-path prefix; only the host's own
+// limits (255 bytes a name, 4096 a path) stop it, as ERROR_FILENAME_EXCED_RANGE.
 
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/core/result.h"
 
 namespace winsys {
 
+// An absolute Windows path taken apart.
+struct WindowsPath {
+    char drive = 'C';               // upper case
+    std::vector<std::string> parts; // below the root, "." and ".." folded away
+    bool trailingSeparator = false; // written with a separator after the last part
+    bool longPrefix = false;        // came with "\\?\" (trailing dots and blanks kept)
+};
+
+// Takes a path apart as Windows does: "\" and "/" separate, repeated
+// separators collapse, "\\?\" and "\??\" are dropped, "." and ".." fold and
+// ".." stops at the root, and (without the long prefix) trailing dots and
+// blanks of the last component go. Fails with
+//   ERROR_PATH_NOT_FOUND  empty, relative ("a\b", "\a") or a drive that is no letter
+//   ERROR_BAD_NETPATH     UNC ("\\server\share", "\\?\UNC\...")
+//   ERROR_NOT_SUPPORTED   device paths ("\\.\C:", "\\?\Volume{...}")
+//   ERROR_INVALID_NAME    a component with < > : " | ? * or a control character
+//                         (the last may hold ? and * when `wildcardsInLast`).
+Result<WindowsPath> parseWindowsPath(std::string_view windowsPath, bool wildcardsInLast = false);
+
+// True when `text` may stand in a file name: no separator and none of the
+// characters Windows refuses (< > : " | ? * and control characters).
+bool isAllowedInFileName(std::string_view text);
+
+// "C:\a\b" ("C:\" for the root; a trailing "\" when the path had one).
+std::string formatWindowsPath(const WindowsPath& path);
+
+// Whether WOW64 sends this path to syswow64: it lies in C:\windows\system32
+// (or is that folder) and not in the folders Windows exempts (catroot,
+// catroot2, drivers\etc, logfiles, spool). Lexical; ignores the thread state.
+bool redirectedUnderWow64(const WindowsPath& path);
+// The same, and the process is under WOW64 and the calling thread has
+// redirection on.
+bool redirectionApplies(const WindowsPath& path);
+
+// The host path behind `path`. With `redirect`, C:\windows\system32 reads as
+// C:\windows\syswow64. A missing drive is ERROR_PATH_NOT_FOUND.
+Result<std::filesystem::path> resolveHostPath(const WindowsPath& path, bool redirect);
+
 // Maps an absolute Windows path to the host path behind it. Components that
 // do not exist yet keep the case given; the rest take the case found on disk.
 Result<std::filesystem::path> toHostPath(std::string_view windowsPath);
 
-// The Windows path of a host file, through drive Z: ("Z:\home\me\lib.so").
+// The Windows path of a host file, through drive Z: ("Z:\home\me\lib.so"),
+// or through the drive whose folder holds it most closely when there is one
+// ("C:\users\me\x" for a file in drive_c), so that a path found on the host
+// reads as the system's own paths do. Keeps the host's case.
 std::string toWindowsPath(const std::filesystem::path& hostPath);
 
 } // namespace winsys
@@ -29,7 +78,9 @@ std::string toWindowsPath(const std::filesystem::path& hostPath);
 namespace win {
 
 // Per-thread WOW64 file-system redirection, as Windows offers it. `old`
-// receives the previous state for the matching revert.
+// receives the previous state for the matching revert (nullptr means
+// redirection was on, so Revert(nullptr) switches it on). On 32-bit Windows
+// both fail with ERROR_INVALID_FUNCTION.
 BOOL Wow64DisableWow64FsRedirection(void** old);
 BOOL Wow64RevertWow64FsRedirection(void* old);
 // True when redirection is on for the calling thread (a WOW64 process only).

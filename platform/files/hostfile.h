@@ -1,0 +1,62 @@
+#pragma once
+// What the file calls share below their Windows shape: facts about a host
+// file (statx, with the birth time where the file system keeps one), the
+// Windows attributes and times made from them, and the one table from errno
+// to Win32 error numbers.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string_view>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <time.h>
+
+#include "platform/core/wintypes.h"
+
+namespace winsys {
+
+struct HostStat {
+    mode_t mode = 0;
+    std::uint64_t size = 0;
+    uid_t owner = 0;
+    gid_t group = 0;
+    dev_t device = 0;
+    ino_t inode = 0;
+    timespec accessed{}, modified{}, changed{}, born{};
+    bool hasBirthTime = false;
+
+    bool isDir() const { return S_ISDIR(mode); }
+    bool isLink() const { return S_ISLNK(mode); }
+    bool ownerWritable() const { return (mode & S_IWUSR) != 0; }
+    bool sameFile(const HostStat& o) const { return device == o.device && inode == o.inode; }
+};
+
+// Facts about `name` in the open folder `dirFd` (AT_FDCWD: a path); of the
+// link itself unless `follow`. Nothing, with errno set, on failure.
+std::optional<HostStat> statHost(int dirFd, const char* name, bool follow);
+inline std::optional<HostStat> statHost(const std::filesystem::path& path, bool follow) {
+    return statHost(AT_FDCWD, path.c_str(), follow);
+}
+
+// A file as Windows describes it. `own` is the entry itself, `target` what
+// a link points at (when it is a link and the target exists); `name` is the
+// Windows name of the entry ("" for a drive's root).
+struct WindowsFacts {
+    win::DWORD attributes = 0;
+    win::FILETIME created, accessed, written;
+    std::uint64_t size = 0;
+};
+WindowsFacts windowsFacts(const HostStat& own, const std::optional<HostStat>& target, std::string_view name);
+
+// Seconds and nanoseconds since 1970 -> FILETIME (times before 1601 give 0).
+win::FILETIME toFileTime(const timespec& t);
+
+// The Win32 error number for an errno value.
+win::DWORD errorFromErrno(int err);
+// The same for a call that failed on `host`: a missing file is
+// ERROR_FILE_NOT_FOUND, or ERROR_PATH_NOT_FOUND when its folder is missing too.
+win::DWORD errorFromErrno(int err, const std::filesystem::path& host);
+
+} // namespace winsys
