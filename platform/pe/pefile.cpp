@@ -1,0 +1,110 @@
+#include "platform/pe/pefile.h"
+
+#include "platform/core/lasterror.h"
+#include "platform/core/text.h"
+#include "platform/files/files.h"
+
+namespace winsys {
+
+namespace {
+
+// Headers nearly always lie in the first page; a file is read whole for
+// them only when they do not.
+constexpr std::size_t kHeadBytes = 4096;
+
+} // namespace
+
+Result<std::vector<std::uint8_t>> readImageFile(std::string_view windowsPath) {
+    auto bytes = readFile(windowsPath, kMaxImageFile + 1);
+    if (bytes && bytes->size() > kMaxImageFile)
+        return Error{win::ERROR_NOT_ENOUGH_MEMORY, "'" + std::string(windowsPath) + "': too large to read"};
+    return bytes;
+}
+
+Result<PeHeaders> readPeHeaders(std::string_view windowsPath) {
+    auto head = readFile(windowsPath, kHeadBytes);
+    if (!head) return head.error();
+    auto headers = parsePeHeaders(*head);
+    if (headers || head->size() < kHeadBytes) return headers;
+    auto whole = readImageFile(windowsPath);
+    if (!whole) return whole.error();
+    return parsePeHeaders(*whole);
+}
+
+Result<std::vector<std::uint8_t>> readVersionResource(std::string_view windowsPath) {
+    auto bytes = readImageFile(windowsPath);
+    if (!bytes) return bytes.error();
+    auto image = PeImage::parse(*bytes);
+    if (!image) return image.error();
+    auto data = image->findResource(ResourceId::number(win::RT_VERSION), ResourceId::number(win::VS_VERSION_INFO));
+    if (!data) return data.error();
+    // An empty block would read as a size of 0, which callers take for "none".
+    if (data->empty())
+        return Error{win::ERROR_RESOURCE_DATA_NOT_FOUND, "'" + std::string(windowsPath) + "': empty version resource"};
+    return std::vector<std::uint8_t>(data->begin(), data->end());
+}
+
+Result<VersionInfo> readVersionInfo(std::string_view windowsPath) {
+    auto block = readVersionResource(windowsPath);
+    if (!block) return block.error();
+    return parseVersionInfo(*block);
+}
+
+Result<std::string> loadStringFromFile(std::string_view windowsPath, win::UINT id) {
+    auto bytes = readImageFile(windowsPath);
+    if (!bytes) return bytes.error();
+    auto image = PeImage::parse(*bytes);
+    if (!image) return image.error();
+    return image->loadString(id);
+}
+
+} // namespace winsys
+
+namespace win {
+
+DWORD GetFileVersionInfoSize(std::string_view fileName, DWORD* handle) {
+    if (handle) *handle = 0;
+    auto block = winsys::readVersionResource(fileName);
+    if (!block) {
+        SetLastError(block.error().code);
+        return 0;
+    }
+    return static_cast<DWORD>(block->size());
+}
+
+BOOL GetFileVersionInfo(std::string_view fileName, DWORD /*handle*/, DWORD len, std::vector<BYTE>* data) {
+    if (len == 0 || !data) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    auto block = winsys::readVersionResource(fileName);
+    if (!block) {
+        SetLastError(block.error().code);
+        return 0;
+    }
+    if (block->size() > len) block->resize(len);
+    *data = std::move(*block);
+    return 1;
+}
+
+int LoadString(std::string_view moduleFile, UINT id, std::string* buffer, int bufferMax) {
+    if (bufferMax < 1 || !buffer) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    auto text = winsys::loadStringFromFile(moduleFile, id);
+    if (!text) {
+        SetLastError(text.error().code);
+        return 0;
+    }
+    std::u16string units = winsys::toUtf16(*text);
+    if (units.size() > static_cast<std::size_t>(bufferMax - 1)) {
+        std::size_t keep = static_cast<std::size_t>(bufferMax - 1);
+        if (keep > 0 && units[keep - 1] >= 0xD800 && units[keep - 1] <= 0xDBFF) --keep;
+        units.resize(keep);
+    }
+    *buffer = winsys::toUtf8(units);
+    return static_cast<int>(units.size());
+}
+
+} // namespace win
