@@ -1,0 +1,30 @@
+#pragma once
+// The class table of the common library. Each class's source file adds its
+// class and interfaces with one static ClassRegistration; DllGetClassObject,
+// DllRegisterServer and DllUnregisterServer read the table that they make.
+//
+//   const halvenlib::ClassRegistration kReg{
+//       {CLSID_CCollection, "CCollection", "Halvenlib.CCollection", 0, &createCCollection},
+//       {{_CCollection::iid, "_CCollection"}}};
+
+#include <vector>
+
+#include "platform/com/server.h"
+
+namespace halvenlib {
+
+inline constexpr win::GUID kLibId{0xE7DD9B37, 0xC1C6, 0x42DC, {0xBD, 0x66, 0x54, 0x6C, 0x9B, 0xA7, 0xE6, 0x2A}};
+inline constexpr const char* kLibraryName = "Halvenlib";
+
+struct ClassRegistration {
+    // A class with its interfaces (the interface list may name interfaces
+    // only, with a class entry whose clsid is GUID_NULL — e.g. event
+    // interfaces or enumerations).
+    ClassRegistration(winsys::com::ClassEntry cls, std::vector<winsys::com::InterfaceEntry> interfaces);
+    explicit ClassRegistration(std::vector<winsys::com::InterfaceEntry> interfaces);
+};
+
+// The table, complete once the library's static objects are made.
+const winsys::com::ServerInfo& server();
+
+} // namespace halvenlib
