@@ -1,0 +1,190 @@
+// CCollection: the general keyed list, and the inner list that it shares
+// with CParams and CNodes.
+
+#include "common/ccollection.h"
+
+#include "common/interfaces/records.h"
+#include "common/records_factory.h"
+#include "common/server.h"
+#include "platform/com/enum_variant.h"
+#include "platform/com/error_info.h"
+#include "platform/com/object.h"
+#include "platform/com/variant.h"
+#include "platform/core/text.h"
+
+namespace halvenlib {
+
+using namespace win;
+using namespace winsys::com;
+
+bool omitted(const VARIANT* v) { return !v || isMissing(deref(*v)); }
+
+HRESULT raiseListError(LONG number, const std::string& source) {
+    const char* text = "Application-defined or object-defined error";
+    switch (number) {
+    case 5: text = "Invalid procedure call or argument"; break;
+    case 9: text = "Subscript out of range"; break;
+    case 13: text = "Type mismatch"; break;
+    case 457: text = "This key is already associated with an element of this collection"; break;
+    }
+    return raiseError(number, text, source);
+}
+
+HRESULT ItemList::raise(LONG number) const { return raiseListError(number, source_); }
+
+std::optional<std::size_t> ItemList::findKey(const std::string& key) const {
+    for (std::size_t k = 0; k < items_.size(); ++k)
+        if (items_[k].key && winsys::equalsNoCase(*items_[k].key, key)) return k;
+    return std::nullopt;
+}
+
+HRESULT ItemList::locate(const VARIANT& index, std::size_t* position) const {
+    const VARIANT& ix = deref(index);
+    if (ix.vt == VT_BSTR) {
+        const auto k = findKey(ix.bstrVal);
+        if (!k) return raise(5);
+        *position = *k;
+        return S_OK;
+    }
+    LONG n = 0;
+    if (FAILED(toLong(ix, &n))) return raise(13);
+    if (n < 1 || static_cast<std::size_t>(n) > items_.size()) return raise(9);
+    *position = static_cast<std::size_t>(n - 1);
+    return S_OK;
+}
+
+HRESULT ItemList::add(VARIANT value, std::optional<std::string> key, const VARIANT* before, const VARIANT* after) {
+    const bool hasBefore = !omitted(before), hasAfter = !omitted(after);
+    if (hasBefore && hasAfter) return raise(5);
+    if (key && findKey(*key)) return raise(457);
+    std::size_t at = items_.size();
+    if (hasBefore || hasAfter) {
+        if (HRESULT h = locate(hasBefore ? *before : *after, &at); FAILED(h)) return h;
+        if (hasAfter) ++at;
+    }
+    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), Entry{std::move(key), std::move(value)});
+    return S_OK;
+}
+
+HRESULT ItemList::item(const VARIANT& index, VARIANT* out) const {
+    std::size_t at = 0;
+    if (HRESULT h = locate(index, &at); FAILED(h)) return h;
+    return VariantCopy(out, &items_[at].value);
+}
+
+HRESULT ItemList::remove(const VARIANT& index) {
+    std::size_t at = 0;
+    if (HRESULT h = locate(index, &at); FAILED(h)) return h;
+    items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(at));
+    return S_OK;
+}
+
+HRESULT ItemList::newEnum(IUnknown** enumerator) const {
+    if (!enumerator) return E_POINTER;
+    std::vector<VARIANT> values;
+    values.reserve(items_.size());
+    for (const Entry& e : items_) values.push_back(e.value);
+    *enumerator = createVariantEnumerator(std::move(values)).detach();
+    return S_OK;
+}
+
+HRESULT ItemList::save(IPropertyBag* bag) const {
+    const VARIANT zero = makeLong(0);
+    HRESULT h = writeProperty(bag, "n", makeLong(static_cast<LONG>(items_.size())), &zero);
+    for (std::size_t k = 0; SUCCEEDED(h) && k < items_.size(); ++k)
+        h = writeProperty(bag, "i" + std::to_string(k + 1), items_[k].value);
+    return h;
+}
+
+HRESULT ItemList::loadValues(IPropertyBag* bag, std::vector<VARIANT>* values) {
+    const VARIANT zero = makeLong(0);
+    VARIANT v;
+    LONG n = 0;
+    HRESULT h = readProperty(bag, "n", &v, &zero);
+    if (SUCCEEDED(h)) h = toLong(v, &n);
+    for (LONG k = 1; SUCCEEDED(h) && k <= n; ++k) {
+        VARIANT item;
+        h = readProperty(bag, "i" + std::to_string(k), &item);
+        if (SUCCEEDED(h)) values->push_back(std::move(item));
+    }
+    return h;
+}
+
+namespace {
+
+constexpr const char* kSource = "Halvenlib.CCollection";
+
+class CCollection final : public DispatchObject<_CCollection, IPersistPropertyBag> {
+public:
+    HRESULT get_Count(LONG* count) override {
+        if (!count) return E_POINTER;
+        *count = static_cast<LONG>(list_.count());
+        return S_OK;
+    }
+
+    HRESULT Add(VARIANT* item, VARIANT* key, VARIANT* before, VARIANT* after) override {
+        if (!item) return E_POINTER;
+        std::optional<std::string> k;
+        if (!omitted(key)) {
+            std::string text;
+            if (FAILED(toText(deref(*key), &text))) return list_.raise(13);
+            k = std::move(text);
+        }
+        VARIANT v;
+        if (HRESULT h = VariantCopyInd(&v, item); FAILED(h)) return h;
+        return list_.add(std::move(v), std::move(k), before, after);
+    }
+
+    HRESULT Remove(VARIANT* index) override {
+        if (!index) return E_POINTER;
+        return list_.remove(*index);
+    }
+
+    HRESULT get_Item(VARIANT* index, VARIANT* item) override {
+        if (!index || !item) return E_POINTER;
+        return list_.item(*index, item);
+    }
+
+    HRESULT Clear() override {
+        list_ = ItemList(kSource);
+        return S_OK;
+    }
+
+    HRESULT NewEnum(IUnknown** enumerator) override { return list_.newEnum(enumerator); }
+
+    HRESULT IsInCollection(const std::string& key, VARIANT_BOOL* present) override {
+        if (!present) return E_POINTER;
+        *present = list_.contains(key) ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    }
+
+    HRESULT GetClassID(CLSID* clsid) override {
+        if (!clsid) return E_POINTER;
+        *clsid = CLSID_CCollection;
+        return S_OK;
+    }
+    HRESULT InitNew() override { return Clear(); }
+    HRESULT Save(IPropertyBag* bag, BOOL, BOOL) override { return list_.save(bag); }
+    HRESULT Load(IPropertyBag* bag, IErrorLog*) override {
+        std::vector<VARIANT> values;
+        if (HRESULT h = ItemList::loadValues(bag, &values); FAILED(h)) return h;
+        ItemList fresh(kSource);
+        for (VARIANT& v : values) fresh.add(std::move(v), std::nullopt);
+        list_ = std::move(fresh);
+        return S_OK;
+    }
+
+private:
+    ItemList list_{kSource};
+};
+
+HRESULT createCCollection(REFIID riid, void** ppv) { return createAs<CCollection>(riid, ppv); }
+
+const ClassRegistration kReg{{CLSID_CCollection, "CCollection", "Halvenlib.CCollection", 0, &createCCollection},
+                             {{_CCollection::iid, "_CCollection"}}};
+
+} // namespace
+
+ComPtr<_CCollection> newCollection() { return create<CCollection>().as<_CCollection>(); }
+
+} // namespace halvenlib

@@ -1,0 +1,81 @@
+#pragma once
+// The inner list of CCollection, CParams and CNodes: variants in order,
+// each with an optional key unique without regard to case. Failures are
+// raised as the collection errors (457, 5, 9, 13) with the calling class's
+// source ("Halvenlib.CParams").
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/com/com_ptr.h"
+#include "platform/com/dispatch.h"
+#include "platform/com/property_bag.h"
+#include "platform/com/variant.h"
+
+namespace halvenlib {
+
+class ItemList {
+public:
+    explicit ItemList(std::string source) : source_(std::move(source)) {}
+
+    std::size_t count() const { return items_.size(); }
+    // Appends, or inserts before/after the item that `before`/`after` names
+    // (null or missing: not given). Error 457 for a key already present.
+    win::HRESULT add(win::VARIANT value, std::optional<std::string> key, const win::VARIANT* before = nullptr,
+                     const win::VARIANT* after = nullptr);
+    // Text is a key (error 5 when missing), anything else a position from 1
+    // (error 9 outside 1 to count, 13 when not a number).
+    win::HRESULT item(const win::VARIANT& index, win::VARIANT* out) const;
+    win::HRESULT remove(const win::VARIANT& index);
+    bool contains(const std::string& key) const { return findKey(key).has_value(); }
+    void clear() { items_.clear(); }
+    win::HRESULT newEnum(win::IUnknown** enumerator) const;
+
+    // "n" and "i1" ... "i<n>"; keys are not saved.
+    win::HRESULT save(win::IPropertyBag* bag) const;
+    // The values that save wrote, in order.
+    static win::HRESULT loadValues(win::IPropertyBag* bag, std::vector<win::VARIANT>* values);
+
+    // Raises `number` with its standard text and this list's source.
+    win::HRESULT raise(win::LONG number) const;
+
+private:
+    struct Entry {
+        std::optional<std::string> key;
+        win::VARIANT value;
+    };
+    std::optional<std::size_t> findKey(const std::string& key) const;
+    // The 0-based position that `index` names.
+    win::HRESULT locate(const win::VARIANT& index, std::size_t* position) const;
+
+    std::string source_;
+    std::vector<Entry> items_;
+};
+
+// An optional argument that was not given: null or the "missing" value.
+bool omitted(const win::VARIANT* v);
+
+// Raises a collection error (5, 9, 13, 457) with its standard text.
+win::HRESULT raiseListError(win::LONG number, const std::string& source);
+
+// Reads the list object saved under `name`. A bag without it, or with
+// Nothing, gives a new empty list from `fresh`, so a loaded record never
+// lacks one; any other value is a type mismatch.
+template <class I>
+win::HRESULT readRecordList(win::IPropertyBag* bag, const std::string& name, winsys::com::ComPtr<I>* out,
+                            winsys::com::ComPtr<I> (*fresh)(), const std::string& source) {
+    win::VARIANT v;
+    if (win::HRESULT h = winsys::com::readProperty(bag, name, &v); win::FAILED(h)) return h;
+    const win::VARIANT& d = winsys::com::deref(v);
+    const bool object = d.vt == win::VT_DISPATCH || d.vt == win::VT_UNKNOWN;
+    if (d.vt == win::VT_EMPTY || (object && !d.punkVal)) {
+        *out = fresh();
+        return win::S_OK;
+    }
+    if (object && win::SUCCEEDED(d.punkVal->QueryInterface(I::iid, out->putVoid()))) return win::S_OK;
+    return raiseListError(13, source);
+}
+
+} // namespace halvenlib
