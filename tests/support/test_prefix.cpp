@@ -41,7 +41,7 @@ TestPrefix::TestPrefix(const TestPrefixOptions& options) : options_(options) {
         fs::create_directories(c / "Program Files (x86)");
     }
     const fs::path profile = c / "users" / options.userName;
-    for (const char* d : {"AppData/Roaming", "AppData/Local", "Desktop", "Documents", "Temp"})
+    for (const char* d : {"AppData/Roaming", "AppData/Local/Temp", "Desktop", "Documents", "Temp"})
         fs::create_directories(profile / d);
 
     fs::create_directories(root_ / "dosdevices");
