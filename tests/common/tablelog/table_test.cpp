@@ -1,0 +1,264 @@
+// CGumArray through COM: identity and slot order, filling and reading,
+// growth, the exchange sort's order (binary text order, numbers before
+// texts, equal keys), the display text and the errors.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/interfaces/table.h"
+#include "platform/com/class_registry.h"
+#include "platform/com/com_error.h"
+#include "platform/com/late_bound.h"
+#include "platform/com/safearray.h"
+#include "platform/core/guid.h"
+#include "tests/support/com_library.h"
+#include "tests/support/test_prefix.h"
+#include "tests/support/vtable_check.h"
+
+using namespace win;
+using namespace winsys::com;
+using namespace halvenlib;
+
+namespace {
+
+class Table : public ::testing::Test {
+protected:
+    ComPtr<_CGumArray> make(LONG columns) {
+        ComPtr<_CGumArray> t;
+        EXPECT_EQ(createInstance(CLSID_CGumArray, &t), S_OK);
+        if (t) {
+            EXPECT_EQ(t->Init(columns), S_OK);
+        }
+        return t;
+    }
+    // AddRow with a variant array whose lower bound is `lower`.
+    static HRESULT addRow(_CGumArray* t, const std::vector<VARIANT>& cells, LONG lower = 1) {
+        const VARIANT array = makeArray(makeVariantArray(cells, lower));
+        return t->AddRow(array.parray);
+    }
+    static VARIANT item(_CGumArray* t, LONG row, LONG col) {
+        VARIANT v = makeText("sentinel");
+        EXPECT_EQ(t->get_Item(row, col, &v), S_OK) << row << "," << col;
+        return v;
+    }
+    static std::string text(_CGumArray* t, LONG row, LONG col) {
+        const VARIANT v = item(t, row, col);
+        std::string s;
+        EXPECT_EQ(toText(v, &s), S_OK);
+        return s;
+    }
+    static LONG rows(_CGumArray* t) {
+        LONG n = -1;
+        t->get_RowsCount(&n);
+        return n;
+    }
+
+    testsupport::TestPrefix prefix;
+    testsupport::ComLibrary lib{HALVENLIB_PATH};
+};
+
+TEST(TableIdentity, IdsAndSlotOrder) {
+    EXPECT_EQ(winsys::guidToString(CLSID_CGumArray), "{A1BECA44-A2B4-4892-B3F3-1EC357658C94}");
+    EXPECT_EQ(winsys::guidToString(_CGumArray::iid), "{2E994376-AB38-40A0-9403-01F6FB2E0800}");
+    EXPECT_TRUE(testsupport::slotOrderMatches(_CGumArray::info(),
+                                              {"Sort", "Init", "RowsCount (get)", "ColumnsCount (get)", "Item (get)",
+                                               "AddRow", "Clear", "AsDisplayString"}));
+}
+
+TEST_F(Table, CreatableByProgIdAndItemIsTheDefaultMember) {
+    ComPtr<IDispatch> t;
+    ASSERT_EQ(createByProgId("Halvenlib.CGumArray", _CGumArray::iid, t.putVoid()), S_OK);
+    callMethod(t.get(), "Init", {makeLong(2)});
+    VARIANT cells = makeArray(makeVariantArray({makeText("a"), makeText("b")}, 0));
+    callMethod(t.get(), "AddRow", {byRef(&cells)});
+    EXPECT_EQ(invokeById(t.get(), DISPID_VALUE, DISPATCH_PROPERTYGET, {makeLong(1), makeLong(2)}).bstrVal, "b");
+    EXPECT_EQ(getProperty(t.get(), "RowsCount").lVal, 1);
+}
+
+TEST_F(Table, NewObjectIsEmptyAndRefusesRowsUntilInit) {
+    ComPtr<_CGumArray> t;
+    ASSERT_EQ(createInstance(CLSID_CGumArray, &t), S_OK);
+    LONG n = -1;
+    EXPECT_EQ(t->get_ColumnsCount(&n), S_OK);
+    EXPECT_EQ(n, 0);
+    EXPECT_EQ(rows(t.get()), 0);
+    EXPECT_EQ(addRow(t.get(), {}), hresultFromNumber(9));
+    EXPECT_EQ(rows(t.get()), 0);
+}
+
+TEST_F(Table, RowsKeepTheirCellsAcrossGrowth) {
+    auto t = make(2);
+    const LONG count = 50; // grows 2, 3, 4, 6, 9, 14, 21, 32, 48, 72
+    for (LONG r = 1; r <= count; ++r)
+        ASSERT_EQ(addRow(t.get(), {makeLong(r), makeText("row " + std::to_string(r))}), S_OK);
+    EXPECT_EQ(rows(t.get()), count);
+    for (LONG r = 1; r <= count; ++r) {
+        EXPECT_EQ(item(t.get(), r, 1).lVal, r);
+        EXPECT_EQ(text(t.get(), r, 2), "row " + std::to_string(r));
+    }
+}
+
+TEST_F(Table, ShortRowsLeaveEmptyCellsAndAnyLowerBoundMapsToColumnOne) {
+    auto t = make(3);
+    ASSERT_EQ(addRow(t.get(), {makeText("a"), makeText("b")}, 1), S_OK);
+    ASSERT_EQ(addRow(t.get(), {makeText("c")}, 0), S_OK);
+    ASSERT_EQ(addRow(t.get(), {makeText("d"), makeText("e"), makeText("f")}, 5), S_OK);
+    EXPECT_EQ(text(t.get(), 1, 2), "b");
+    EXPECT_EQ(item(t.get(), 1, 3).vt, VT_EMPTY);
+    EXPECT_EQ(text(t.get(), 2, 1), "c");
+    EXPECT_EQ(item(t.get(), 2, 2).vt, VT_EMPTY);
+    EXPECT_EQ(text(t.get(), 3, 1), "d");
+    EXPECT_EQ(text(t.get(), 3, 3), "f");
+}
+
+TEST_F(Table, ObjectCellsAreHandedOutByReference) {
+    auto t = make(1);
+    auto other = make(1);
+    ASSERT_EQ(addRow(t.get(), {makeObject(other.get())}), S_OK);
+    const VARIANT v = item(t.get(), 1, 1);
+    ASSERT_EQ(v.vt, VT_DISPATCH);
+    ComPtr<IDispatch> same;
+    other->QueryInterface(IDispatch::iid, same.putVoid());
+    EXPECT_EQ(v.pdispVal, same.get());
+}
+
+TEST_F(Table, InitAndClearEmptyTheTable) {
+    auto t = make(2);
+    ASSERT_EQ(addRow(t.get(), {makeText("a"), makeText("b")}), S_OK);
+    ASSERT_EQ(addRow(t.get(), {makeText("c"), makeText("d")}), S_OK);
+
+    ASSERT_EQ(t->Clear(), S_OK);
+    LONG cols = 0;
+    t->get_ColumnsCount(&cols);
+    EXPECT_EQ(cols, 2);
+    EXPECT_EQ(rows(t.get()), 0);
+    EXPECT_EQ(item(t.get(), 1, 1).vt, VT_EMPTY);
+
+    ASSERT_EQ(addRow(t.get(), {makeText("x"), makeText("y")}), S_OK);
+    ASSERT_EQ(t->Init(4), S_OK);
+    t->get_ColumnsCount(&cols);
+    EXPECT_EQ(cols, 4);
+    EXPECT_EQ(rows(t.get()), 0);
+    EXPECT_EQ(addRow(t.get(), {makeText("1"), makeText("2"), makeText("3"), makeText("4")}), S_OK);
+    EXPECT_EQ(text(t.get(), 1, 4), "4");
+}
+
+TEST_F(Table, SortOrders) {
+    const VARIANT E = makeEmpty();
+    auto T = [](const char* s) { return makeText(s); };
+    auto N = [](LONG n) { return makeLong(n); };
+    const struct {
+        const char* label;
+        std::vector<VARIANT> keys; // column 2; column 1 holds r1, r2 ... in adding order
+        bool ascending;
+        std::vector<std::string> order; // column 1 after the sort
+    } rows[] = {
+        {"binary text order: upper before lower", {T("b"), T("B"), T("a")}, true, {"r2", "r3", "r1"}},
+        {"Z before a", {T("a"), T("Z")}, true, {"r2", "r1"}},
+        {"equal keys: the first B ends last", {T("B"), T("B"), T("A")}, true, {"r3", "r2", "r1"}},
+        {"two equal keys are never swapped", {T("A"), T("A")}, true, {"r1", "r2"}},
+        {"equal keys descending", {T("A"), T("A"), T("B")}, false, {"r3", "r2", "r1"}},
+        {"descending texts", {T("a"), T("c"), T("b")}, false, {"r2", "r3", "r1"}},
+        {"numbers by value", {N(10), N(9), N(100)}, true, {"r2", "r1", "r3"}},
+        {"numbers before texts, Empty as 0 and as \"\"", {N(10), T("9"), N(2), E}, true, {"r4", "r3", "r1", "r2"}},
+        {"Empty against a negative number", {E, N(-1)}, true, {"r2", "r1"}},
+        {"Boolean True is -1", {N(0), makeBool(true)}, true, {"r2", "r1"}},
+        {"already in order", {T("a"), T("b"), T("c")}, true, {"r1", "r2", "r3"}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.label);
+        auto t = make(2);
+        for (std::size_t k = 0; k < r.keys.size(); ++k)
+            ASSERT_EQ(addRow(t.get(), {makeText("r" + std::to_string(k + 1)), r.keys[k]}), S_OK);
+        ASSERT_EQ(t->Sort(2, r.ascending ? VARIANT_TRUE : VARIANT_FALSE), S_OK);
+        std::vector<std::string> got;
+        for (LONG k = 1; k <= static_cast<LONG>(r.keys.size()); ++k) got.push_back(text(t.get(), k, 1));
+        EXPECT_EQ(got, r.order);
+    }
+}
+
+TEST_F(Table, SortMovesWholeRows) {
+    auto t = make(3);
+    ASSERT_EQ(addRow(t.get(), {makeText("b"), makeLong(1), makeText("x")}), S_OK);
+    ASSERT_EQ(addRow(t.get(), {makeText("a"), makeLong(2)}), S_OK);
+    ASSERT_EQ(t->Sort(1, VARIANT_TRUE), S_OK);
+    EXPECT_EQ(text(t.get(), 1, 1), "a");
+    EXPECT_EQ(item(t.get(), 1, 2).lVal, 2);
+    EXPECT_EQ(item(t.get(), 1, 3).vt, VT_EMPTY);
+    EXPECT_EQ(text(t.get(), 2, 1), "b");
+    EXPECT_EQ(item(t.get(), 2, 2).lVal, 1);
+    EXPECT_EQ(text(t.get(), 2, 3), "x");
+}
+
+TEST_F(Table, DisplayString) {
+    auto t = make(2);
+    std::string s;
+    ASSERT_EQ(t->AsDisplayString(&s), S_OK);
+    EXPECT_EQ(s, "Rows: 0, Columns: 2\r\n");
+    ASSERT_EQ(addRow(t.get(), {makeText("a"), makeText("b")}), S_OK);
+    ASSERT_EQ(addRow(t.get(), {makeLong(7)}), S_OK);
+    ASSERT_EQ(t->AsDisplayString(&s), S_OK);
+    EXPECT_EQ(s, "Rows: 2, Columns: 2\r\n1 (a, b)\r\n2 (7, )\r\n");
+}
+
+TEST_F(Table, Errors) {
+    struct Row {
+        const char* label;
+        std::function<HRESULT(_CGumArray*)> call;
+        HRESULT expected;
+        LONG rowsAfter;
+    };
+    const Row cases[] = {
+        {"row wider than the table",
+         [](_CGumArray* t) { return addRow(t, {makeText("1"), makeText("2"), makeText("3"), makeText("4")}); },
+         static_cast<HRESULT>(0x80040000u), 2},
+        {"row not an array of variants",
+         [](_CGumArray* t) {
+             const VARIANT a = makeArray(makeByteArray({1, 2}, 1));
+             return t->AddRow(a.parray);
+         },
+         hresultFromNumber(13), 2},
+        {"Item row 0", [](_CGumArray* t) { VARIANT v; return t->get_Item(0, 1, &v); }, hresultFromNumber(9), 2},
+        {"Item column 0", [](_CGumArray* t) { VARIANT v; return t->get_Item(1, 0, &v); }, hresultFromNumber(9), 2},
+        {"Sort column 0", [](_CGumArray* t) { return t->Sort(0, VARIANT_TRUE); }, hresultFromNumber(9), 2},
+        {"Sort column beyond", [](_CGumArray* t) { return t->Sort(4, VARIANT_TRUE); }, hresultFromNumber(9), 2},
+        {"display with an object cell",
+         [](_CGumArray* t) {
+             ComPtr<_CGumArray> other;
+             if (HRESULT h = createInstance(CLSID_CGumArray, &other); FAILED(h)) return h;
+             if (HRESULT h = addRow(t, {makeObject(other.get())}); FAILED(h)) return h;
+             std::string s;
+             return t->AsDisplayString(&s);
+         },
+         hresultFromNumber(13), 3},
+    };
+    for (const auto& r : cases) {
+        SCOPED_TRACE(r.label);
+        auto t = make(3);
+        ASSERT_EQ(addRow(t.get(), {makeText("a")}), S_OK);
+        ASSERT_EQ(addRow(t.get(), {makeText("b")}), S_OK);
+        try {
+            call([&] { return r.call(t.get()); });
+            ADD_FAILURE() << "no error";
+        } catch (const ComError& e) {
+            EXPECT_EQ(e.hresult(), r.expected);
+            EXPECT_FALSE(e.description().empty());
+            EXPECT_EQ(e.source().rfind("CGumArray.", 0), 0u) << e.source();
+        }
+        EXPECT_EQ(rows(t.get()), r.rowsAfter) << "a failed call adds no row";
+    }
+}
+
+TEST_F(Table, OutOfRangeReadsAndShortSortsAreQuiet) {
+    auto t = make(2);
+    ASSERT_EQ(addRow(t.get(), {makeText("a"), makeText("b")}), S_OK);
+    EXPECT_EQ(item(t.get(), 2, 1).vt, VT_EMPTY);
+    EXPECT_EQ(item(t.get(), 1, 3).vt, VT_EMPTY);
+    EXPECT_EQ(t->Sort(9, VARIANT_TRUE), S_OK); // one row: nothing to do
+    EXPECT_EQ(text(t.get(), 1, 1), "a");
+}
+
+} // namespace
