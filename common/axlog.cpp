@@ -78,15 +78,7 @@ std::string logLine(const std::string& stamp, LONG number, const std::string& de
 // missing. Any failure loses the line.
 void appendLine(const std::string& path, const std::string& line) {
     try {
-        std::vector<std::uint8_t> bytes;
-        if (auto old = winsys::readFile(path)) {
-            bytes = std::move(old).value();
-        } else if (old.error().code != ERROR_FILE_NOT_FOUND) {
-            return;
-        }
-        const std::string encoded = winsys::toCp1252(line);
-        bytes.insert(bytes.end(), encoded.begin(), encoded.end());
-        (void)winsys::writeFile(path, bytes);
+        (void)winsys::appendFile(path, winsys::toCp1252(line));
     } catch (...) {
     }
 }

@@ -208,6 +208,21 @@ Result<void> writeFile(std::string_view windowsPath, const void* data, std::size
     return {};
 }
 
+Result<void> appendFile(std::string_view windowsPath, std::string_view bytes) {
+    auto t = resolveTarget(windowsPath);
+    if (!t) return t.error();
+    if (std::optional<HostStat> old = statHost(t->host, true)) {
+        if (old->isDir()) return fileError(win::ERROR_ACCESS_DENIED, "cannot write over the folder", windowsPath);
+        if (!old->ownerWritable()) return fileError(win::ERROR_ACCESS_DENIED, "cannot write the read-only file", windowsPath);
+    }
+    const int fd = ::open(t->host.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kNewFileMode);
+    if (fd < 0) return fileError(errorFromErrno(errno, t->host), "cannot write", windowsPath);
+    const win::DWORD rc = writeAll(fd, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    ::close(fd);
+    if (rc) return fileError(rc, "cannot write", windowsPath);
+    return {};
+}
+
 bool isDirectoryLink(std::string_view windowsPath) {
     auto t = resolveTarget(windowsPath);
     if (!t) return false;

@@ -88,6 +88,9 @@ inline Result<void> writeFile(std::string_view windowsPath, std::string_view byt
 inline Result<void> writeFile(std::string_view windowsPath, const std::vector<std::uint8_t>& bytes) {
     return writeFile(windowsPath, bytes.data(), bytes.size());
 }
+// Adds the bytes at the end of the file, creating it when missing (logs).
+// One write call, so lines of concurrent writers do not interleave.
+Result<void> appendFile(std::string_view windowsPath, std::string_view bytes);
 
 // True for a symbolic link whose target is a folder: tree walks list such a
 // link but do not go into it.

@@ -142,6 +142,7 @@ TEST(Files, ReadOnlyFilesRefuseChangeEvenForRoot) {
     const Case cases[] = {
         {"delete", [] { return errorOf(DeleteFile("C:\\RO.TXT") != 0); }},
         {"write", [] { return errorOf(winsys::writeFile("C:\\ro.txt", "new")); }},
+        {"append", [] { return errorOf(winsys::appendFile("C:\\ro.txt", "new")); }},
         {"copy over", [] { return errorOf(CopyFile("C:\\other.txt", "C:\\ro.txt", 0) != 0); }},
         {"remove a read-only folder", [] { return errorOf(RemoveDirectory("C:\\rodir") != 0); }},
     };
@@ -158,6 +159,15 @@ TEST(Files, ReadOnlyFilesRefuseChangeEvenForRoot) {
     EXPECT_FALSE(GetFileAttributes("C:\\ro.txt") & FILE_ATTRIBUTE_READONLY);
     EXPECT_TRUE(DeleteFile("C:\\ro.txt"));
     EXPECT_FALSE(fs::exists(p.host("C:\\ro.txt")));
+}
+
+TEST(Files, AppendCreatesThenAddsAtTheEnd) {
+    TestPrefix p;
+    EXPECT_EQ(winsys::appendFile("C:\\logs\\a.log", "one\r\n").error().code, ERROR_PATH_NOT_FOUND);
+    p.makeDir("C:\\logs");
+    ASSERT_TRUE(winsys::appendFile("C:\\LOGS\\a.log", "one\r\n").ok());
+    ASSERT_TRUE(winsys::appendFile("C:\\logs\\A.LOG", "two\r\n").ok());
+    EXPECT_EQ(readHost(p.host("C:\\logs\\a.log")), "one\r\ntwo\r\n");
 }
 
 TEST(Files, AttributesSizesAndTimes) {
