@@ -33,9 +33,14 @@ HRESULT raiseListError(LONG number, const std::string& source) {
 HRESULT ItemList::raise(LONG number) const { return raiseListError(number, source_); }
 
 std::optional<std::size_t> ItemList::findKey(const std::string& key) const {
-    for (std::size_t k = 0; k < items_.size(); ++k)
-        if (items_[k].key && winsys::equalsNoCase(*items_[k].key, key)) return k;
-    return std::nullopt;
+    const auto it = index_.find(winsys::upperCase(key));
+    if (it == index_.end()) return std::nullopt;
+    return it->second;
+}
+
+void ItemList::reindexFrom(std::size_t from) {
+    for (std::size_t k = from; k < items_.size(); ++k)
+        if (items_[k].key) index_[winsys::upperCase(*items_[k].key)] = k;
 }
 
 HRESULT ItemList::locate(const VARIANT& index, std::size_t* position) const {
@@ -63,6 +68,7 @@ HRESULT ItemList::add(VARIANT value, std::optional<std::string> key, const VARIA
         if (hasAfter) ++at;
     }
     items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), Entry{std::move(key), std::move(value)});
+    reindexFrom(at);
     return S_OK;
 }
 
@@ -75,7 +81,9 @@ HRESULT ItemList::item(const VARIANT& index, VARIANT* out) const {
 HRESULT ItemList::remove(const VARIANT& index) {
     std::size_t at = 0;
     if (HRESULT h = locate(index, &at); FAILED(h)) return h;
+    if (items_[at].key) index_.erase(winsys::upperCase(*items_[at].key));
     items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(at));
+    reindexFrom(at);
     return S_OK;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,7 @@ public:
     win::HRESULT item(const win::VARIANT& index, win::VARIANT* out) const;
     win::HRESULT remove(const win::VARIANT& index);
     bool contains(const std::string& key) const { return findKey(key).has_value(); }
-    void clear() { items_.clear(); }
+    void clear() { items_.clear(); index_.clear(); }
     win::HRESULT newEnum(win::IUnknown** enumerator) const;
 
     // "n" and "i1" ... "i<n>"; keys are not saved.
@@ -50,8 +51,14 @@ private:
     // The 0-based position that `index` names.
     win::HRESULT locate(const win::VARIANT& index, std::size_t* position) const;
 
+    // Rebuilds index_ from position `from` on (after an insert or removal).
+    void reindexFrom(std::size_t from);
+
     std::string source_;
     std::vector<Entry> items_;
+    // Upper-cased key -> position, so keyed adds and look-ups of large lists
+    // (a registry key's 20,000 subkeys) do not go over the whole list.
+    std::unordered_map<std::string, std::size_t> index_;
 };
 
 // An optional argument that was not given: null or the "missing" value.
