@@ -16,15 +16,14 @@ namespace halvenlib {
 inline constexpr win::GUID kLibId{0xE7DD9B37, 0xC1C6, 0x42DC, {0xBD, 0x66, 0x54, 0x6C, 0x9B, 0xA7, 0xE6, 0x2A}};
 inline constexpr const char* kLibraryName = "Halvenlib";
 
-struct ClassRegistration {
-    // A class with its interfaces (the interface list may name interfaces
-    // only, with a class entry whose clsid is GUID_NULL — e.g. event
-    // interfaces or enumerations).
-    ClassRegistration(winsys::com::ClassEntry cls, std::vector<winsys::com::InterfaceEntry> interfaces);
-    explicit ClassRegistration(std::vector<winsys::com::InterfaceEntry> interfaces);
-};
-
 // The table, complete once the library's static objects are made.
-const winsys::com::ServerInfo& server();
+winsys::com::ServerInfo& server();
+
+struct ClassRegistration : winsys::com::ClassRegistration {
+    ClassRegistration(winsys::com::ClassEntry cls, std::vector<winsys::com::InterfaceEntry> interfaces)
+        : winsys::com::ClassRegistration(server(), std::move(cls), std::move(interfaces)) {}
+    explicit ClassRegistration(std::vector<winsys::com::InterfaceEntry> interfaces)
+        : winsys::com::ClassRegistration(server(), std::move(interfaces)) {}
+};
 
 } // namespace halvenlib

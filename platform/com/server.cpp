@@ -188,4 +188,13 @@ HRESULT serverUnregister(const ServerInfo& info) {
     return w.finish("DllUnregisterServer");
 }
 
+ClassRegistration::ClassRegistration(ServerInfo& table, ClassEntry cls, std::vector<InterfaceEntry> interfaces)
+    : ClassRegistration(table, std::move(interfaces)) {
+    table.classes.push_back(std::move(cls));
+}
+
+ClassRegistration::ClassRegistration(ServerInfo& table, std::vector<InterfaceEntry> interfaces) {
+    for (auto& i : interfaces) table.interfaces.push_back(std::move(i));
+}
+
 } // namespace winsys::com

@@ -58,6 +58,16 @@ win::HRESULT serverRegister(const ServerInfo& info);
 // Removes what serverRegister wrote; a ProgID now naming another class stays.
 win::HRESULT serverUnregister(const ServerInfo& info);
 
+// For libraries whose classes add themselves to the table from their own
+// source files: the library keeps its ServerInfo in a function-local static
+// (so it exists before any registration runs), and each class file has one
+// static ClassRegistration naming that table.
+struct ClassRegistration {
+    ClassRegistration(ServerInfo& table, ClassEntry cls, std::vector<InterfaceEntry> interfaces);
+    // Interfaces without a class of their own (event interfaces, enumerations).
+    ClassRegistration(ServerInfo& table, std::vector<InterfaceEntry> interfaces);
+};
+
 // The host path of the loaded library that holds `address`.
 std::optional<std::filesystem::path> modulePathOf(const void* address);
 
