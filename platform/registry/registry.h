@@ -34,6 +34,9 @@ inline const HKEY HKEY_DYN_DATA = predefinedKey(0x80000006u);
 LSTATUS RegOpenKeyEx(HKEY key, const std::string& subKey, DWORD options, REGSAM sam, HKEY* result);
 LSTATUS RegCreateKeyEx(HKEY key, const std::string& subKey, DWORD options, REGSAM sam, HKEY* result,
                        DWORD* disposition);
+// Closing a handle that changed a hive writes that hive back; a failed
+// write is returned (ERROR_CANTWRITE, ERROR_DISK_FULL...) and the handle is
+// closed all the same, the hive left to be written later.
 LSTATUS RegCloseKey(HKEY key);
 // Writes the hives changed through this key back to disk now.
 LSTATUS RegFlushKey(HKEY key);
@@ -85,5 +88,9 @@ namespace winsys {
 // Writes every changed hive of the current machine back to disk (the
 // program calls it on exit; RegCloseKey and RegFlushKey do it too).
 winsys::Result<void> flushRegistry();
+
+// What loading the current machine's hives reported: bad lines skipped
+// ("file:line: reason 'line'") and hives that could not be loaded at all.
+std::vector<std::string> registryWarnings();
 
 } // namespace winsys

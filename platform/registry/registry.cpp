@@ -1,0 +1,344 @@
+// The Windows-shaped registry calls over the store: key handles, access
+// rights, views from the REGSAM flags, and writing changed hives back.
+//
+// One mutex guards the store and the handle table. The store belongs to the
+// current machine; when the machine changes, the old store is flushed and
+// dropped, its handles turn invalid, and the new machine's store is loaded
+// on first use. A handle that changed a hive writes it when closed.
+#include "platform/registry/registry.h"
+
+#include <iostream>
+#include <mutex>
+#include <optional>
+#include <unordered_map>
+
+#include "platform/core/machine.h"
+#include "platform/registry/store.h"
+
+namespace win {
+
+namespace {
+
+using winsys::reg::Location;
+using winsys::reg::RootKey;
+using winsys::reg::Store;
+
+constexpr REGSAM kViewFlags = KEY_WOW64_64KEY | KEY_WOW64_32KEY;
+constexpr REGSAM kMaximumAllowed = 0x02000000;
+constexpr REGSAM kGenericRead = 0x80000000u;
+constexpr REGSAM kGenericWrite = 0x40000000;
+constexpr REGSAM kGenericExecute = 0x20000000;
+constexpr REGSAM kGenericAll = 0x10000000;
+
+constexpr std::uintptr_t kFirstPredefined = 0x80000000u;
+constexpr std::uintptr_t kPredefinedCount = 7;
+
+struct Handle {
+    std::uint64_t machineSerial = 0;
+    Location loc;
+    REGSAM access = 0;
+    winsys::reg::HiveMask changed = 0; // hives changed through this handle
+    winsys::reg::EnumCache keys, values;
+};
+
+struct Registry {
+    std::mutex lock;
+    std::unique_ptr<Store> store;
+    std::unordered_map<std::uintptr_t, std::unique_ptr<Handle>> handles;
+    std::uintptr_t nextHandle = 0x1000;
+    // Enumeration caches of the predefined keys, by root and view.
+    winsys::reg::EnumCache rootKeys[kPredefinedCount][2], rootValues[kPredefinedCount][2];
+
+    ~Registry() { drop(); }
+
+    void drop() {
+        if (!store) return;
+        auto r = store->flush(winsys::reg::kAllHives);
+        // A prefix removed from under us (a test's) has nowhere to go.
+        std::error_code ec;
+        if (!r && std::filesystem::exists(store->hive(winsys::reg::HiveId::Machine).file.parent_path(), ec))
+            std::cerr << "registry: " << r.error().message << "\n";
+        store.reset();
+    }
+
+    Store& current() {
+        winsys::Machine& m = winsys::machine();
+        if (store && store->machineSerial() != m.serial()) drop();
+        if (!store) store = Store::load(m);
+        return *store;
+    }
+};
+
+Registry& registry() {
+    static Registry r;
+    return r;
+}
+
+std::optional<RootKey> predefined(HKEY key) {
+    const auto v = reinterpret_cast<std::uintptr_t>(key);
+    if (v < kFirstPredefined || v >= kFirstPredefined + kPredefinedCount) return std::nullopt;
+    return static_cast<RootKey>(v - kFirstPredefined);
+}
+
+REGSAM grantedAccess(REGSAM sam) {
+    REGSAM a = sam & ~kViewFlags;
+    if (a & (kMaximumAllowed | kGenericAll)) a |= KEY_ALL_ACCESS;
+    if (a & (kGenericRead | kGenericExecute)) a |= KEY_READ;
+    if (a & kGenericWrite) a |= KEY_WRITE;
+    return a;
+}
+
+// True when the call asks for the 32-bit view; the process is 32-bit, so
+// that is the default.
+bool wants32(REGSAM sam) { return !(sam & KEY_WOW64_64KEY); }
+
+bool badViewFlags(REGSAM sam) { return (sam & kViewFlags) == kViewFlags; }
+
+LSTATUS code(const winsys::Error& e) { return static_cast<LSTATUS>(e.code); }
+
+// What a call addresses: a predefined key (in the view the call asks for)
+// or an open handle.
+struct Target {
+    Location loc;
+    Handle* handle = nullptr;
+    REGSAM access = KEY_ALL_ACCESS;
+    winsys::reg::EnumCache* keys = nullptr;
+    winsys::reg::EnumCache* values = nullptr;
+};
+
+LSTATUS resolve(Registry& r, HKEY key, bool view32, Target& out) {
+    if (!key) return ERROR_INVALID_HANDLE;
+    Store& s = r.current();
+    if (auto root = predefined(key)) {
+        auto loc = s.root(*root, view32);
+        if (!loc) return code(loc.error());
+        out.loc = std::move(*loc);
+        const auto i = static_cast<std::size_t>(*root);
+        const int v = out.loc.view32 ? 1 : 0;
+        out.keys = &r.rootKeys[i][v];
+        out.values = &r.rootValues[i][v];
+        return ERROR_SUCCESS;
+    }
+    auto it = r.handles.find(reinterpret_cast<std::uintptr_t>(key));
+    if (it == r.handles.end() || it->second->machineSerial != s.machineSerial()) return ERROR_INVALID_HANDLE;
+    Handle& h = *it->second;
+    out.loc = h.loc;
+    out.handle = &h;
+    out.access = h.access;
+    out.keys = &h.keys;
+    out.values = &h.values;
+    return ERROR_SUCCESS;
+}
+
+HKEY newHandle(Registry& r, Location loc, REGSAM sam, winsys::reg::HiveMask changed) {
+    auto h = std::make_unique<Handle>();
+    h->machineSerial = r.store->machineSerial();
+    h->loc = std::move(loc);
+    h->access = grantedAccess(sam);
+    h->changed = changed;
+    std::uintptr_t id;
+    do {
+        id = r.nextHandle;
+        r.nextHandle += 4;
+    } while ((id >= kFirstPredefined && id < kFirstPredefined + kPredefinedCount) || r.handles.count(id));
+    r.handles.emplace(id, std::move(h));
+    return reinterpret_cast<HKEY>(id);
+}
+
+void noteChanges(Target& t, winsys::reg::HiveMask changed) {
+    if (t.handle) t.handle->changed |= changed;
+}
+
+LSTATUS flushStatus(const winsys::Result<void>& r) { return r ? ERROR_SUCCESS : code(r.error()); }
+
+} // namespace
+
+LSTATUS RegOpenKeyEx(HKEY key, const std::string& subKey, DWORD options, REGSAM sam, HKEY* result) {
+    if (!result) return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.lock);
+    if (badViewFlags(sam) && r.current().is64bit()) return ERROR_INVALID_PARAMETER;
+    Target t;
+    if (LSTATUS s = resolve(r, key, wants32(sam), t)) return s;
+    auto loc = r.store->open(t.loc, subKey, wants32(sam), (options & REG_OPTION_OPEN_LINK) != 0);
+    if (!loc) return code(loc.error());
+    *result = newHandle(r, std::move(*loc), sam, 0);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegCreateKeyEx(HKEY key, const std::string& subKey, DWORD options, REGSAM sam, HKEY* result,
+                       DWORD* disposition) {
+    if (!result) return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    if (options & ~REG_OPTION_OPEN_LINK) return ERROR_INVALID_PARAMETER;
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.lock);
+    if (badViewFlags(sam) && r.current().is64bit()) return ERROR_INVALID_PARAMETER;
+    Target t;
+    if (LSTATUS s = resolve(r, key, wants32(sam), t)) return s;
+    const bool openLink = (options & REG_OPTION_OPEN_LINK) != 0;
+    // Making a key needs the right on its parent; opening one does not.
+    if (!(t.access & KEY_CREATE_SUB_KEY)) {
+        auto existing = r.store->open(t.loc, subKey, wants32(sam), openLink);
+        if (!existing) return existing.error().code == ERROR_FILE_NOT_FOUND ? ERROR_ACCESS_DENIED : code(existing.error());
+    }
+    bool created = false;
+    winsys::reg::HiveMask changed = 0;
+    auto loc = r.store->create(t.loc, subKey, wants32(sam), openLink, &created, changed);
+    noteChanges(t, changed);
+    if (!loc) return code(loc.error());
+    *result = newHandle(r, std::move(*loc), sam, changed);
+    if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegCloseKey(HKEY key) {
+    if (!key) return ERROR_INVALID_HANDLE;
+    if (predefined(key)) return ERROR_SUCCESS;
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.lock);
+    auto it = r.handles.find(reinterpret_cast<std::uintptr_t>(key));
+    if (it == r.handles.end()) return ERROR_INVALID_HANDLE;
+    const std::unique_ptr<Handle> h = std::move(it->second);
+    r.handles.erase(it);
+    // A handle of a dropped store: its changes were written when it went.
+    if (!h->changed || !r.store || r.store->machineSerial() != h->machineSerial) return ERROR_SUCCESS;
+    return flushStatus(r.store->flush(h->changed));
+}
+
+LSTATUS RegFlushKey(HKEY key) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.lock);
+    Target t;
+    if (LSTATUS s = resolve(r, key, true, t)) return s;
+    const winsys::reg::HiveMask which = r.store->hivesOf(t.loc) | (t.handle ? t.handle->changed : 0);
+    return flushStatus(r.store->flush(which));
+}
+
+LSTATUS RegQueryValueEx(HKEY key, const std::string& name, DWORD* type, std::vector<BYTE>* data) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.lock);
+    Target t;
+    if (LSTATUS s = resolve(r, key, true, t)) return s;
+    if (!(t.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    auto v = r.store->queryValue(t.loc, name);
+    if (!v) return code(v.error());
+    if (type) *type = (*v)->type;
+    if (data) *data = (*v)->data;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegSetValueEx(HKEY key, const std::string& name, DWORD type, const BYTE* data, std::size_t size) {
+    if (!data && size) return ERROR_INVALID_PARAMETER;
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.lock);
+    Target t;
+    if (LSTATUS s = resolve(r, key, true, t)) return s;
+    if (!(t.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+    winsys::reg::HiveMask changed = 0;
+    auto done = r.store->setValue(t.loc, name, type, data, size, changed);
+    noteChanges(t, changed);
+    return done ? ERROR_SUCCESS : code(done.error());
+}
+
+LSTATUS RegDeleteValue(HKEY key, const std::string& name) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.lock);
+    Target t;
+    if (LSTATUS s = resolve(r, key, true, t)) return s;
+    if (!(t.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+    winsys::reg::HiveMask changed = 0;
+    auto done = r.store->deleteValue(t.loc, name, changed);
+    noteChanges(t, changed);
+    return done ? ERROR_SUCCESS : code(done.error());
+}
+
+LSTATUS RegEnumKeyEx(HKEY key, DWORD index, std::string* name) {
+    if (!name) return ERROR_INVALID_PARAMETER;
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.lock);
+    Target t;
+    if (LSTATUS s = resolve(r, key, true, t)) return s;
+    if (!(t.access & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
+    auto n = r.store->enumSubkey(t.loc, index, *t.keys);
+    if (!n) return code(n.error());
+    *name = std::move(*n);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegEnumValue(HKEY key, DWORD index, std::string* name, DWORD* type, std::vector<BYTE>* data) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.lock);
+    Target t;
+    if (LSTATUS s = resolve(r, key, true, t)) return s;
+    if (!(t.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    auto v = r.store->enumValue(t.loc, index, *t.values);
+    if (!v) return code(v.error());
+    if (name) *name = (*v)->name;
+    if (type) *type = (*v)->type;
+    if (data) *data = (*v)->data;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegQueryInfoKey(HKEY key, DWORD* subKeys, DWORD* values) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.lock);
+    Target t;
+    if (LSTATUS s = resolve(r, key, true, t)) return s;
+    if (!(t.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    auto counts = r.store->countInfo(t.loc, *t.keys, *t.values);
+    if (!counts) return code(counts.error());
+    if (subKeys) *subKeys = static_cast<DWORD>(counts->first);
+    if (values) *values = static_cast<DWORD>(counts->second);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegDeleteKeyEx(HKEY key, const std::string& subKey, REGSAM sam, DWORD /*reserved*/) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.lock);
+    if (badViewFlags(sam) && r.current().is64bit()) return ERROR_INVALID_PARAMETER;
+    Target t;
+    if (LSTATUS s = resolve(r, key, wants32(sam), t)) return s;
+    if (subKey.empty() && !(t.access & DELETE)) return ERROR_ACCESS_DENIED;
+    winsys::reg::HiveMask changed = 0;
+    auto done = r.store->deleteKey(t.loc, subKey, wants32(sam), changed);
+    noteChanges(t, changed);
+    return done ? ERROR_SUCCESS : code(done.error());
+}
+
+LSTATUS RegDeleteTree(HKEY key, const std::string& subKey) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.lock);
+    Target t;
+    if (LSTATUS s = resolve(r, key, true, t)) return s;
+    if (subKey.empty()) {
+        const REGSAM needed = DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE |
+                              (r.store->hasValues(t.loc) ? KEY_SET_VALUE : 0);
+        if ((t.access & needed) != needed) return ERROR_ACCESS_DENIED;
+    }
+    // No view flags here: the subkey is looked up in the handle's view.
+    winsys::reg::HiveMask changed = 0;
+    auto done = r.store->deleteTree(t.loc, subKey, t.loc.view32, changed);
+    noteChanges(t, changed);
+    return done ? ERROR_SUCCESS : code(done.error());
+}
+
+} // namespace win
+
+namespace winsys {
+
+Result<void> flushRegistry() {
+    auto& r = win::registry();
+    std::lock_guard<std::mutex> lock(r.lock);
+    if (!r.store) return {};
+    return r.store->flush(reg::kAllHives);
+}
+
+std::vector<std::string> registryWarnings() {
+    auto& r = win::registry();
+    std::lock_guard<std::mutex> lock(r.lock);
+    return r.current().warnings();
+}
+
+} // namespace winsys

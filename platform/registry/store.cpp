@@ -1,0 +1,399 @@
+#include "platform/registry/store.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <numeric>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/core/text.h"
+#include "platform/registry/hive.h"
+
+namespace fs = std::filesystem;
+
+namespace winsys::reg {
+
+namespace {
+
+constexpr FileTime kUnixEpoch = 116444736000000000ull; // 1970-01-01 in FILETIME ticks
+constexpr FileTime kTicksPerSecond = 10000000ull;
+
+int compareKey(const std::shared_ptr<Key>& k, std::string_view name) { return compareKeyNames(k->name(), name); }
+
+// Lower case of an upper-case folded unit: the candidates foldCase maps onto it.
+char32_t lowerOfFolded(char32_t u) {
+    if (u < 0x80) return u >= 'A' && u <= 'Z' ? u + 32 : u;
+    if (u == 0x178) return 0xFF;
+    for (char32_t cand : {u + 32, u + 1, u + 80})
+        if (foldCase(cand) == u) return cand;
+    return u;
+}
+
+char32_t orderOf(char32_t c) { return lowerOfFolded(foldCase(c)); }
+
+} // namespace
+
+int compareKeyNames(std::string_view a, std::string_view b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
+        if (x >= 0x80 || y >= 0x80) {
+            // Wine compares UTF-16 units.
+            const std::u16string wa = toUtf16(a.substr(i)), wb = toUtf16(b.substr(i));
+            const std::size_t m = std::min(wa.size(), wb.size());
+            for (std::size_t k = 0; k < m; ++k) {
+                const char32_t p = orderOf(wa[k]), q = orderOf(wb[k]);
+                if (p != q) return p < q ? -1 : 1;
+            }
+            return wa.size() == wb.size() ? 0 : wa.size() < wb.size() ? -1 : 1;
+        }
+        if (x == y) continue;
+        const unsigned p = x >= 'A' && x <= 'Z' ? x + 32u : x;
+        const unsigned q = y >= 'A' && y <= 'Z' ? y + 32u : y;
+        if (p != q) return p < q ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+}
+
+FileTime fileTimeNow() {
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                        std::chrono::system_clock::now().time_since_epoch())
+                        .count();
+    return kUnixEpoch + static_cast<FileTime>(ns / 100);
+}
+
+std::uint32_t unixSeconds(FileTime t) {
+    return t < kUnixEpoch ? 0 : static_cast<std::uint32_t>((t - kUnixEpoch) / kTicksPerSecond);
+}
+
+// ---- Keys -----------------------------------------------------------------
+
+std::shared_ptr<Key> Key::findSubkey(std::string_view name) const {
+    auto it = std::lower_bound(subkeys_.begin(), subkeys_.end(), name,
+                               [](const std::shared_ptr<Key>& k, std::string_view n) { return compareKey(k, n) < 0; });
+    if (it != subkeys_.end() && compareKey(*it, name) == 0) return *it;
+    return nullptr;
+}
+
+std::shared_ptr<Key> Key::addSubkey(std::string_view name, bool* created) {
+    if (created) *created = false;
+    // Hive files list keys in order, so most insertions go at the end.
+    auto it = subkeys_.end();
+    if (!subkeys_.empty()) {
+        const int c = compareKey(subkeys_.back(), name);
+        if (c == 0) return subkeys_.back();
+        if (c > 0) {
+            it = std::lower_bound(subkeys_.begin(), subkeys_.end(), name,
+                                  [](const std::shared_ptr<Key>& k, std::string_view n) { return compareKey(k, n) < 0; });
+            if (compareKey(*it, name) == 0) return *it;
+        }
+    }
+    if (created) *created = true;
+    return *subkeys_.insert(it, std::make_shared<Key>(std::string(name), this));
+}
+
+void Key::removeSubkey(const Key* child) {
+    auto it = std::find_if(subkeys_.begin(), subkeys_.end(), [&](const auto& k) { return k.get() == child; });
+    if (it == subkeys_.end()) return;
+    std::shared_ptr<Key> gone = std::move(*it);
+    subkeys_.erase(it);
+    gone->markDeleted();
+}
+
+void Key::markDeleted() {
+    // Iterative: a handle may keep any key of the subtree alive, so each is
+    // cut loose from its parent and children on its own.
+    std::vector<std::shared_ptr<Key>> pending = std::move(subkeys_);
+    subkeys_.clear();
+    deleted_ = true;
+    parent_ = nullptr;
+    while (!pending.empty()) {
+        std::shared_ptr<Key> k = std::move(pending.back());
+        pending.pop_back();
+        for (auto& sub : k->subkeys_) pending.push_back(std::move(sub));
+        k->subkeys_.clear();
+        k->deleted_ = true;
+        k->parent_ = nullptr;
+    }
+}
+
+const Value* Key::findValue(std::string_view name) const {
+    for (const Value& v : values_)
+        if (equalsNoCase(v.name, name)) return &v;
+    return nullptr;
+}
+
+bool Key::setValue(std::string_view name, win::DWORD type, const win::BYTE* data, std::size_t size) {
+    for (Value& v : values_) {
+        if (!equalsNoCase(v.name, name)) continue;
+        if (v.type == type && v.data.size() == size && (size == 0 || std::memcmp(v.data.data(), data, size) == 0))
+            return false;
+        v.type = type;
+        v.data.assign(data, data + size);
+        return true;
+    }
+    values_.push_back(Value{std::string(name), type, std::vector<win::BYTE>(data, data + size)});
+    return true;
+}
+
+bool Key::deleteValue(std::string_view name) {
+    auto it = std::find_if(values_.begin(), values_.end(), [&](const Value& v) { return equalsNoCase(v.name, name); });
+    if (it == values_.end()) return false;
+    values_.erase(it);
+    return true;
+}
+
+void Key::dedupeLoadedValues() {
+    const std::size_t n = values_.size();
+    if (n < 2) return;
+    if (n <= 16) {
+        bool dup = false;
+        for (std::size_t i = 0; i < n && !dup; ++i)
+            for (std::size_t j = i + 1; j < n && !dup; ++j) dup = equalsNoCase(values_[i].name, values_[j].name);
+        if (!dup) return;
+    }
+    std::vector<std::size_t> order(n);
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return compareNoCase(values_[a].name, values_[b].name) < 0; });
+    std::vector<bool> drop(n, false);
+    bool any = false;
+    for (std::size_t i = 0; i + 1 < n;) {
+        std::size_t j = i + 1;
+        while (j < n && equalsNoCase(values_[order[i]].name, values_[order[j]].name)) ++j;
+        if (j - i > 1) {
+            // Keep the first one's place and name, take the last one's data.
+            Value& keep = values_[order[i]];
+            Value& last = values_[order[j - 1]];
+            keep.type = last.type;
+            keep.data = std::move(last.data);
+            for (std::size_t k = i + 1; k < j; ++k) drop[order[k]] = true;
+            any = true;
+        }
+        i = j;
+    }
+    if (!any) return;
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        if (!drop[i]) {
+            if (out != i) values_[out] = std::move(values_[i]);
+            ++out;
+        }
+    values_.resize(out);
+}
+
+void Key::touch() {
+    const FileTime now = fileTimeNow();
+    time = now;
+    seconds = unixSeconds(now);
+}
+
+std::optional<std::string> Key::linkTarget() const {
+    if (!link) return std::nullopt;
+    const Value* v = findValue("SymbolicLinkValue");
+    if (!v || v->type != win::REG_LINK) return std::nullopt;
+    std::string target = fromUtf16leBytes(v->data);
+    while (!target.empty() && target.back() == '\0') target.pop_back();
+    return target;
+}
+
+// ---- Loading and saving hives -----------------------------------------------
+
+namespace {
+
+struct HiveFileSpec {
+    HiveId id;
+    const char* fileName;
+};
+constexpr HiveFileSpec kHiveFiles[] = {
+    {HiveId::Machine, "system.reg"}, {HiveId::User, "user.reg"}, {HiveId::Default, "userdef.reg"}};
+
+Result<std::string> readWholeFile(const fs::path& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        const int err = errno;
+        return Error{err == ENOENT ? win::ERROR_FILE_NOT_FOUND : win::ERROR_CANTREAD,
+                     "cannot read '" + file.string() + "': " + std::strerror(err)};
+    }
+    std::string text;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0) text.reserve(static_cast<std::size_t>(st.st_size));
+    char buf[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            const int err = errno;
+            ::close(fd);
+            return Error{win::ERROR_CANTREAD, "cannot read '" + file.string() + "': " + std::strerror(err)};
+        }
+        text.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return text;
+}
+
+void loadHive(Hive& h, const Machine& m, const std::string& machineRelativeTo) {
+    auto text = readWholeFile(h.file);
+    if (!text) {
+        if (text.error().code == win::ERROR_FILE_NOT_FOUND && h.id != HiveId::Machine) {
+            // A missing user hive is an empty one; it is written on first change.
+            // Its header names its place in the style of system.reg's.
+            const bool wine8 = machineRelativeTo.rfind("REGISTRY", 0) == 0;
+            h.tree.relativeTo = std::string(wine8 ? "REGISTRY" : "") + "\\\\User\\\\" +
+                                (h.id == HiveId::User ? m.userSid() : std::string(".Default"));
+            h.tree.arch = m.is64bit() ? "win64" : "win32";
+            h.tree.root->touch();
+            return;
+        }
+        h.failed = text.error();
+        return;
+    }
+    auto parsed = parseHive(*text, h.file.string());
+    if (!parsed) {
+        h.failed = parsed.error();
+        return;
+    }
+    h.tree = std::move(parsed->tree);
+    h.warnings = std::move(parsed->warnings);
+}
+
+// ---- Test seam: failing writes ------------------------------------------------
+
+std::atomic<testing::HiveWriteFault> g_fault{testing::HiveWriteFault::None};
+std::atomic<std::size_t> g_faultBytes{0};
+std::atomic<int> g_faultErr{EIO};
+
+Error writeError(const fs::path& file, int err) {
+    return Error{winErrorFromErrno(err), "cannot write '" + file.string() + "': " + std::strerror(err)};
+}
+
+} // namespace
+
+win::DWORD winErrorFromErrno(int err) {
+    switch (err) {
+    case ENOSPC:
+    case EDQUOT:
+        return win::ERROR_DISK_FULL;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return win::ERROR_ACCESS_DENIED;
+    case ENOENT:
+    case ENOTDIR:
+        return win::ERROR_PATH_NOT_FOUND;
+    default:
+        return win::ERROR_CANTWRITE;
+    }
+}
+
+Result<void> writeFileAtomically(const fs::path& file, std::string_view bytes) {
+    const fs::path dir = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+    std::string tmp = (dir / (file.filename().string() + ".tmp.XXXXXX")).string();
+    const int fd = ::mkstemp(tmp.data());
+    if (fd < 0) return writeError(file, errno);
+    auto fail = [&](int err) -> Result<void> {
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        return writeError(file, err);
+    };
+
+    // Keep the old file's permissions; mkstemp makes the file private.
+    struct stat st {};
+    const mode_t mode = ::stat(file.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+    if (::fchmod(fd, mode) != 0) return fail(errno);
+
+    const auto fault = g_fault.load();
+    std::size_t limit = bytes.size();
+    if (fault == testing::HiveWriteFault::AfterBytes) limit = std::min(limit, g_faultBytes.load());
+    std::size_t done = 0;
+    while (done < limit) {
+        const ssize_t n = ::write(fd, bytes.data() + done, limit - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return fail(errno);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (fault == testing::HiveWriteFault::AfterBytes) return fail(g_faultErr.load());
+    if (::fsync(fd) != 0) return fail(errno);
+    if (fault == testing::HiveWriteFault::BeforeRename) return fail(g_faultErr.load());
+    if (::close(fd) != 0) {
+        const int err = errno;
+        ::unlink(tmp.c_str());
+        return writeError(file, err);
+    }
+    if (::rename(tmp.c_str(), file.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(tmp.c_str());
+        return writeError(file, err);
+    }
+    // The rename is durable only once the folder is.
+    const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0) return writeError(file, errno);
+    const int rc = ::fsync(dfd);
+    const int err = errno;
+    ::close(dfd);
+    if (rc != 0 && err != EINVAL) return writeError(file, err);
+    return {};
+}
+
+// ---- The store ----------------------------------------------------------------
+
+std::uint64_t Store::nextStamp() {
+    static std::atomic<std::uint64_t> clock{0};
+    return ++clock;
+}
+
+std::unique_ptr<Store> Store::load(const Machine& m) {
+    std::unique_ptr<Store> s(new Store);
+    s->serial_ = m.serial();
+    s->is64bit_ = m.is64bit();
+    s->userSid_ = m.userSid();
+    s->changes_ = nextStamp();
+    for (const HiveFileSpec& spec : kHiveFiles) {
+        Hive& h = s->hive(spec.id);
+        h.id = spec.id;
+        h.file = m.prefix() / spec.fileName;
+        loadHive(h, m, s->hive(HiveId::Machine).tree.relativeTo);
+    }
+    return s;
+}
+
+Result<void> Store::flush(HiveMask which) {
+    std::optional<Error> first;
+    for (Hive& h : hives_) {
+        if (!(which & maskOf(h.id)) || !h.dirty || h.failed) continue;
+        auto r = writeFileAtomically(h.file, formatHive(h.tree));
+        if (r) h.dirty = false;
+        else if (!first) first = r.error();
+    }
+    if (first) return *first;
+    return {};
+}
+
+std::vector<std::string> Store::warnings() const {
+    std::vector<std::string> all;
+    for (const Hive& h : hives_) {
+        if (h.failed) all.push_back(h.failed->message);
+        all.insert(all.end(), h.warnings.begin(), h.warnings.end());
+    }
+    return all;
+}
+
+} // namespace winsys::reg
+
+namespace winsys::testing {
+
+void failHiveWrites(HiveWriteFault where, std::size_t afterBytes, int err) {
+    reg::g_faultBytes = afterBytes;
+    reg::g_faultErr = err;
+    reg::g_fault = where;
+}
+
+} // namespace winsys::testing
