@@ -8,5 +8,9 @@ ninja -C build
 ./demo/build-prefix.sh build/demo-prefix build
 export WINEPREFIX="$PWD/build/demo-prefix"
 echo "Demo prefix: $WINEPREFIX"
-build/tools/regtool/regtool query 'HKLM\Software\Microsoft\Internet Explorer' /s /reg:64
-build/tools/regtool/regtool query 'HKLM\Software\Microsoft\Internet Explorer' /s /reg:32
+# Until the program's window exists, show the add-on registrations it will find.
+regtool=build/tools/regtool/regtool
+bho='HKLM\Software\Microsoft\Windows\CurrentVersion\Explorer\Browser Helper Objects'
+"$regtool" query 'HKLM\Software\Microsoft\Internet Explorer\Toolbar' /s /reg:32
+"$regtool" query "$bho" /s /reg:32
+"$regtool" query "$bho" /s /reg:64
