@@ -132,6 +132,7 @@ struct Node {
     explicit operator bool() const { return key != nullptr; }
 };
 
+// The predefined keys, in the order of their HKEY values (0x80000000 + n).
 enum class RootKey { ClassesRoot, CurrentUser, LocalMachine, Users, PerformanceData, CurrentConfig, DynData };
 
 // A key handle's target. In the 32-bit view a redirected key's subkeys and
@@ -163,8 +164,6 @@ public:
     std::uint64_t machineSerial() const { return serial_; }
     bool is64bit() const { return is64bit_; }
     Hive& hive(HiveId id) { return hives_[static_cast<int>(id)]; }
-    // Stamp of the last change; merged enumerations compare against it.
-    std::uint64_t changeCount() const { return changes_; }
 
     // `view32` asks for the 32-bit view; it means nothing on 32-bit Windows.
     Result<Location> root(RootKey which, bool view32);
@@ -240,7 +239,7 @@ private:
     bool is64bit_ = true;
     std::string userSid_;
     Hive hives_[3];
-    std::uint64_t changes_ = 0;
+    std::uint64_t changes_ = 0; // stamp of the last change; merged enumerations compare against it
 };
 
 // Writes `bytes` to `file` atomically: a temporary file in the same folder,
