@@ -121,15 +121,31 @@ void Key::markDeleted() {
     }
 }
 
+std::optional<std::size_t> Key::valuePosition(std::string_view name) const {
+    constexpr std::size_t kIndexFrom = 32;
+    if (values_.size() < kIndexFrom) {
+        for (std::size_t i = 0; i < values_.size(); ++i)
+            if (equalsNoCase(values_[i].name, name)) return i;
+        return std::nullopt;
+    }
+    if (!indexed_) {
+        valueIndex_.clear();
+        for (std::size_t i = 0; i < values_.size(); ++i) valueIndex_.emplace(upperCase(values_[i].name), i);
+        indexed_ = true;
+    }
+    const auto it = valueIndex_.find(upperCase(name));
+    if (it == valueIndex_.end()) return std::nullopt;
+    return it->second;
+}
+
 const Value* Key::findValue(std::string_view name) const {
-    for (const Value& v : values_)
-        if (equalsNoCase(v.name, name)) return &v;
-    return nullptr;
+    const auto at = valuePosition(name);
+    return at ? &values_[*at] : nullptr;
 }
 
 bool Key::setValue(std::string_view name, win::DWORD type, const win::BYTE* data, std::size_t size) {
-    for (Value& v : values_) {
-        if (!equalsNoCase(v.name, name)) continue;
+    if (const auto at = valuePosition(name)) {
+        Value& v = values_[*at];
         if (v.type == type && v.data.size() == size && (size == 0 || std::memcmp(v.data.data(), data, size) == 0))
             return false;
         v.type = type;
@@ -137,13 +153,15 @@ bool Key::setValue(std::string_view name, win::DWORD type, const win::BYTE* data
         return true;
     }
     values_.push_back(Value{std::string(name), type, std::vector<win::BYTE>(data, data + size)});
+    if (indexed_) valueIndex_.emplace(upperCase(values_.back().name), values_.size() - 1);
     return true;
 }
 
 bool Key::deleteValue(std::string_view name) {
-    auto it = std::find_if(values_.begin(), values_.end(), [&](const Value& v) { return equalsNoCase(v.name, name); });
-    if (it == values_.end()) return false;
-    values_.erase(it);
+    const auto at = valuePosition(name);
+    if (!at) return false;
+    values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(*at));
+    indexed_ = false;
     return true;
 }
 
@@ -184,6 +202,7 @@ void Key::dedupeLoadedValues() {
             ++out;
         }
     values_.resize(out);
+    indexed_ = false;
 }
 
 void Key::touch() {

@@ -27,6 +27,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/core/machine.h"
@@ -78,10 +79,10 @@ public:
     bool setValue(std::string_view name, win::DWORD type, const win::BYTE* data, std::size_t size);
     // The loader's path: values are appended as read, and a section's
     // repeated names are folded afterwards (the last data win).
-    void appendLoadedValue(Value v) { values_.push_back(std::move(v)); }
+    void appendLoadedValue(Value v) { values_.push_back(std::move(v)); indexed_ = false; }
     void dedupeLoadedValues();
     bool deleteValue(std::string_view name);
-    void clearValues() { values_.clear(); }
+    void clearValues() { values_.clear(); indexed_ = false; }
 
     // What the hive file keeps of a key beyond names and values.
     std::uint32_t seconds = 0;          // number on the key line
@@ -102,6 +103,11 @@ private:
     bool deleted_ = false;
     std::vector<std::shared_ptr<Key>> subkeys_;
     std::vector<Value> values_;
+    // Position of a value by its upper-cased name, built on demand for keys
+    // with many values so that filling a wide key is not quadratic.
+    std::optional<std::size_t> valuePosition(std::string_view name) const;
+    mutable std::unordered_map<std::string, std::size_t> valueIndex_;
+    mutable bool indexed_ = false;
 };
 
 // One hive file's contents.

@@ -1,0 +1,33 @@
+#pragma once
+// The small procedures of MMain that the enumerators and start-up share:
+// joining a folder and a name, copying version-resource fields into an
+// add-on record, and the counted, nestable switch of WOW64 file-system
+// redirection (sorlix::Wow64RedirectionCount in app/core/globals.h).
+
+#include <string>
+
+#include "common/interfaces/records.h"
+
+namespace sorlix::MMain {
+
+// "" + n -> n; "a\" + n -> "a\n"; "a" + n -> "a\n". `Name` is kept as given.
+std::string JoinPath(const std::string& Folder, const std::string& Name);
+
+// Adds `ParamName` with the trimmed item under `Key` when there is one and
+// it is not blank. Errors of the collections (a duplicate name) reach the
+// caller as ComError.
+void AddParamFromCollection(halvenlib::_CCollection* Source, halvenlib::_CParams* Target, const std::string& Key,
+                            const std::string& ParamName);
+
+// Adds "manufacturer" (when the file names a company) and "version" (product
+// version, else file version, else "") to the node's parameters. Never
+// throws: a failure is logged and what was added stays.
+void AddFileInfoToResultNode(halvenlib::_CNode* Node, const std::string& FileName);
+
+// Only the first of nested disables and the last of the reverts reach the
+// common library. A disable that the library refuses leaves the count as it
+// was; a revert lowers the count before calling it.
+void DisableWow64Redirection();
+void RevertWow64Redirection();
+
+} // namespace sorlix::MMain
