@@ -162,7 +162,9 @@ int compareNoCase(std::string_view a, std::string_view b) {
         auto cb = static_cast<unsigned char>(b[j]);
         char32_t x, y;
         if (ca < 0x80 && cb < 0x80) {
-            x = foldCase(ca); y = foldCase(cb); ++i; ++j;
+            x = (ca >= 'a' && ca <= 'z') ? ca - 32 : ca;
+            y = (cb >= 'a' && cb <= 'z') ? cb - 32 : cb;
+            ++i; ++j;
         } else {
             x = foldCase(decodeOne(a, i)); y = foldCase(decodeOne(b, j));
         }
