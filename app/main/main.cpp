@@ -1,0 +1,53 @@
+// sorlix: opens the Windows machine of WINEPREFIX and runs start-up on it.
+// Exit codes: 0 when start-up ends as the program should (the main window
+// closed, or the elevation library took over), 1 when a component library
+// is missing or the user may not run the program, 2 without a usable prefix.
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QString>
+
+#include <iostream>
+
+#include "app/core/mmain.h"
+#include "platform/com/class_registry.h"
+#include "platform/core/machine.h"
+#include "platform/registry/registry.h"
+
+namespace {
+
+// Also written to stderr, for a start from a terminal without a screen.
+void showMessageBox(const std::string& text, const std::string& title, sorlix::MessageIcon icon) {
+    std::cerr << "sorlix: " << text << "\n";
+    QMessageBox box(icon == sorlix::MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
+                    QString::fromStdString(title), QString::fromStdString(text), QMessageBox::Ok);
+    box.exec();
+}
+
+int exitCode(sorlix::MMain::StartupEnd end) {
+    switch (end) {
+    case sorlix::MMain::StartupEnd::MainFormClosed:
+    case sorlix::MMain::StartupEnd::HandedOver: return 0;
+    case sorlix::MMain::StartupEnd::ComponentsMissing:
+    case sorlix::MMain::StartupEnd::Refused: return 1;
+    }
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (auto opened = winsys::openDefaultMachine(); !opened) {
+        std::cerr << "sorlix: " << opened.error().message << "\n";
+        return 2;
+    }
+    sorlix::MMain::StartupHooks hooks;
+    hooks.messageBox = showMessageBox;
+    const int code = exitCode(sorlix::MMain::Main(hooks));
+    // The program's objects go before the libraries' application objects.
+    sorlix::MMain::ReleaseProgramObjects();
+    winsys::com::releaseApplicationObjects();
+    (void)winsys::flushRegistry();
+    return code;
+}
