@@ -24,5 +24,10 @@ ln -s / "$prefix/dosdevices/z:"
 cp -R "$here/drive_c/." "$c/"
 
 for f in "$here"/registry/*.reg; do
-  WINEPREFIX="$prefix" "$regtool" import "$f"
+  WINEPREFIX="$prefix" "$regtool" import "$f" >/dev/null
+done
+
+# The program's two component libraries, registered as an installer would.
+for lib in common/libhalvenlib.so components/libquarncust.so; do
+  WINEPREFIX="$prefix" "$build/tools/regsvr/regsvr" "$build/$lib" >/dev/null
 done
