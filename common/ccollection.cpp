@@ -122,13 +122,9 @@ namespace {
 
 constexpr const char* kSource = "Halvenlib.CCollection";
 
-class CCollection final : public DispatchObject<_CCollection, IPersistPropertyBag> {
+class CCollection final : public ListObject<_CCollection, CLSID_CCollection> {
 public:
-    HRESULT get_Count(LONG* count) override {
-        if (!count) return E_POINTER;
-        *count = static_cast<LONG>(list_.count());
-        return S_OK;
-    }
+    CCollection() : ListObject(kSource) {}
 
     HRESULT Add(VARIANT* item, VARIANT* key, VARIANT* before, VARIANT* after) override {
         if (!item) return E_POINTER;
@@ -153,37 +149,17 @@ public:
         return list_.item(*index, item);
     }
 
-    HRESULT Clear() override {
-        list_ = ItemList(kSource);
-        return S_OK;
-    }
-
-    HRESULT NewEnum(IUnknown** enumerator) override { return list_.newEnum(enumerator); }
-
     HRESULT IsInCollection(const std::string& key, VARIANT_BOOL* present) override {
         if (!present) return E_POINTER;
         *present = list_.contains(key) ? VARIANT_TRUE : VARIANT_FALSE;
         return S_OK;
     }
 
-    HRESULT GetClassID(CLSID* clsid) override {
-        if (!clsid) return E_POINTER;
-        *clsid = CLSID_CCollection;
-        return S_OK;
-    }
-    HRESULT InitNew() override { return Clear(); }
-    HRESULT Save(IPropertyBag* bag, BOOL, BOOL) override { return list_.save(bag); }
-    HRESULT Load(IPropertyBag* bag, IErrorLog*) override {
-        std::vector<VARIANT> values;
-        if (HRESULT h = ItemList::loadValues(bag, &values); FAILED(h)) return h;
-        ItemList fresh(kSource);
-        for (VARIANT& v : values) fresh.add(std::move(v), std::nullopt);
-        list_ = std::move(fresh);
-        return S_OK;
-    }
-
 private:
-    ItemList list_{kSource};
+    HRESULT keyOf(const VARIANT&, std::optional<std::string>* key) const override {
+        key->reset(); // a saved collection keeps its order, not its keys
+        return S_OK;
+    }
 };
 
 HRESULT createCCollection(REFIID riid, void** ppv) { return createAs<CCollection>(riid, ppv); }

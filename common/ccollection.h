@@ -12,6 +12,7 @@
 
 #include "platform/com/com_ptr.h"
 #include "platform/com/dispatch.h"
+#include "platform/com/object.h"
 #include "platform/com/property_bag.h"
 #include "platform/com/variant.h"
 
@@ -59,6 +60,53 @@ private:
     // Upper-cased key -> position, so keyed adds and look-ups of large lists
     // (a registry key's 20,000 subkeys) do not go over the whole list.
     std::unordered_map<std::string, std::size_t> index_;
+};
+
+// What CCollection, CParams and CNodes share: the count, Clear, for-each
+// and property-bag persistence over one ItemList. A derived list says under
+// which key an item loaded from a bag is filed.
+template <class I, const win::CLSID& Clsid>
+class ListObject : public winsys::com::DispatchObject<I, win::IPersistPropertyBag> {
+public:
+    win::HRESULT get_Count(win::LONG* count) override {
+        if (!count) return win::E_POINTER;
+        *count = static_cast<win::LONG>(list_.count());
+        return win::S_OK;
+    }
+    win::HRESULT Clear() override {
+        list_ = ItemList(source_);
+        return win::S_OK;
+    }
+    win::HRESULT NewEnum(win::IUnknown** enumerator) override { return list_.newEnum(enumerator); }
+
+    win::HRESULT GetClassID(win::CLSID* clsid) override {
+        if (!clsid) return win::E_POINTER;
+        *clsid = Clsid;
+        return win::S_OK;
+    }
+    win::HRESULT InitNew() override { return Clear(); }
+    win::HRESULT Save(win::IPropertyBag* bag, win::BOOL, win::BOOL) override { return list_.save(bag); }
+    win::HRESULT Load(win::IPropertyBag* bag, win::IErrorLog*) override {
+        std::vector<win::VARIANT> values;
+        if (win::HRESULT h = ItemList::loadValues(bag, &values); win::FAILED(h)) return h;
+        ItemList fresh(source_);
+        for (win::VARIANT& v : values) {
+            std::optional<std::string> key;
+            if (win::FAILED(keyOf(v, &key))) return list_.raise(13);
+            if (win::HRESULT h = fresh.add(std::move(v), std::move(key)); win::FAILED(h)) return h;
+        }
+        list_ = std::move(fresh);
+        return win::S_OK;
+    }
+
+protected:
+    explicit ListObject(const char* source) : source_(source), list_(source) {}
+    // The key a loaded item is filed under; a failure means the item is not
+    // of this list's kind.
+    virtual win::HRESULT keyOf(const win::VARIANT& item, std::optional<std::string>* key) const = 0;
+
+    const char* source_;
+    ItemList list_;
 };
 
 // An optional argument that was not given: null or the "missing" value.

@@ -23,13 +23,9 @@ HRESULT asNode(const VARIANT& v, ComPtr<_CNode>* node) {
     return v.punkVal->QueryInterface(_CNode::iid, node->putVoid());
 }
 
-class CNodes final : public DispatchObject<_CNodes, IPersistPropertyBag> {
+class CNodes final : public ListObject<_CNodes, CLSID_CNodes> {
 public:
-    HRESULT get_Count(LONG* count) override {
-        if (!count) return E_POINTER;
-        *count = static_cast<LONG>(list_.count());
-        return S_OK;
-    }
+    CNodes() : ListObject(kSource) {}
 
     HRESULT Add(_CNode** node) override {
         if (!node) return E_POINTER;
@@ -58,37 +54,14 @@ public:
         return S_OK;
     }
 
-    HRESULT Clear() override {
-        list_ = ItemList(kSource);
+    HRESULT keyOf(const VARIANT& v, std::optional<std::string>* key) const override {
+        ComPtr<_CNode> n;
+        if (FAILED(asNode(v, &n))) return E_NOINTERFACE;
+        std::string id;
+        n->get_Id(&id);
+        *key = std::move(id);
         return S_OK;
     }
-
-    HRESULT NewEnum(IUnknown** enumerator) override { return list_.newEnum(enumerator); }
-
-    HRESULT GetClassID(CLSID* clsid) override {
-        if (!clsid) return E_POINTER;
-        *clsid = CLSID_CNodes;
-        return S_OK;
-    }
-    HRESULT InitNew() override { return Clear(); }
-    HRESULT Save(IPropertyBag* bag, BOOL, BOOL) override { return list_.save(bag); }
-    HRESULT Load(IPropertyBag* bag, IErrorLog*) override {
-        std::vector<VARIANT> values;
-        if (HRESULT h = ItemList::loadValues(bag, &values); FAILED(h)) return h;
-        ItemList fresh(kSource);
-        for (VARIANT& v : values) {
-            ComPtr<_CNode> n;
-            if (FAILED(asNode(v, &n))) return list_.raise(13);
-            std::string id;
-            n->get_Id(&id);
-            if (HRESULT h = fresh.add(std::move(v), id); FAILED(h)) return h;
-        }
-        list_ = std::move(fresh);
-        return S_OK;
-    }
-
-private:
-    ItemList list_{kSource};
 };
 
 HRESULT createCNodes(REFIID riid, void** ppv) { return createAs<CNodes>(riid, ppv); }

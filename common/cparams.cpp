@@ -19,13 +19,9 @@ namespace {
 
 constexpr const char* kSource = "Halvenlib.CParams";
 
-class CParams final : public DispatchObject<_CParams, IPersistPropertyBag> {
+class CParams final : public ListObject<_CParams, CLSID_CParams> {
 public:
-    HRESULT get_Count(LONG* count) override {
-        if (!count) return E_POINTER;
-        *count = static_cast<LONG>(list_.count());
-        return S_OK;
-    }
+    CParams() : ListObject(kSource) {}
 
     HRESULT Add(VARIANT* name, VARIANT* value, _CParam** param) override {
         if (!name || !param) return E_POINTER;
@@ -60,40 +56,20 @@ public:
         return S_OK;
     }
 
-    HRESULT Clear() override {
-        list_ = ItemList(kSource);
-        return S_OK;
-    }
-
-    HRESULT NewEnum(IUnknown** enumerator) override { return list_.newEnum(enumerator); }
-
     HRESULT IsInCollection(const std::string& name, VARIANT_BOOL* present) override {
         if (!present) return E_POINTER;
         *present = toVariantBool(list_.contains(name));
         return S_OK;
     }
 
-    HRESULT GetClassID(CLSID* clsid) override {
-        if (!clsid) return E_POINTER;
-        *clsid = CLSID_CParams;
-        return S_OK;
-    }
-    HRESULT InitNew() override { return Clear(); }
-    HRESULT Save(IPropertyBag* bag, BOOL, BOOL) override { return list_.save(bag); }
-    HRESULT Load(IPropertyBag* bag, IErrorLog*) override {
-        std::vector<VARIANT> values;
-        if (HRESULT h = ItemList::loadValues(bag, &values); FAILED(h)) return h;
-        ItemList fresh(kSource);
-        for (VARIANT& v : values) {
-            ComPtr<_CParam> p;
-            if ((v.vt != VT_DISPATCH && v.vt != VT_UNKNOWN) || !v.punkVal ||
-                FAILED(v.punkVal->QueryInterface(_CParam::iid, p.putVoid())))
-                return list_.raise(13);
-            std::string name;
-            p->get_Name(&name);
-            if (HRESULT h = fresh.add(std::move(v), winsys::upperCase(name)); FAILED(h)) return h;
-        }
-        list_ = std::move(fresh);
+    HRESULT keyOf(const VARIANT& v, std::optional<std::string>* key) const override {
+        ComPtr<_CParam> p;
+        if ((v.vt != VT_DISPATCH && v.vt != VT_UNKNOWN) || !v.punkVal ||
+            FAILED(v.punkVal->QueryInterface(_CParam::iid, p.putVoid())))
+            return E_NOINTERFACE;
+        std::string name;
+        p->get_Name(&name);
+        *key = winsys::upperCase(name);
         return S_OK;
     }
 
@@ -104,7 +80,6 @@ private:
         return ix.vt == VT_BSTR ? makeText(winsys::upperCase(ix.bstrVal)) : ix;
     }
 
-    ItemList list_{kSource};
 };
 
 HRESULT createCParams(REFIID riid, void** ppv) { return createAs<CParams>(riid, ppv); }
