@@ -7,8 +7,6 @@
 //       {CLSID_CCollection, "CCollection", "Halvenlib.CCollection", 0, &createCCollection},
 //       {{_CCollection::iid, "_CCollection"}}};
 
-#include <vector>
-
 #include "platform/com/server.h"
 
 namespace halvenlib {
@@ -19,11 +17,6 @@ inline constexpr const char* kLibraryName = "Halvenlib";
 // The table, complete once the library's static objects are made.
 winsys::com::ServerInfo& server();
 
-struct ClassRegistration : winsys::com::ClassRegistration {
-    ClassRegistration(winsys::com::ClassEntry cls, std::vector<winsys::com::InterfaceEntry> interfaces)
-        : winsys::com::ClassRegistration(server(), std::move(cls), std::move(interfaces)) {}
-    explicit ClassRegistration(std::vector<winsys::com::InterfaceEntry> interfaces)
-        : winsys::com::ClassRegistration(server(), std::move(interfaces)) {}
-};
+using ClassRegistration = winsys::com::TableRegistration<&server>;
 
 } // namespace halvenlib

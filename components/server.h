@@ -2,8 +2,6 @@
 // The class table of the product library; each class's source file adds
 // itself with one static ClassRegistration (see common/server.h).
 
-#include <vector>
-
 #include "platform/com/server.h"
 
 namespace quarncust {
@@ -13,11 +11,6 @@ inline constexpr const char* kLibraryName = "Quarncust";
 
 winsys::com::ServerInfo& server();
 
-struct ClassRegistration : winsys::com::ClassRegistration {
-    ClassRegistration(winsys::com::ClassEntry cls, std::vector<winsys::com::InterfaceEntry> interfaces)
-        : winsys::com::ClassRegistration(server(), std::move(cls), std::move(interfaces)) {}
-    explicit ClassRegistration(std::vector<winsys::com::InterfaceEntry> interfaces)
-        : winsys::com::ClassRegistration(server(), std::move(interfaces)) {}
-};
+using ClassRegistration = winsys::com::TableRegistration<&server>;
 
 } // namespace quarncust

@@ -68,6 +68,17 @@ struct ClassRegistration {
     ClassRegistration(ServerInfo& table, std::vector<InterfaceEntry> interfaces);
 };
 
+// A ClassRegistration bound to one library's table function, so that the
+// library's class files need not name the table:
+//   using ClassRegistration = winsys::com::TableRegistration<&server>;
+template <ServerInfo& (*Table)()>
+struct TableRegistration : ClassRegistration {
+    TableRegistration(ClassEntry cls, std::vector<InterfaceEntry> interfaces)
+        : ClassRegistration(Table(), std::move(cls), std::move(interfaces)) {}
+    explicit TableRegistration(std::vector<InterfaceEntry> interfaces)
+        : ClassRegistration(Table(), std::move(interfaces)) {}
+};
+
 // The host path of the loaded library that holds `address`.
 std::optional<std::filesystem::path> modulePathOf(const void* address);
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "platform/core/text.h"
+#include "platform/system/message.h"
 
 namespace winsys {
 
@@ -349,42 +350,11 @@ Result<std::vector<RegOperation>> parseRegText(std::string_view bytes, std::stri
 }
 
 std::string winErrorText(win::DWORD code) {
-    struct Entry {
-        win::DWORD code;
-        const char* text;
-    };
-    static const Entry kTexts[] = {
-        {win::ERROR_SUCCESS, "The operation completed successfully."},
-        {win::ERROR_INVALID_FUNCTION, "Incorrect function."},
-        {win::ERROR_FILE_NOT_FOUND, "The system cannot find the file specified."},
-        {win::ERROR_PATH_NOT_FOUND, "The system cannot find the path specified."},
-        {win::ERROR_ACCESS_DENIED, "Access is denied."},
-        {win::ERROR_INVALID_HANDLE, "The handle is invalid."},
-        {win::ERROR_NOT_ENOUGH_MEMORY, "Not enough memory resources are available to process this command."},
-        {win::ERROR_INVALID_DATA, "The data is invalid."},
-        {win::ERROR_OUTOFMEMORY, "Not enough memory resources are available to complete this operation."},
-        {win::ERROR_WRITE_FAULT, "The system cannot write to the specified device."},
-        {win::ERROR_READ_FAULT, "The system cannot read from the specified device."},
-        {win::ERROR_NOT_SUPPORTED, "The request is not supported."},
-        {win::ERROR_INVALID_PARAMETER, "The parameter is incorrect."},
-        {win::ERROR_DISK_FULL, "There is not enough space on the disk."},
-        {win::ERROR_INSUFFICIENT_BUFFER, "The data area passed to a system call is too small."},
-        {win::ERROR_INVALID_NAME, "The filename, directory name, or volume label syntax is incorrect."},
-        {win::ERROR_ALREADY_EXISTS, "Cannot create a file when that file already exists."},
-        {win::ERROR_FILENAME_EXCED_RANGE, "The filename or extension is too long."},
-        {win::ERROR_MORE_DATA, "More data is available."},
-        {win::ERROR_NO_MORE_ITEMS, "No more data is available."},
-        {win::ERROR_BADKEY, "The configuration registry key is invalid."},
-        {win::ERROR_CANTOPEN, "The configuration registry key could not be opened."},
-        {win::ERROR_CANTREAD, "The configuration registry key could not be read."},
-        {win::ERROR_CANTWRITE, "The configuration registry key could not be written."},
-        {win::ERROR_REGISTRY_CORRUPT, "The registry is corrupted."},
-        {win::ERROR_KEY_DELETED, "Illegal operation attempted on a registry key that has been marked for deletion."},
-        {win::ERROR_CHILD_MUST_BE_VOLATILE, "Cannot create a stable subkey under a volatile parent key."},
-    };
-    for (const auto& e : kTexts)
-        if (e.code == code) return e.text;
-    return "Error " + std::to_string(code) + ".";
+    std::string text;
+    if (win::FormatMessage(win::FORMAT_MESSAGE_FROM_SYSTEM | win::FORMAT_MESSAGE_IGNORE_INSERTS, code, 0, &text) == 0)
+        return "Error " + std::to_string(code) + ".";
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    return text;
 }
 
 } // namespace winsys

@@ -19,6 +19,7 @@
 #include "platform/com/variant.h"
 #include "platform/core/guid.h"
 #include "tests/support/com_library.h"
+#include "tests/support/fake_log.h"
 #include "tests/support/test_prefix.h"
 
 using namespace sorlix;
@@ -28,27 +29,8 @@ using winsys::com::ComError;
 
 namespace {
 
-struct LogLine {
-    LONG number;
-    std::string description;
-    LONG severity;
-    std::string source;
-};
-
-class FakeLog final : public winsys::com::DispatchObject<_axLog> {
-public:
-    std::vector<LogLine> lines;
-
-    HRESULT get_FileName(std::string* path) override { *path = ""; return win::S_OK; }
-    HRESULT get_ShortLogFileName(std::string* path) override { *path = ""; return win::S_OK; }
-    HRESULT get_ShortLogMode(VARIANT_BOOL* on) override { *on = win::VARIANT_FALSE; return win::S_OK; }
-    HRESULT Init2(const std::string&, const std::string&) override { return win::S_OK; }
-    HRESULT Init(const std::string&) override { return win::S_OK; }
-    HRESULT LogIt(LONG number, const std::string& description, LONG severity, const std::string& source) override {
-        lines.push_back({number, description, severity, source});
-        return win::S_OK;
-    }
-};
+using testsupport::FakeLog;
+using testsupport::LogLine;
 
 using Rows = std::vector<std::pair<std::string, std::string>>; // (display name, add-on id)
 
