@@ -6,6 +6,8 @@
 // whose parameters are its record and whose "backupCfg" is its removal
 // record, or null when the entry itself failed (logged). It only reads.
 
+#include <string>
+
 #include "common/interfaces/records.h"
 #include "platform/com/com_ptr.h"
 
@@ -20,6 +22,22 @@ public:
     winsys::com::ComPtr<halvenlib::_CNodes> EnumBHOs(bool IE64bit);
 
 private:
+    // Workers, one per kind: each fills `result` from one listing and logs
+    // and stops at its first failure, keeping the nodes it added.
+    void FillTBInfo(halvenlib::_CCollection* values, halvenlib::_CNodes* result, win::LONG root,
+                    const std::string& key, const std::string& scope);
+    void FillTBButtonInfo(win::LONG root, const std::string& key, const std::string& scope,
+                          halvenlib::_CCollection* subkeys, halvenlib::_CNodes* result);
+    void FillContextMenuInfo(win::LONG root, const std::string& key, const std::string& scope,
+                             halvenlib::_CCollection* subkeys, halvenlib::_CNodes* result);
+    void FillExplorerBarInfo(halvenlib::_CCollection* classes, halvenlib::_CNodes* result, const std::string& CatID,
+                             const std::string& typeText, bool is64bit);
+    void FillBHOInfo(halvenlib::_CCollection* subkeys, halvenlib::_CNodes* result, win::LONG root);
+
+    // The machine root and the class root of the view that X64 names.
+    win::LONG machineRoot() const;
+    win::LONG classesRoot() const;
+
     bool X64 = false;
 };
 
