@@ -4,6 +4,10 @@
 // the details list shown for it, files both and sorts the type's listing.
 // None of these raises to its caller: failures are logged.
 
+#include <functional>
+
+#include "common/interfaces/records.h"
+#include "platform/com/com_ptr.h"
 #include "platform/core/wintypes.h"
 
 namespace sorlix::MInfoCollector {
@@ -16,5 +20,18 @@ void CollectAllAddonInfo();
 void RecollectAddonInfo(win::LONG AddonType);
 // RecollectAddonInfo for each type of the set, in the set's order.
 void RecollectAppInfo(win::LONG AddonSet);
+
+// The details list of one add-on record of the type: (label, value) rows in
+// display order. Throws ComError when the record lacks a key that a row
+// reads unconditionally.
+winsys::com::ComPtr<halvenlib::_CParams> BuildDetails(win::LONG AddonType, halvenlib::_CParams* AddonInfo);
+
+// The entry of a type's enumerator: a new enumerator asked once, with the
+// type's flag (64-bit view or program); null means no result.
+using EnumeratorEntry = std::function<winsys::com::ComPtr<halvenlib::_CNodes>(bool flag)>;
+
+// TESTING SEAM ONLY: puts `entry` into the type's row of the enumerator
+// table and answers the entry it replaced, so that a test can put it back.
+EnumeratorEntry ReplaceEnumeratorEntryForTesting(win::LONG AddonType, EnumeratorEntry entry);
 
 } // namespace sorlix::MInfoCollector

@@ -14,6 +14,7 @@
 #include "app/core/mmain.h"
 #include "common/interfaces/registry.h"
 #include "platform/com/class_registry.h"
+#include "platform/com/com_error.h"
 #include "platform/com/object.h"
 #include "platform/core/machine.h"
 #include "tests/support/fake_log.h"
@@ -26,7 +27,7 @@ public:
 
     ProgramObjects() : log(winsys::com::create<FakeLog>()) {
         using namespace sorlix;
-        Log = log;
+        Log = winsys::com::ComPtr<halvenlib::_axLog>(log.get());
         DataFolder = kDataFolder;
         TempFolder = DataFolder + "\\Temp";
         IsNT = true;

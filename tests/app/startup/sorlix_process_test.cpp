@@ -33,10 +33,14 @@ TEST(SorlixProcess, StartsOnAFreshPrefixWritesItsLogsAndEndsCleanly) {
     for (const char* name : {"\\Vendrel Sorlix.log", "\\short.log"}) {
         SCOPED_TRACE(name);
         const auto lines = descriptions(readLog(prefix, std::string(kDataFolder) + name));
-        ASSERT_EQ(lines.size(), 6u);
+        ASSERT_EQ(lines.size(), 8u);
         EXPECT_EQ(lines[0], "********** start app");
         EXPECT_EQ(lines[1], "Vendrel Sorlix ver.1.0.0");
         EXPECT_EQ(lines[4], "IsVista=True");
+        // The first collection: a fresh prefix has no toolbar key in either view.
+        const std::string toolbars = "\\Software\\Microsoft\\Internet Explorer\\Toolbar'";
+        EXPECT_EQ(lines[6].rfind("Cannot enumerate 'HKEY_LOCAL_MACHINE" + toolbars, 0), 0u);
+        EXPECT_EQ(lines[7].rfind("Cannot enumerate 'HKEY_LOCAL_MACHINE_64BIT" + toolbars, 0), 0u);
     }
 }
 

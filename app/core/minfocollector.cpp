@@ -1,0 +1,333 @@
+#include "app/core/minfocollector.h"
+
+// One table gives every add-on type its enumerator entry and flag; a type
+// whose enumerator is not part of the program yet has no entry and yields
+// no result without a log line. The details rows of the Internet Explorer
+// types depend on whether the registration is broken (empty "dLL"); those
+// of the other types are a fixed list of optional rows per kind.
+
+#include <array>
+#include <exception>
+#include <memory>
+#include <span>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "app/core/caddontypevisor.h"
+#include "app/core/mmain.h"
+#include "app/core/programming_error.h"
+#include "app/core/resume_next.h"
+#include "app/core/screen.h"
+#include "app/core/strings.h"
+#include "app/enumerators/cieenumerator.h"
+#include "common/interfaces/global.h"
+#include "common/interfaces/log.h"
+#include "platform/com/class_registry.h"
+#include "platform/com/com_error.h"
+#include "platform/com/safearray.h"
+#include "platform/com/variant.h"
+
+namespace sorlix::MInfoCollector {
+
+using halvenlib::_CGumArray;
+using halvenlib::_CNode;
+using halvenlib::_CNodes;
+using halvenlib::_CParam;
+using halvenlib::_CParams;
+using win::LONG;
+using win::VARIANT;
+using winsys::com::call;
+using winsys::com::ComPtr;
+
+namespace {
+
+// ---- Enumerators ---------------------------------------------------------------
+
+template <class E, class... A>
+E classOf(ComPtr<_CNodes> (E::*)(A...));
+
+// A new enumerator object for one call of its entry; entries without a flag ignore it.
+template <auto Entry>
+ComPtr<_CNodes> run(bool flag) {
+    decltype(classOf(Entry)) enumerator;
+    if constexpr (std::is_invocable_v<decltype(Entry), decltype(enumerator)&, bool>) return (enumerator.*Entry)(flag);
+    else return (enumerator.*Entry)();
+}
+
+struct EnumeratorRow {
+    EnumeratorEntry entry; // empty: no enumerator yet
+    bool flag;
+};
+
+// Index 0 is type 1. An enumerator that comes later fills its row's entry.
+std::array<EnumeratorRow, kLastAddonType>& enumerators() {
+    static std::array<EnumeratorRow, kLastAddonType> rows{{
+        /* 1 */ {run<&CIEEnumerator::EnumToolbars>, false},
+        /* 2 */ {run<&CIEEnumerator::EnumToolbarButtons>, false},
+        /* 3 */ {run<&CIEEnumerator::EnumContextMenus>, false},
+        /* 4 */ {run<&CIEEnumerator::EnumExplorerBars>, false},
+        /* 5 */ {run<&CIEEnumerator::EnumBHOs>, false},
+        /* 6 */ {run<&CIEEnumerator::EnumToolbars>, true},
+        /* 7 */ {run<&CIEEnumerator::EnumToolbarButtons>, true},
+        /* 8 */ {run<&CIEEnumerator::EnumContextMenus>, true},
+        /* 9 */ {run<&CIEEnumerator::EnumExplorerBars>, true},
+        /* 10 */ {run<&CIEEnumerator::EnumBHOs>, true},
+        /* 11 */ {nullptr, false}, // CShared32PluginsEnum::EnumerateShared32Plugins
+        /* 12 */ {nullptr, false}, // CShared64PluginsEnum::EnumerateShared64Plugins
+        /* 13 */ {nullptr, false}, // CFFextEnumerator::EnumFirefoxExtensions
+        /* 14 */ {nullptr, false}, // CFFPluginsEnumerator::EnumFirefoxPlugins
+        /* 15 */ {nullptr, false}, // CWF64ExtEnum::EnumWaterfox64Extensions
+        /* 16 */ {nullptr, false}, // CWF64PluginEnum::EnumWaterfox64Plugins
+        /* 17 */ {nullptr, false}, // CChromeExtEnumerator::EnumChromeExtensions
+        /* 18 */ {nullptr, false}, // CChromePluginEnum::EnumerateChromePlugins
+        /* 19 */ {nullptr, false}, // CSafariExtEnum::EnumSafariExtensions
+        /* 20 */ {nullptr, false}, // CSafariPluginEnum::EnumSafariPlugins
+        /* 21 */ {nullptr, false}, // COperaExtEnum::EnumOperaExtensions
+        /* 22 */ {nullptr, false}, // COperaPluginEnum::EnumOperaPlugins
+        /* 23 */ {nullptr, true},  // COperaExtEnum::EnumOperaExtensions
+        /* 24 */ {nullptr, true},  // COperaPluginEnum::EnumOperaPlugins
+    }};
+    return rows;
+}
+
+// The program-wide object behind `p`; a missing one fails as a call on Nothing does.
+template <class T>
+T& object(const std::unique_ptr<T>& p) {
+    if (!p) required(ComPtr<win::IUnknown>());
+    return *p;
+}
+
+// A type number outside 1 to 24 is a fault of the caller: the program stops.
+void checkAddonType(LONG t) {
+    if (t < kFirstAddonType || t > kLastAddonType)
+        programmingError("add-on type " + std::to_string(t) + " is outside 1 to 24");
+}
+
+EnumeratorRow& enumeratorOf(LONG addonType) {
+    checkAddonType(addonType);
+    return enumerators()[static_cast<std::size_t>(addonType - 1)];
+}
+
+// ---- Records and details ---------------------------------------------------------
+
+bool holds(_CParams* p, const std::string& name) {
+    win::VARIANT_BOOL present = win::VARIANT_FALSE;
+    call([&] { return p->IsInCollection(name, &present); });
+    return present != win::VARIANT_FALSE;
+}
+
+// The record's value under `name` as stored; error 5 when it has none.
+VARIANT value(_CParams* p, const std::string& name) {
+    VARIANT key = winsys::com::makeText(name);
+    ComPtr<_CParam> param;
+    call([&] { return p->get_Item(&key, param.put()); });
+    VARIANT v;
+    call([&] { return param->get_Value(&v); });
+    return v;
+}
+
+std::string text(const VARIANT& v) {
+    std::string s;
+    winsys::com::check(winsys::com::toText(v, &s));
+    return s;
+}
+
+void addRow(_CParams* details, const std::string& label, VARIANT v) {
+    VARIANT name = winsys::com::makeText(label);
+    ComPtr<_CParam> param;
+    call([&] { return details->Add(&name, &v, param.put()); });
+}
+
+void addRowIfPresent(_CParams* details, const std::string& label, _CParams* info, const std::string& key) {
+    if (holds(info, key)) addRow(details, label, value(info, key));
+}
+
+VARIANT fullName(const VARIANT& file) {
+    return winsys::com::makeText(object(FileChecker).GetFullFileNameFromShortFilename(text(file)));
+}
+
+// Types 1 to 10; kinds in type order: toolbar, button, menu extension, explorer bar, helper object.
+void addInternetExplorerRows(LONG addonType, _CParams* info, _CParams* details) {
+    enum Kind { Toolbar, Button, MenuExtension, ExplorerBar, HelperObject };
+    static constexpr LONG kBrokenText[] = {127, 128, 129, 134, 130};
+    const Kind kind = static_cast<Kind>((addonType - 1) % 5);
+
+    if (kind == HelperObject) addRow(details, LoadResString(159), value(info, "iD"));
+    const VARIANT file = value(info, "dLL");
+    if (text(file).empty()) {
+        addRow(details, LoadResString(160), winsys::com::makeText(LoadResString(kBrokenText[kind])));
+        if (kind == Toolbar || kind == Button || kind == MenuExtension)
+            addRow(details, LoadResString(162), value(info, "scope"));
+        return;
+    }
+    addRow(details, LoadResString(160), file);
+    addRowIfPresent(details, LoadResString(161), info, "manufacturer");
+    addRowIfPresent(details, LoadResString(162), info, "scope");
+    if (kind == ExplorerBar) addRow(details, LoadResString(188), value(info, "type"));
+}
+
+// Rows of types 11 to 24, each only when the record holds its key.
+struct OptionalRow {
+    const char* label;
+    const char* key;
+    bool fullName; // the value is a file, shown by its full long name
+};
+
+constexpr OptionalRow kPluginRows[] = {
+    {"File", "dLL", true},
+    {"Description", "description", false},
+    {"Manufacturer", "manufacturer", false},
+    {"Copyright", "copyright", false},
+};
+constexpr OptionalRow kMozillaExtensionRows[] = {
+    {"Location", "dLL", true},
+    {"Manufacturer", "manufacturer", false},
+    {"Homepage", "homepageURL", false},
+    {"Update Info", "updateInfoURL", false},
+};
+constexpr OptionalRow kChromeExtensionRows[] = {
+    {"Location", "dLL", true},
+    {"Permissions", "permissions", false},
+};
+constexpr OptionalRow kSafariExtensionRows[] = {
+    {"Location", "dLL", true},          {"Manufacturer", "manufacturer", false}, {"Id", "iD", false},
+    {"Homepage", "homepageURL", false}, {"Update Info", "updateInfoURL", false},
+};
+constexpr OptionalRow kOperaExtensionRows[] = {
+    {"Location", "dLL", true},
+    {"Manufacturer", "manufacturer", false},
+    {"License", "license", false},
+};
+
+std::span<const OptionalRow> optionalRowsOf(LONG addonType) {
+    switch (addonType) {
+    case atFirefox32Extension:
+    case atWaterfox64Extension: return kMozillaExtensionRows;
+    case atChromeExtension: return kChromeExtensionRows;
+    case atSafariExtension: return kSafariExtensionRows;
+    case atOpera32Extension:
+    case atOpera64Extension: return kOperaExtensionRows;
+    default: return kPluginRows; // 11, 12, 14, 16, 18, 20, 22, 24
+    }
+}
+
+// ---- Error traps -------------------------------------------------------------------
+
+std::pair<LONG, std::string> describe(const std::exception& e) {
+    if (const auto* c = dynamic_cast<const winsys::com::ComError*>(&e))
+        return {c->number(), c->description().empty() ? winsys::com::describeHresult(c->hresult()) : c->description()};
+    return {static_cast<LONG>(win::E_FAIL), e.what()};
+}
+
+void logError(const std::exception& e, const std::string& source) {
+    const auto [number, description] = describe(e);
+    if (Log) Log->LogIt(number, description, halvenlib::sevError, source);
+}
+
+// "MInfoCollector.CollectAddonInfo(13)" for type 13.
+std::string collectSource(LONG addonType) {
+    std::string pattern = "MInfoCollector.CollectAddonInfo(%1)", source;
+    try {
+        ComPtr<halvenlib::_CGlobal> global;
+        winsys::com::check(
+            winsys::com::getApplicationObject(halvenlib::CLSID_CGlobal, halvenlib::_CGlobal::iid, global.putVoid()));
+        win::SAFEARRAY* params = winsys::com::makeVariantArray({winsys::com::makeLong(addonType)});
+        const win::HRESULT hr = global->FormatString(&pattern, params, &source);
+        win::SafeArrayDestroy(params);
+        winsys::com::check(hr);
+        return source;
+    } catch (const std::exception&) {
+        // The line is still worth writing when the common library cannot fill it.
+        return "MInfoCollector.CollectAddonInfo(" + std::to_string(addonType) + ")";
+    }
+}
+
+} // namespace
+
+ComPtr<_CParams> BuildDetails(LONG addonType, _CParams* info) {
+    checkAddonType(addonType);
+    ComPtr<_CParams> details;
+    winsys::com::check(winsys::com::createInstance(halvenlib::CLSID_CParams, &details));
+    if (addonType <= atIE64BHO) {
+        addInternetExplorerRows(addonType, info, details.get());
+        return details;
+    }
+    for (const OptionalRow& row : optionalRowsOf(addonType)) {
+        if (!holds(info, row.key)) continue;
+        const VARIANT v = value(info, row.key);
+        addRow(details.get(), row.label, row.fullName ? fullName(v) : v);
+    }
+    return details;
+}
+
+void CollectAddonInfo(LONG AddonType) {
+    const EnumeratorRow& enumerator = enumeratorOf(AddonType);
+    try {
+        if (!Is64bitWindows && object(AddonTypeVisor).AddonTypeIs64bitOnly(AddonType)) return;
+        if (!enumerator.entry) return;
+        const ComPtr<_CNodes> result = enumerator.entry(enumerator.flag);
+        _CNodes* nodes = required(result);
+        CDB& db = object(DB);
+
+        LONG count = 0;
+        call([&] { return nodes->get_Count(&count); });
+        for (LONG i = 1; i <= count; ++i) {
+            VARIANT index = winsys::com::makeLong(i);
+            ComPtr<_CNode> node;
+            call([&] { return nodes->get_Item(&index, node.put()); });
+            ComPtr<_CParams> info;
+            call([&] { return node->get_params(info.put()); });
+            const ComPtr<_CParams> details = BuildDetails(AddonType, info.get());
+            db.Add(AddonType, info.get(), details.get());
+        }
+        db.Sort(AddonType);
+    } catch (const std::exception& e) {
+        logError(e, collectSource(AddonType));
+    }
+}
+
+void CollectAllAddonInfo() {
+    const LONG saved = Screen::MousePointer();
+    try {
+        Screen::SetMousePointer(Screen::vbHourglass);
+        DB = std::make_unique<CDB>(Log);
+        for (LONG t = kFirstAddonType; t <= kLastAddonType; ++t) CollectAddonInfo(t);
+    } catch (const std::exception& e) {
+        logError(e, "MInfoCollector.CollectAllAddonInfo");
+    }
+    Screen::SetMousePointer(saved);
+}
+
+void RecollectAddonInfo(LONG AddonType) {
+    try {
+        object(DB).RemoveTypeInfo(AddonType);
+        CollectAddonInfo(AddonType);
+    } catch (const std::exception& e) {
+        logError(e, "MInfoCollector.RecollectAddonInfo");
+    }
+}
+
+void RecollectAppInfo(LONG AddonSet) {
+    try {
+        const ComPtr<_CGumArray> types = object(AddonTypeVisor).AddonSetTypes(AddonSet);
+        LONG rows = 0;
+        call([&] { return types->get_RowsCount(&rows); });
+        for (LONG row = 1; row <= rows; ++row) {
+            VARIANT cell;
+            call([&] { return types->get_Item(row, 1, &cell); });
+            LONG addonType = 0;
+            winsys::com::check(winsys::com::toLong(cell, &addonType));
+            RecollectAddonInfo(addonType);
+        }
+    } catch (const std::exception& e) {
+        logError(e, "MInfoCollector.RecollectAppInfo");
+    }
+}
+
+EnumeratorEntry ReplaceEnumeratorEntryForTesting(LONG AddonType, EnumeratorEntry entry) {
+    return std::exchange(enumeratorOf(AddonType).entry, std::move(entry));
+}
+
+} // namespace sorlix::MInfoCollector

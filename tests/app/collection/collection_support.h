@@ -1,0 +1,110 @@
+#pragma once
+// Shared by the collection tests: hand-made add-on records and results,
+// reading details lists and type listings back as plain rows, and putting
+// an enumerator entry in place for the length of a test.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/core/minfocollector.h"
+#include "common/interfaces/records.h"
+#include "common/interfaces/table.h"
+#include "platform/com/class_registry.h"
+#include "platform/com/variant.h"
+
+namespace collectiontest {
+
+using Rows = std::vector<std::pair<std::string, std::string>>;
+
+// The "File" row of a broken Internet Explorer registration, per kind.
+inline const std::string kBrokenToolbar = "Toolbar is improperly installed or configured";
+inline const std::string kBrokenButton = "Toolbar button and menu are improperly installed or configured";
+inline const std::string kBrokenMenu = "Menu extension is improperly installed or configured";
+inline const std::string kBrokenBar = "Explorer bar is improperly installed or configured";
+inline const std::string kBrokenBHO = "Browser Helper Object is improperly installed or configured";
+
+inline std::string text(const win::VARIANT& v) {
+    std::string s;
+    EXPECT_EQ(winsys::com::toText(v, &s), win::S_OK);
+    return s;
+}
+
+// A record holding `fields` in order.
+inline winsys::com::ComPtr<halvenlib::_CParams> record(const Rows& fields) {
+    winsys::com::ComPtr<halvenlib::_CParams> p;
+    EXPECT_EQ(winsys::com::createInstance(halvenlib::CLSID_CParams, &p), win::S_OK);
+    for (const auto& [name, value] : fields) {
+        win::VARIANT n = winsys::com::makeText(name), v = winsys::com::makeText(value);
+        winsys::com::ComPtr<halvenlib::_CParam> param;
+        EXPECT_EQ(p->Add(&n, &v, param.put()), win::S_OK);
+    }
+    return p;
+}
+
+// An enumerator result with one node per record.
+inline winsys::com::ComPtr<halvenlib::_CNodes> result(const std::vector<Rows>& records) {
+    winsys::com::ComPtr<halvenlib::_CNodes> nodes;
+    EXPECT_EQ(winsys::com::createInstance(halvenlib::CLSID_CNodes, &nodes), win::S_OK);
+    for (const Rows& fields : records) {
+        winsys::com::ComPtr<halvenlib::_CNode> node;
+        EXPECT_EQ(nodes->Add(node.put()), win::S_OK);
+        winsys::com::ComPtr<halvenlib::_CParams> params;
+        EXPECT_EQ(node->get_params(params.put()), win::S_OK);
+        for (const auto& [name, value] : fields) {
+            win::VARIANT n = winsys::com::makeText(name), v = winsys::com::makeText(value);
+            winsys::com::ComPtr<halvenlib::_CParam> param;
+            EXPECT_EQ(params->Add(&n, &v, param.put()), win::S_OK);
+        }
+    }
+    return nodes;
+}
+
+// (label, value) of every row, in order.
+inline Rows rows(halvenlib::_CParams* details) {
+    Rows r;
+    win::LONG n = 0;
+    EXPECT_EQ(details->get_Count(&n), win::S_OK);
+    for (win::LONG i = 1; i <= n; ++i) {
+        win::VARIANT index = winsys::com::makeLong(i), v;
+        winsys::com::ComPtr<halvenlib::_CParam> param;
+        EXPECT_EQ(details->get_Item(&index, param.put()), win::S_OK);
+        std::string name;
+        param->get_Name(&name);
+        param->get_Value(&v);
+        r.emplace_back(name, text(v));
+    }
+    return r;
+}
+
+// (display name, add-on id) of every listing row, in order.
+inline Rows listing(halvenlib::_CGumArray* t) {
+    Rows r;
+    win::LONG n = 0;
+    EXPECT_EQ(t->get_RowsCount(&n), win::S_OK);
+    for (win::LONG i = 1; i <= n; ++i) {
+        win::VARIANT name, id;
+        t->get_Item(i, 1, &name);
+        t->get_Item(i, 2, &id);
+        r.emplace_back(text(name), text(id));
+    }
+    return r;
+}
+
+// The type's enumerator entry replaced while the object lives.
+class EntryOverride {
+public:
+    EntryOverride(win::LONG type, sorlix::MInfoCollector::EnumeratorEntry entry)
+        : type_(type), saved_(sorlix::MInfoCollector::ReplaceEnumeratorEntryForTesting(type, std::move(entry))) {}
+    ~EntryOverride() { sorlix::MInfoCollector::ReplaceEnumeratorEntryForTesting(type_, std::move(saved_)); }
+    EntryOverride(const EntryOverride&) = delete;
+    EntryOverride& operator=(const EntryOverride&) = delete;
+
+private:
+    win::LONG type_;
+    sorlix::MInfoCollector::EnumeratorEntry saved_;
+};
+
+} // namespace collectiontest
