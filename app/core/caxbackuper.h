@@ -32,6 +32,25 @@ public:
     // Deletes everything the record lists, going on past failures (each
     // logged); false when any step failed.
     bool RemoveByLittleConfig(quarncust::_CLittleConfig* LittleConfig);
+
+private:
+    // The text before the last backslash, one trailing backslash dropped
+    // first; empty when none remains ("C:\x" -> "C:", "C:\" -> "").
+    static std::string GetParentPath(const std::string& path);
+
+    bool writeBackup(const std::string& backupId, const std::string& Name, const std::string& Description,
+                     quarncust::_CLittleConfig* LittleConfig, std::string& FalseCause);
+    bool restoreItems(const std::string& backupKey, const std::string& BackupID, std::string& FalseCause);
+    // Takes a backup out of the store: its folder of copies and its index key.
+    void dropBackup(const std::string& backupId, bool pumpBeforeRetry);
+    void redirectionOff();
+    void redirectionOn();
+
+    std::string filesFolder_; // {data folder}\Backup\{word}
+    std::string indexKey_;    // {product key}\Backup\{word}, below HKEY_CURRENT_USER
+    std::string backupWord_;
+    bool initialised_ = false;
+    bool redirectionIsOff_ = false; // switched off by this object and not yet back on
 };
 
 } // namespace sorlix
