@@ -11,6 +11,7 @@ if [ "${1:-}" = "--sanitize" ]; then
   build=build-asan
   flags=(-DSORLIX_SANITIZE=ON)
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export LSAN_OPTIONS=suppressions="$PWD/scripts/lsan.supp"
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 fi
 

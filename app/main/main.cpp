@@ -4,12 +4,20 @@
 // is missing or the user may not run the program, 2 without a usable prefix.
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QString>
 
 #include <iostream>
+#include <memory>
 
+#include "app/core/mfileprops.h"
+#include "app/core/minfocollector.h"
 #include "app/core/mmain.h"
+#include "app/core/screen.h"
+#include "app/main/file_properties_sheet.h"
+#include "app/main/termination.h"
+#include "app/ui/fmain.h"
 #include "platform/com/class_registry.h"
 #include "platform/core/machine.h"
 #include "platform/registry/registry.h"
@@ -22,6 +30,18 @@ void showMessageBox(const std::string& text, const std::string& title, sorlix::M
     QMessageBox box(icon == sorlix::MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
                     QString::fromStdString(title), QString::fromStdString(text), QMessageBox::Ok);
     box.exec();
+}
+
+// The hourglass while a long operation runs, the usual pointer otherwise.
+void showMousePointer(win::LONG pointer) {
+    static bool waiting = false;
+    const bool wait = pointer == sorlix::Screen::vbHourglass;
+    if (wait == waiting) return;
+    waiting = wait;
+    if (wait)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QGuiApplication::restoreOverrideCursor();
 }
 
 int exitCode(sorlix::MMain::StartupEnd end) {
@@ -42,8 +62,22 @@ int main(int argc, char** argv) {
         std::cerr << "sorlix: " << opened.error().message << "\n";
         return 2;
     }
+    sorlix::app::CloseWindowsOnTerminationSignals();
     sorlix::MMain::StartupHooks hooks;
     hooks.messageBox = showMessageBox;
+    sorlix::MFileProps::setFilePropertiesSheet(sorlix::app::ShowFilePropertiesSheet);
+    sorlix::Screen::SetMousePointerHook(showMousePointer);
+    std::unique_ptr<sorlix::ui::FMain> mainForm;
+    hooks.createMainForm = [&mainForm] {
+        mainForm = std::make_unique<sorlix::ui::FMain>();
+        sorlix::ui::MainForm = mainForm.get();
+    };
+    // The window goes as soon as its loop ends, before the program's objects.
+    hooks.showMainForm = [&mainForm] {
+        mainForm->ShowForm();
+        mainForm.reset();
+    };
+    hooks.collectAllAddonInfo = sorlix::MInfoCollector::CollectAllAddonInfo;
     const int code = exitCode(sorlix::MMain::Main(hooks));
     // The program's objects go before the libraries' application objects.
     sorlix::MMain::ReleaseProgramObjects();

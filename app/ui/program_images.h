@@ -4,10 +4,16 @@
 // module.
 
 #include <QByteArray>
+#include <string>
 
 #include "app/core/cresource.h"
 
 namespace sorlix::ui {
+
+// The program file (a Windows path): MMain::AppPath() + "\\Sorlix.exe"
+// unless set; tests point it at the built one. Empty puts the default back.
+std::string ProgramFile();
+void setProgramFile(const std::string& windowsPath);
 
 // Opens the program file as `module`; throws ComError 0x80040D2F
 // ("CResource.Init") when it cannot be loaded.

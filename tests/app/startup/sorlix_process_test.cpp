@@ -1,11 +1,17 @@
 // The program as a new user runs it: `sorlix` with WINEPREFIX on a fresh
 // prefix where both libraries are registered starts, writes its logs in the
-// prefix and ends cleanly where the main window will later take over.
+// prefix, collects, opens its window and ends cleanly when asked to.
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <thread>
+
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -17,10 +23,38 @@ namespace {
 
 using namespace startuptest;
 
-int runSorlix(const testsupport::TestPrefix& prefix) {
-    const std::string command = "WINEPREFIX='" + prefix.root().string() + "' QT_QPA_PLATFORM=offscreen '" +
-                                SORLIX_PATH + "' >/dev/null 2>&1";
-    const int status = std::system(command.c_str());
+// Starts sorlix on the prefix, waits until its first collection is logged
+// (the main window opens next), asks it to end as the session would (SIGTERM)
+// and answers its exit code; -1 when it did not end by itself in time.
+int runAndEndSorlix(const testsupport::TestPrefix& prefix) {
+    const std::string root = prefix.root().string();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setenv("WINEPREFIX", root.c_str(), 1);
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        ::freopen("/dev/null", "w", stdout);
+        ::freopen("/dev/null", "w", stderr);
+        ::execl(SORLIX_PATH, SORLIX_PATH, static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    const std::string shortLog = std::string(kDataFolder) + "\\short.log";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    int status = 0;
+    bool ended = false;
+    while (!ended && readLog(prefix, shortLog).size() < 8 && std::chrono::steady_clock::now() < deadline) {
+        ended = ::waitpid(pid, &status, WNOHANG) == pid;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (!ended) {
+        ::kill(pid, SIGTERM);
+        while (!(ended = ::waitpid(pid, &status, WNOHANG) == pid) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (!ended) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        return -1;
+    }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -28,7 +62,7 @@ TEST(SorlixProcess, StartsOnAFreshPrefixWritesItsLogsAndEndsCleanly) {
     testsupport::TestPrefix prefix;
     testsupport::ComLibrary common(HALVENLIB_PATH), product(QUARNCUST_PATH);
 
-    EXPECT_EQ(runSorlix(prefix), 0);
+    EXPECT_EQ(runAndEndSorlix(prefix), 0);
 
     for (const char* name : {"\\Vendrel Sorlix.log", "\\short.log"}) {
         SCOPED_TRACE(name);

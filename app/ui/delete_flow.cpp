@@ -1,0 +1,199 @@
+#include "app/ui/delete_flow.h"
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <cctype>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "app/core/caxbackuper.h"
+#include "app/core/mapi.h"
+#include "app/core/minfocollector.h"
+#include "app/core/mmain.h"
+#include "app/core/strings.h"
+#include "app/ui/fobjectlist.h"
+#include "app/ui/messages.h"
+#include "common/interfaces/global.h"
+#include "platform/com/class_registry.h"
+#include "platform/com/com_error.h"
+#include "platform/com/message_queue.h"
+#include "platform/com/safearray.h"
+#include "platform/com/variant.h"
+
+namespace sorlix::ui {
+
+using halvenlib::_CParam;
+using halvenlib::_CParams;
+using quarncust::_CLittleConfig;
+using win::LONG;
+using win::VARIANT;
+using winsys::com::call;
+using winsys::com::ComPtr;
+
+namespace {
+
+constexpr LONG kYesNo = winsys::controls::TaskDialog::kYes + winsys::controls::TaskDialog::kNo;
+constexpr LONG kOk = winsys::controls::TaskDialog::kOk;
+
+template <class T>
+T& programObject(const std::unique_ptr<T>& p) {
+    if (!p)
+        throw winsys::com::ComError(static_cast<win::HRESULT>(0x800A005Bu),
+                                    "Object variable or With block variable not set", "");
+    return *p;
+}
+
+void logError(const std::exception& e, const std::string& source) {
+    LONG number = static_cast<LONG>(win::E_FAIL);
+    std::string text = e.what();
+    if (const auto* c = dynamic_cast<const winsys::com::ComError*>(&e)) {
+        number = c->number();
+        text = c->description().empty() ? winsys::com::describeHresult(c->hresult()) : c->description();
+    }
+    if (Log) Log->LogIt(number, text, halvenlib::sevError, source);
+}
+
+std::string formatString(std::string pattern, const std::vector<std::string>& values) {
+    ComPtr<halvenlib::_CGlobal> global;
+    call([&] {
+        return winsys::com::getApplicationObject(halvenlib::CLSID_CGlobal, halvenlib::_CGlobal::iid, global.putVoid());
+    });
+    std::vector<VARIANT> items;
+    for (const std::string& v : values) items.push_back(winsys::com::makeText(v));
+    win::SAFEARRAY* params = winsys::com::makeVariantArray(items);
+    std::string result;
+    const win::HRESULT hr = global->FormatString(&pattern, params, &result);
+    win::SafeArrayDestroy(params);
+    winsys::com::check(hr);
+    return result;
+}
+
+bool holds(_CParams* p, const std::string& name) {
+    win::VARIANT_BOOL present = win::VARIANT_FALSE;
+    call([&] { return p->IsInCollection(name, &present); });
+    return present != win::VARIANT_FALSE;
+}
+
+VARIANT value(_CParams* p, const std::string& name) {
+    VARIANT key = winsys::com::makeText(name);
+    ComPtr<_CParam> param;
+    call([&] { return p->get_Item(&key, param.put()); });
+    VARIANT v;
+    call([&] { return param->get_Value(&v); });
+    return v;
+}
+
+std::string text(_CParams* p, const std::string& name) {
+    std::string s;
+    winsys::com::check(winsys::com::toText(value(p, name), &s));
+    return s;
+}
+
+// A removal record held in the add-on record; a value that is no record
+// fails as a type mismatch does.
+ComPtr<_CLittleConfig> config(_CParams* p, const std::string& name) {
+    const VARIANT stored = value(p, name);
+    const VARIANT& v = winsys::com::deref(stored);
+    ComPtr<_CLittleConfig> cfg;
+    if (v.vt == win::VT_DISPATCH && v.pdispVal)
+        v.pdispVal->QueryInterface(_CLittleConfig::iid, cfg.putVoid());
+    if (!cfg) winsys::com::check(win::DISP_E_TYPEMISMATCH);
+    return cfg;
+}
+
+std::string lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+// A name such as "Acme Toolbar" already says its kind: no second "Toolbar".
+bool endsWithWording(const std::string& name, const std::string& wording) {
+    return name.size() >= wording.size() && lower(name.substr(name.size() - wording.size())) == lower(wording);
+}
+
+} // namespace
+
+DeleteFlow::DeleteFlow(FObjectList& list, winsys::controls::TaskDialog& dialog, std::function<void()> focusTablePane)
+    : list_(list), dialog_(dialog), focusTablePane_(std::move(focusTablePane)) {}
+
+void DeleteFlow::MenuRemove() {
+    try {
+        bool selected = false, folder = false;
+        LONG addonType = 0;
+        std::string objectId;
+        ComPtr<_CParams> addonInfo;
+        list_.CurrentNodeInfo(selected, folder, addonType, objectId, addonInfo);
+        if (selected && !folder) RemoveObject(objectId);
+    } catch (const std::exception& e) {
+        logError(e, "FMain.MenuRemove");
+    }
+}
+
+void DeleteFlow::RemoveObject(const std::string& ObjectID) {
+    try {
+        if (ObjectID.empty()) return;
+        const ComPtr<_CParams> addonInfo = programObject(DB).AddonInfo(ObjectID);
+        const LONG addonType = programObject(DB).AddonType(ObjectID);
+        const CAddonTypeVisor& visor = programObject(AddonTypeVisor);
+        const bool deleted =
+            RemoveAddon(addonInfo.get(), visor.AddonTypeTitleName(addonType), visor.BackupObjectName(addonType));
+        if (deleted) {
+            MInfoCollector::RecollectAddonInfo(addonType);
+            list_.RefreshTree(list_.CurrentAddonSet(), true);
+            list_.ShowDetails();
+        }
+        QCoreApplication::processEvents();
+        winsys::pumpOneMessage();
+        if (focusTablePane_) focusTablePane_();
+    } catch (const std::exception& e) {
+        logError(e, "FMain.RemoveObject");
+    }
+}
+
+bool DeleteFlow::RemoveAddon(_CParams* AddonInfo, const std::string& TypeTitle, const std::string& BackupObjectName) {
+    bool deleted = false;
+    if (!AddonInfo) return deleted;
+    try {
+        std::string name = text(AddonInfo, "displayName");
+        if (!endsWithWording(name, TypeTitle)) name += " " + TypeTitle;
+        const std::string title = "Delete " + MAPI::CapitalizeWords(TypeTitle);
+
+        LONG buttons = kYesNo, result = 0;
+        ShowMessage(dialog_, formatString(LoadResString(156), {name}), buttons, title, result);
+        if (result != winsys::controls::TaskDialog::kYes) return deleted;
+
+        CAxBackuper backuper;
+        const ComPtr<_CLittleConfig> backupCfg = config(AddonInfo, "backupCfg");
+        const std::string backupName = holds(AddonInfo, "originalName") ? text(AddonInfo, "originalName")
+                                                                          : LoadResString(110);
+        const std::string description = holds(AddonInfo, "description") ? text(AddonInfo, "description") : "";
+
+        std::string falseCause;
+        if (!backuper.Init(DataFolder, kProductRegistryKey, BackupObjectName, falseCause)) {
+            buttons = kOk;
+            ShowMessage(dialog_, falseCause, buttons, title, result);
+            return deleted;
+        }
+        const bool backedUp = backuper.Backup(backupName, description, backupCfg.get(), falseCause);
+        if (!backedUp) {
+            if (Log)
+                Log->LogIt(0, formatString("Backup failed (%1): %2", {BackupObjectName, falseCause}),
+                           halvenlib::sevInternalError, "FMain.RemovePlugin");
+        } else {
+            backuper.RemoveByLittleConfig(backupCfg.get());
+            if (holds(AddonInfo, "deleteCfg")) backuper.RemoveByLittleConfig(config(AddonInfo, "deleteCfg").get());
+        }
+        // The type is collected again even after a failed backup, which deleted nothing.
+        deleted = true;
+        if (!backedUp) {
+            buttons = kOk;
+            ShowMessage(dialog_, formatString(LoadResString(158), {name}), buttons, title, result);
+        }
+    } catch (const std::exception& e) {
+        logError(e, "FMain.RemoveAddon");
+    }
+    return deleted;
+}
+
+} // namespace sorlix::ui

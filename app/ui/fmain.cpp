@@ -1,0 +1,408 @@
+#include "app/ui/fmain.h"
+
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMainWindow>
+
+#include "app/core/mapi.h"
+#include "app/core/mfileprops.h"
+#include "app/core/minfocollector.h"
+#include "app/core/mmain.h"
+#include "app/core/mmainhelpers.h"
+#include "app/core/resume_next.h"
+#include "app/core/strings.h"
+#include "app/ui/delete_flow.h"
+#include "app/ui/fabout.h"
+#include "app/ui/fobjectlist.h"
+#include "app/ui/fproperties.h"
+#include "app/ui/frestore.h"
+#include "app/ui/fselectaddonset.h"
+#include "app/ui/messages.h"
+#include "app/ui/program_images.h"
+#include "app/ui/ribbon.h"
+#include "common/interfaces/fileops.h"
+#include "common/interfaces/global.h"
+#include "platform/com/class_registry.h"
+#include "platform/com/com_error.h"
+#include "platform/com/safearray.h"
+#include "platform/com/variant.h"
+#include "platform/controls/event_loop.h"
+#include "platform/system/shell.h"
+
+namespace sorlix::ui {
+
+namespace {
+
+using halvenlib::_CParams;
+using winsys::com::call;
+using winsys::com::ComPtr;
+using winsys::controls::DockingDirection;
+using winsys::controls::TaskDialog;
+
+constexpr const char* kSearchAddress = "https://www.google.com/search?hl=en&q=";
+constexpr int kSetPaneWidth = 200;
+constexpr int kDetailsPaneHeight = 100;
+
+template <class I>
+ComPtr<I> applicationObject(const win::CLSID& clsid) {
+    ComPtr<I> p;
+    call([&] { return winsys::com::getApplicationObject(clsid, I::iid, p.putVoid()); });
+    return p;
+}
+
+void logError(const std::exception& e, const std::string& source) {
+    win::LONG number = static_cast<win::LONG>(win::E_FAIL);
+    std::string text = e.what();
+    if (const auto* c = dynamic_cast<const winsys::com::ComError*>(&e)) {
+        number = c->number();
+        text = c->description().empty() ? winsys::com::describeHresult(c->hresult()) : c->description();
+    }
+    if (Log) Log->LogIt(number, text, halvenlib::sevError, source);
+}
+
+std::string formatString(std::string pattern, const std::string& value) {
+    auto global = applicationObject<halvenlib::_CGlobal>(halvenlib::CLSID_CGlobal);
+    win::SAFEARRAY* params = winsys::com::makeVariantArray({winsys::com::makeText(value)});
+    std::string result;
+    const win::HRESULT hr = global->FormatString(&pattern, params, &result);
+    win::SafeArrayDestroy(params);
+    winsys::com::check(hr);
+    return result;
+}
+
+bool holds(_CParams* p, const std::string& name) {
+    win::VARIANT_BOOL present = win::VARIANT_FALSE;
+    call([&] { return p->IsInCollection(name, &present); });
+    return present != win::VARIANT_FALSE;
+}
+
+win::VARIANT value(_CParams* p, const std::string& name) {
+    win::VARIANT key = winsys::com::makeText(name);
+    ComPtr<halvenlib::_CParam> param;
+    call([&] { return p->get_Item(&key, param.put()); });
+    win::VARIANT v;
+    call([&] { return param->get_Value(&v); });
+    return v;
+}
+
+std::string text(_CParams* p, const std::string& name) {
+    std::string out;
+    winsys::com::check(winsys::com::toText(value(p, name), &out));
+    return out;
+}
+
+// What the add-on tree says of its selection: the add-on record, or null
+// for nothing selected or a type group.
+struct Selection {
+    bool selected = false;
+    bool folder = false;
+    win::LONG addonType = 0;
+    std::string id;
+    ComPtr<_CParams> info;
+};
+
+Selection currentSelection(FObjectList& list) {
+    Selection s;
+    list.CurrentNodeInfo(s.selected, s.folder, s.addonType, s.id, s.info);
+    return s;
+}
+
+// File-system redirection off for the lifetime of the guard when asked,
+// and back on however the scope ends.
+class RedirectionOff {
+public:
+    RedirectionOff(ComPtr<halvenlib::_FileOps> ops, bool off) : ops_(std::move(ops)) {
+        if (!off) return;
+        call([&] { return ops_->Wow64DisableWow64FileSystemRedirection(); });
+        active_ = true;
+    }
+    ~RedirectionOff() {
+        if (active_) (void)ops_->Wow64RevertWow64FileSystemRedirection();
+    }
+    RedirectionOff(const RedirectionOff&) = delete;
+    RedirectionOff& operator=(const RedirectionOff&) = delete;
+
+private:
+    ComPtr<halvenlib::_FileOps> ops_;
+    bool active_ = false;
+};
+
+// The window handle the shell's properties sheet gets: the window itself.
+win::HANDLE handleOf(QWidget* window) { return static_cast<win::HANDLE>(window); }
+
+} // namespace
+
+FMain::FMain(QWidget* parent)
+    : QWidget(parent), CommandBars_(new winsys::controls::CommandBars(this)), TaskDialog1_(this),
+      picClient_(new QMainWindow(this)), DockingPaneManager_(new winsys::controls::DockingPaneManager(picClient_)) {
+    setObjectName(QStringLiteral("FMain"));
+    resize(960, 640);
+    picClient_->setObjectName(QStringLiteral("picClient"));
+    picClient_->setWindowFlags(Qt::Widget);
+    // No central widget of its own: the panes share the whole client area.
+    auto* centre = new QWidget(picClient_);
+    picClient_->setCentralWidget(centre);
+    centre->hide();
+
+    connect(CommandBars_, &winsys::controls::CommandBars::Execute, this, &FMain::CommandBars_Execute);
+    connect(CommandBars_, &winsys::controls::CommandBars::Resize, this, &FMain::CommandBars_Resize);
+    connect(DockingPaneManager_, &winsys::controls::DockingPaneManager::AttachPane, this,
+            &FMain::DockingPaneManager_AttachPane);
+}
+
+FMain::~FMain() {
+    if (loaded_ && !unloaded_) Form_Unload();
+    delete CommandBars_;
+}
+
+void FMain::Load() {
+    if (loaded_) return;
+    loaded_ = true;
+    Form_Load();
+}
+
+void FMain::Form_Load() {
+    LoadCommandIcons(*CommandBars_);
+    ApplySkin();
+    BuildRibbon(*CommandBars_);
+    CommandBars_->AddKeyBinding(QStringLiteral("F5"), 5003);
+    SetupDockingPanes();
+    setWindowTitle(QString::fromStdString(LoadResString(100)));
+}
+
+void FMain::ApplySkin() {
+    // The skin lies next to the program file; a missing one leaves Qt's look.
+    std::string folder = ProgramFile();
+    folder.erase(folder.find_last_of('\\') == std::string::npos ? 0 : folder.find_last_of('\\'));
+    if (SkinFramework1_.LoadSkin(MMain::JoinPath(folder, "Office2007.cjstyles"), "")) SkinFramework1_.ApplyWindow(this);
+}
+
+void FMain::SetupDockingPanes() {
+    DockingPaneManager_->SetOptions(winsys::controls::DockingOptions{});
+    moFSelectAddonSet_ = new FSelectAddonSet(picClient_);
+    moFObjectList_ = new FObjectList(picClient_);
+    moFProperties_ = new FProperties(picClient_);
+    connect(moFSelectAddonSet_, &FSelectAddonSet::ShowTable, this, &FMain::moFSelectAddonSet_ShowTable);
+    deleteFlow_ = std::make_unique<DeleteFlow>(*moFObjectList_, TaskDialog1_, [this] {
+        if (auto* pane = DockingPaneManager_->FindPane(2)) pane->Select();
+    });
+    moFProperties_->Init();
+
+    const int width = picClient_->width(), height = picClient_->height();
+    auto* sets = DockingPaneManager_->CreatePane(1, QStringLiteral("All Browser Objects"), kSetPaneWidth, height,
+                                                 DockingDirection::Left);
+    auto* table = DockingPaneManager_->CreatePane(2, QStringLiteral("Table"), width - kSetPaneWidth,
+                                                  height - kDetailsPaneHeight, DockingDirection::Right, sets);
+    DockingPaneManager_->CreatePane(3, QStringLiteral("Properties"), width - kSetPaneWidth, kDetailsPaneHeight,
+                                    DockingDirection::Bottom, table);
+
+    moFObjectList_->Init(moFProperties_, CommandBars_->FindContextMenu(kContextMenuId));
+    moFSelectAddonSet_->InitFocus();
+}
+
+void FMain::DockingPaneManager_AttachPane(winsys::controls::Pane* Item) {
+    switch (Item->Id()) {
+    case 1: Item->SetHandle(moFSelectAddonSet_); break;
+    case 2: Item->SetHandle(moFObjectList_); break;
+    case 3: Item->SetHandle(moFProperties_); break;
+    default: break;
+    }
+}
+
+void FMain::CommandBars_Resize() { picClient_->setGeometry(CommandBars_->GetClientRect()); }
+
+void FMain::moFSelectAddonSet_ShowTable(win::LONG AddonSet) { moFObjectList_->RefreshTree(AddonSet, false); }
+
+void FMain::Form_Activate() {
+    if (auto* pane = DockingPaneManager_->FindPane(1)) pane->Select();
+}
+
+bool FMain::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate) Form_Activate();
+    return QWidget::event(event);
+}
+
+// Closing is never refused: it ends the main loop as Exit does.
+void FMain::closeEvent(QCloseEvent* event) {
+    closeRequested_ = true;
+    event->accept();
+}
+
+void FMain::Form_Unload() {
+    unloaded_ = true;
+    if (MainForm == this) MainForm = nullptr;
+    deleteFlow_.reset();
+    delete moFSelectAddonSet_;
+    moFSelectAddonSet_ = nullptr;
+    if (moFObjectList_) moFObjectList_->Finalize();
+    delete moFObjectList_;
+    moFObjectList_ = nullptr;
+    delete moFProperties_;
+    moFProperties_ = nullptr;
+}
+
+void FMain::ShowForm() {
+    Load();
+    show();
+    {
+        // Qt sleeps until an event or the queue's next message is due.
+        winsys::controls::QueuePump pump;
+        while (!closeRequested_) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    hide();
+    Form_Unload();
+}
+
+void FMain::CommandBars_Execute(int id) {
+    emit CommandDispatched(id);
+    switch (id) {
+    case 5001:
+    case 7001: MenuRemove(); break;
+    case 5002:
+    case 7002: MenuShowFiledetails(); break;
+    case 5003:
+    case 6009: MenuRefresh(); break;
+    case 5005:
+    case 7003: SearchFileName(); break;
+    case 5006:
+    case 7004: SearchAddonName(); break;
+    case 5011: MenuRestore(); break;
+    case 6006: MenuAbout(); break;
+    case 6008: closeRequested_ = true; break;
+    case 7005: MenuCopy(); break;
+    default: break;
+    }
+}
+
+// The collection logs its own failures; the tree keeps the user's place.
+void FMain::MenuRefresh() {
+    MInfoCollector::CollectAllAddonInfo();
+    moFObjectList_->RefreshTree(moFObjectList_->CurrentAddonSet(), true);
+}
+
+void FMain::MenuRemove() { deleteFlow_->MenuRemove(); }
+
+void FMain::ShowMessage(const std::string& Text, win::LONG Buttons, const std::string& Title) {
+    win::LONG result = 0;
+    ui::ShowMessage(TaskDialog1_, Text, Buttons, Title, result);
+}
+
+void FMain::GetCurrentAddonFile(std::string& FilePath, bool& Is64bitSystem32) {
+    FilePath.clear();
+    Is64bitSystem32 = false;
+    const Selection s = currentSelection(*moFObjectList_);
+    if (!s.info) return;
+    if (!holds(s.info.get(), "dLL")) {
+        const std::string title = MAPI::CapitalizeFirst(AddonTypeVisor->AddonTypeTitleName(s.addonType));
+        ShowMessage(formatString(LoadResString(180), title), 0);
+        return;
+    }
+    FilePath = text(s.info.get(), "dLL");
+    if (holds(s.info.get(), "file64bitSystem32")) {
+        bool on = false;
+        winsys::com::check(winsys::com::toBool(value(s.info.get(), "file64bitSystem32"), &on));
+        Is64bitSystem32 = on;
+    }
+}
+
+void FMain::MenuShowFiledetails() {
+    try {
+        std::string FilePath;
+        bool Is64bitSystem32 = false;
+        GetCurrentAddonFile(FilePath, Is64bitSystem32);
+        if (FilePath.empty()) return;
+        if (FilePath.back() == '\\') FilePath.pop_back();
+
+        auto ops = applicationObject<halvenlib::_FileOps>(halvenlib::CLSID_FileOps);
+        // The sheet switches redirection back on itself; the guard makes the
+        // second revert, on the error paths too.
+        const RedirectionOff redirection(ops, Is64bitSystem32);
+        win::VARIANT_BOOL exists = win::VARIANT_FALSE;
+        call([&] { return ops->isFileExist(FilePath, &exists); });
+        if (exists != win::VARIANT_FALSE)
+            MFileProps::ShowFileProperties(FilePath, Is64bitSystem32, handleOf(this));
+        else
+            ShowMessage(formatString(LoadResString(122), FilePath), TaskDialog::kOk);
+    } catch (const std::exception& e) {
+        logError(e, "FMain.MenuShowFiledetails");
+    }
+}
+
+void FMain::SearchGoogle(const std::string& Text) {
+    if (Text.empty()) return;
+    try {
+        std::string encoded;
+        call([&] { return applicationObject<halvenlib::_CGlobal>(halvenlib::CLSID_CGlobal)->URLEncode(Text, &encoded); });
+        // The shell's answer is not examined: there is nothing else to try.
+        (void)win::ShellExecute("open", kSearchAddress + encoded, "", "", win::SW_SHOWNORMAL);
+    } catch (const std::exception& e) {
+        logError(e, "FMain.SearchGoogle");
+    }
+}
+
+void FMain::SearchAddonName() {
+    try {
+        const Selection s = currentSelection(*moFObjectList_);
+        if (s.info && holds(s.info.get(), "websearchName")) SearchGoogle(text(s.info.get(), "websearchName"));
+    } catch (const std::exception& e) {
+        logError(e, "FMain.SearchAddonName");
+    }
+}
+
+void FMain::SearchFileName() {
+    try {
+        std::string FilePath;
+        bool Is64bitSystem32 = false;
+        GetCurrentAddonFile(FilePath, Is64bitSystem32);
+        if (!FilePath.empty()) SearchGoogle(MAPI::GetFileNameFromPath(FilePath));
+    } catch (const std::exception& e) {
+        logError(e, "FMain.SearchFileName");
+    }
+}
+
+void FMain::MenuCopy() {
+    try {
+        const Selection s = currentSelection(*moFObjectList_);
+        if (!s.info) return;
+        const std::string name = text(s.info.get(), "displayName");
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->clear();
+        clipboard->setText(QString::fromStdString(name));
+    } catch (const std::exception& e) {
+        logError(e, "FMain.MenuCopy");
+    }
+}
+
+void FMain::MenuRestore() {
+    try {
+        const Selection s = currentSelection(*moFObjectList_);
+        const win::LONG type = s.addonType != 0 ? s.addonType : moFObjectList_->FirstNodeAddonType();
+        FRestore restore(this);
+        struct Finalizer {
+            FRestore& window;
+            ~Finalizer() { window.Finalize(); }
+        } finalizer{restore};
+        std::string FalseCause;
+        if (restore.Init(type, FalseCause)) {
+            SkinFramework1_.ApplyWindow(&restore);
+            restore.exec();
+            if (!restore.NothingChanged()) {
+                MInfoCollector::RecollectAppInfo(moFObjectList_->CurrentAddonSet());
+                moFObjectList_->RefreshTree(moFObjectList_->CurrentAddonSet(), false);
+            }
+        } else {
+            ShowMessage(FalseCause, TaskDialog::kOk);
+        }
+    } catch (const std::exception& e) {
+        logError(e, "FMain.MenuRestore");
+    }
+}
+
+void FMain::MenuAbout() {
+    FAbout about(this);
+    about.exec();
+}
+
+} // namespace sorlix::ui

@@ -1,0 +1,288 @@
+#include "app/ui/frestore.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <algorithm>
+#include <vector>
+
+#include "app/core/caxbackuper.h"
+#include "app/core/cresource.h"
+#include "app/core/mmain.h"
+#include "app/core/strings.h"
+#include "app/ui/messages.h"
+#include "app/ui/program_images.h"
+#include "common/interfaces/global.h"
+#include "platform/com/class_registry.h"
+#include "platform/com/com_error.h"
+#include "platform/com/message_queue.h"
+#include "platform/com/safearray.h"
+#include "platform/com/variant.h"
+#include "platform/controls/image_store.h"
+#include "platform/controls/task_dialog.h"
+
+namespace sorlix::ui {
+
+using win::LONG;
+using winsys::com::call;
+using winsys::com::ComPtr;
+
+namespace {
+
+constexpr int kRestoreCommand = 5011;
+constexpr int kBackupImage = 1501;
+
+// Positions are given in twips, 15 to the pixel.
+QRect twips(int left, int top, int width, int height) { return {left / 15, top / 15, width / 15, height / 15}; }
+
+struct ErrorText {
+    LONG number;
+    std::string text;
+};
+
+ErrorText describe(const std::exception& e) {
+    if (const auto* c = dynamic_cast<const winsys::com::ComError*>(&e))
+        return {c->number(), c->description().empty() ? winsys::com::describeHresult(c->hresult()) : c->description()};
+    return {static_cast<LONG>(win::E_FAIL), e.what()};
+}
+
+void logLine(LONG number, const std::string& text, const std::string& source) {
+    if (Log) Log->LogIt(number, text, halvenlib::sevError, source);
+}
+
+std::string formatString(std::string pattern, const std::vector<std::string>& values) {
+    ComPtr<halvenlib::_CGlobal> global;
+    call([&] {
+        return winsys::com::getApplicationObject(halvenlib::CLSID_CGlobal, halvenlib::_CGlobal::iid, global.putVoid());
+    });
+    std::vector<win::VARIANT> items;
+    for (const std::string& v : values) items.push_back(winsys::com::makeText(v));
+    win::SAFEARRAY* params = winsys::com::makeVariantArray(items);
+    std::string result;
+    const win::HRESULT hr = global->FormatString(&pattern, params, &result);
+    win::SafeArrayDestroy(params);
+    winsys::com::check(hr);
+    return result;
+}
+
+const CAddonTypeVisor& visor() {
+    if (!AddonTypeVisor)
+        throw winsys::com::ComError(static_cast<win::HRESULT>(0x800A005Bu),
+                                    "Object variable or With block variable not set", "");
+    return *AddonTypeVisor;
+}
+
+} // namespace
+
+FRestore::FRestore(QWidget* parent)
+    : QDialog(parent), TaskDialog1_(std::make_unique<winsys::controls::TaskDialog>(this)) {
+    setWindowTitle("Restore Add-ons");
+    setFixedSize(9465 / 15, 5655 / 15);
+
+    lblIcon_ = new QLabel(this);
+    lblIcon_->setGeometry(twips(240, 150, 480, 480));
+    lblDescription_ = new QLabel("To restore an add-on, select it from the list and then click Restore.", this);
+    lblDescription_->setGeometry(twips(900, 300, 4650, 195));
+    cboAddonType_ = new QComboBox(this);
+    cboAddonType_->setGeometry(twips(240, 780, 8985, 315));
+    lv_ = new QTreeWidget(this);
+    lv_->setGeometry(twips(240, 1140, 8985, 3750));
+    lv_->setRootIsDecorated(false);
+    lv_->setSelectionMode(QAbstractItemView::SingleSelection);
+    lv_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    cmdRestore_ = new QPushButton("&Restore", this);
+    cmdRestore_->setGeometry(twips(8085, 4995, 1140, 345));
+    cmdRestore_->setAutoDefault(false);
+
+    // Before Init these only fill the window; none of them may stop it.
+    try {
+        lblIcon_->setPixmap(winsys::controls::GlobalImageManager().Icon(kRestoreCommand).pixmap(32, 32));
+    } catch (const std::exception&) {
+    }
+    try {
+        const ComPtr<halvenlib::_CGumArray> types = visor().AddonSetTypes(asAll);
+        LONG rows = 0;
+        call([&] { return types->get_RowsCount(&rows); });
+        for (LONG row = 1; row <= rows; ++row) {
+            win::VARIANT cell;
+            call([&] { return types->get_Item(row, 1, &cell); });
+            LONG addonType = 0;
+            winsys::com::check(winsys::com::toLong(cell, &addonType));
+            cboAddonType_->addItem(QString::fromStdString(visor().TreeViewNodeNameIncludingBrowser(addonType)),
+                                   static_cast<int>(addonType));
+        }
+    } catch (const std::exception&) {
+    }
+    if (cboAddonType_->count() > 0) cboAddonType_->setCurrentIndex(0);
+
+    // A programmatic change notifies through the first, the user's choice
+    // through the second (also when it is the entry already chosen).
+    connect(cboAddonType_, &QComboBox::currentIndexChanged, this, &FRestore::cboAddonType_Changed);
+    connect(cboAddonType_, &QComboBox::activated, this, &FRestore::cboAddonType_Changed);
+    connect(cmdRestore_, &QPushButton::clicked, this, &FRestore::cmdRestore_Click);
+}
+
+FRestore::~FRestore() = default;
+
+bool FRestore::NothingChanged() const { return m_NothingChanged; }
+
+bool FRestore::Init(LONG DefaultAddonType, std::string& FalseCause) {
+    FalseCause.clear();
+    try {
+        CResource module;
+        OpenProgramResources(module);
+        QPixmap image;
+        image.loadFromData(LoadPngResource(module, kBackupImage), "PNG");
+        image1_ = QIcon(image);
+
+        lv_->setColumnCount(2);
+        lv_->setHeaderLabels({"Name", "Description"});
+        LayoutColumns();
+        QCoreApplication::processEvents();
+        winsys::pumpOneMessage();
+        ready_ = true;
+
+        int index = 0;
+        if (DefaultAddonType != 0) {
+            const std::string caption = visor().TreeViewNodeNameIncludingBrowser(DefaultAddonType);
+            index = cboAddonType_->findText(QString::fromStdString(caption));
+            if (index < 0) index = 0;
+        }
+        cboAddonType_->setCurrentIndex(index);
+        // The combo notifies only on a change, and its first entry is chosen
+        // already: list here whatever it did.
+        cboAddonType_Changed(index);
+        m_NothingChanged = true;
+        return true;
+    } catch (const std::exception& e) {
+        const ErrorText error = describe(e);
+        logLine(error.number, error.text, "FRestore.Init");
+        FalseCause = error.text;
+        return false;
+    }
+}
+
+void FRestore::Finalize() {}
+
+void FRestore::cboAddonType_Changed(int index) {
+    if (!ready_ || index < 0) return;
+    const LONG addonType = cboAddonType_->itemData(index).toInt();
+    if (addonType == currentType_) return;
+    currentType_ = addonType;
+    RefreshListAddonTypeChanged();
+}
+
+void FRestore::RefreshListAddonTypeChanged() {
+    try {
+        CAxBackuper backuper;
+        std::string falseCause;
+        backuper.Init(DataFolder, kProductRegistryKey, visor().BackupObjectName(currentType_), falseCause);
+        LONG count = 0;
+        std::vector<CAxBackuper::BackupRow> rows;
+        const bool listed = backuper.ListBackups(count, rows, falseCause);
+
+        int position = -1;
+        if (QTreeWidgetItem* item = lv_->currentItem(); item && item->isSelected())
+            position = lv_->indexOfTopLevelItem(item);
+        lv_->clear();
+        if (!listed) {
+            LONG buttons = 0, result = 0;
+            ShowMessage(*TaskDialog1_, falseCause, buttons, "", result);
+            return;
+        }
+        if (count <= 0) {
+            listEmpty_ = true;
+            lv_->addTopLevelItem(new QTreeWidgetItem(QStringList{QString::fromStdString(LoadResString(179))}));
+            return;
+        }
+        listEmpty_ = false;
+        // Drawn once, after all rows are in.
+        lv_->setUpdatesEnabled(false);
+        const std::string noname = LoadResString(110);
+        for (LONG i = 0; i < count && i < static_cast<LONG>(rows.size()); ++i) {
+            const CAxBackuper::BackupRow& row = rows[static_cast<std::size_t>(i)];
+            auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(row.name.empty() ? noname : row.name),
+                                                         QString::fromStdString(row.description)});
+            item->setData(0, Qt::UserRole, QString::fromStdString(row.id));
+            item->setIcon(0, image1_);
+            lv_->addTopLevelItem(item);
+        }
+        lv_->setUpdatesEnabled(true);
+        if (position >= 0) {
+            const int last = lv_->topLevelItemCount() - 1;
+            lv_->setCurrentItem(lv_->topLevelItem(std::min(position, last)));
+        }
+    } catch (const std::exception& e) {
+        lv_->setUpdatesEnabled(true);
+        const ErrorText error = describe(e);
+        logLine(error.number, error.text, "FRestore.RefreshListAddonTypeChanged");
+    }
+}
+
+void FRestore::cmdRestore_Click() {
+    try {
+        QTreeWidgetItem* item = lv_->currentItem();
+        if (listEmpty_ || !item || !item->isSelected()) return;
+        const std::string backupId = item->data(0, Qt::UserRole).toString().toStdString();
+        const std::string name = item->text(0).toStdString();
+
+        CAxBackuper backuper;
+        std::string falseCause;
+        LONG buttons = 0, result = 0;
+        if (!backuper.Init(DataFolder, kProductRegistryKey, visor().BackupObjectName(currentType_), falseCause)) {
+            ShowMessage(*TaskDialog1_, falseCause, buttons, "", result);
+        } else {
+            m_NothingChanged = false;
+            const std::string typeName = visor().AddonTypeName(currentType_);
+            if (backuper.Restore(backupId, falseCause)) {
+                ShowMessage(*TaskDialog1_, formatString(LoadResString(176), {name, typeName}), buttons, "", result);
+            } else {
+                const std::string text = formatString(LoadResString(177), {name, typeName, falseCause});
+                logLine(0, text, "FRestore.cmdRestore_Click");
+                ShowMessage(*TaskDialog1_, text, buttons, "", result);
+            }
+        }
+        RefreshListAddonTypeChanged();
+        lv_->setFocus();
+    } catch (const std::exception& e) {
+        const ErrorText error = describe(e);
+        logLine(error.number, error.text, "FRestore.cmdRestore_Click");
+    }
+}
+
+void FRestore::LayoutColumns() {
+    const int width = lv_->viewport()->width();
+    const int first = width / 3;
+    lv_->setColumnWidth(0, first);
+    lv_->setColumnWidth(1, width - first);
+}
+
+void FRestore::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    LayoutColumns();
+}
+
+void FRestore::keyPressEvent(QKeyEvent* event) {
+    // The window closes when Esc is released, not pressed.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void FRestore::keyReleaseEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && !event->isAutoRepeat() &&
+        !(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier))) {
+        reject();
+        return;
+    }
+    QDialog::keyReleaseEvent(event);
+}
+
+} // namespace sorlix::ui

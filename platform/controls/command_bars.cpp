@@ -1,0 +1,338 @@
+#include "platform/controls/command_bars.h"
+
+#include <QAction>
+#include <QCursor>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QShortcut>
+#include <QStyle>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace winsys::controls {
+
+namespace {
+
+constexpr int kLargeIcon = 32;
+constexpr int kSmallIcon = 16;
+
+QString controlName(int id) { return QStringLiteral("cmd_%1").arg(id); }
+
+QToolButton* makeTool(QAction* action, bool large, QWidget* parent) {
+    auto* tool = new QToolButton(parent);
+    tool->setDefaultAction(action);
+    tool->setObjectName(action->objectName());
+    tool->setAutoRaise(true);
+    tool->setFocusPolicy(Qt::NoFocus);
+    if (large) {
+        tool->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        tool->setIconSize(QSize(kLargeIcon, kLargeIcon));
+        tool->setMinimumWidth(kLargeIcon + 24);
+        tool->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+    } else {
+        tool->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        tool->setIconSize(QSize(kSmallIcon, kSmallIcon));
+    }
+    return tool;
+}
+
+void addToMenu(QMenu* menu, CommandButton& control) {
+    if (control.BeginGroup() && !menu->isEmpty()) menu->addSeparator();
+    menu->addAction(control.action());
+}
+
+// "Enter" in a binding means either Enter key, as users expect.
+QList<QKeySequence> parseKeys(const QString& keys) {
+    QList<QKeySequence> sequences{QKeySequence::fromString(keys, QKeySequence::PortableText)};
+    if (keys.endsWith(QLatin1String("Enter"), Qt::CaseInsensitive)) {
+        QString main = keys;
+        main.chop(5);
+        sequences.append(QKeySequence::fromString(main + QLatin1String("Return"), QKeySequence::PortableText));
+    }
+    return sequences;
+}
+
+} // namespace
+
+QString StripMnemonic(const QString& caption) {
+    QString out;
+    out.reserve(caption.size());
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] == QLatin1Char('&')) {
+            if (i + 1 < caption.size() && caption[i + 1] == QLatin1Char('&')) {
+                out += QLatin1Char('&');
+                ++i;
+            }
+            continue;
+        }
+        out += caption[i];
+    }
+    return out;
+}
+
+// --- CommandButton ---
+
+CommandButton::CommandButton(CommandBars& bars, int id, const QString& caption, QObject* owner)
+    : bars_(bars), id_(id), action_(new QAction(caption, owner)) {
+    action_->setObjectName(controlName(id));
+    // Menus and the ribbon show mnemonics; the keys are ours (key bindings).
+    action_->setShortcutContext(Qt::WidgetShortcut);
+    if (bars.Icons().Has(id)) action_->setIcon(bars.Icons().Icon(id));
+    QObject::connect(action_, &QAction::triggered, &bars, [&bars, id] { bars.ExecuteCommand(id); });
+    bars_.buttons_.emplace(id, this);
+    updateToolTip();
+}
+
+CommandButton::~CommandButton() {
+    auto [first, last] = bars_.buttons_.equal_range(id_);
+    for (auto it = first; it != last; ++it) {
+        if (it->second == this) {
+            bars_.buttons_.erase(it);
+            break;
+        }
+    }
+}
+
+QString CommandButton::Caption() const { return action_->text(); }
+
+void CommandButton::SetCaption(const QString& caption) {
+    action_->setText(caption);
+    updateToolTip();
+}
+
+bool CommandButton::Enabled() const { return action_->isEnabled(); }
+void CommandButton::SetEnabled(bool enabled) { action_->setEnabled(enabled); }
+
+void CommandButton::updateToolTip() { action_->setToolTip(bars_.ToolTipText(id_, action_->text())); }
+
+// --- ContextMenu ---
+
+ContextMenu::ContextMenu(CommandBars& bars, int id, const QString& title)
+    : bars_(bars), id_(id), menu_(new QMenu(title, bars.window_)) {
+    menu_->setObjectName(QStringLiteral("menu_%1").arg(id));
+}
+
+ContextMenu::~ContextMenu() {
+    controls_.clear();
+    delete menu_;
+}
+
+QString ContextMenu::Title() const { return menu_->title(); }
+
+CommandButton* ContextMenu::Add(int id, const QString& caption, bool beginGroup) {
+    auto control = std::make_unique<CommandButton>(bars_, id, caption, menu_);
+    control->SetBeginGroup(beginGroup);
+    addToMenu(menu_, *control);
+    controls_.push_back(std::move(control));
+    return controls_.back().get();
+}
+
+CommandControl* ContextMenu::FindControl(int id) {
+    for (const auto& control : controls_)
+        if (control->Id() == id) return control.get();
+    return nullptr;
+}
+
+void ContextMenu::ShowPopup() { menu_->exec(QCursor::pos()); }
+
+// --- RibbonGroup ---
+
+RibbonGroup::RibbonGroup(CommandBars& bars, int id, const QString& caption, QWidget* parent)
+    : QFrame(parent), bars_(bars), id_(id), caption_(caption) {
+    setObjectName(QStringLiteral("group_%1").arg(id));
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(4, 2, 4, 2);
+    column->setSpacing(2);
+    buttons_ = new QHBoxLayout;
+    buttons_->setSpacing(2);
+    column->addLayout(buttons_, 1);
+    auto* label = new QLabel(StripMnemonic(caption), this);
+    label->setObjectName(QStringLiteral("groupCaption"));
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+    column->addWidget(label);
+}
+
+RibbonGroup::~RibbonGroup() = default;
+
+CommandButton* RibbonGroup::AddButton(int id, const QString& caption) {
+    controls_.push_back(std::make_unique<CommandButton>(bars_, id, caption, this));
+    buttons_->addWidget(makeTool(controls_.back()->action(), true, this));
+    return controls_.back().get();
+}
+
+// --- RibbonTab ---
+
+RibbonTab::RibbonTab(CommandBars& bars, const QString& caption, QWidget* parent)
+    : QWidget(parent), bars_(bars), caption_(caption) {
+    row_ = new QHBoxLayout(this);
+    row_->setContentsMargins(2, 2, 2, 2);
+    row_->setSpacing(0);
+    row_->addStretch(1);
+}
+
+RibbonGroup* RibbonTab::AddGroup(const QString& caption, int id) {
+    if (!groups_.empty()) {
+        auto* line = new QFrame(this);
+        line->setFrameShape(QFrame::VLine);
+        line->setFrameShadow(QFrame::Sunken);
+        row_->insertWidget(row_->count() - 1, line);
+    }
+    auto* group = new RibbonGroup(bars_, id, caption, this);
+    row_->insertWidget(row_->count() - 1, group);
+    groups_.push_back(group);
+    return group;
+}
+
+// --- RibbonBar ---
+
+RibbonBar::RibbonBar(CommandBars& bars, const QString& title, QWidget* parent)
+    : QWidget(parent), bars_(bars), title_(title) {
+    setObjectName(QStringLiteral("ribbon"));
+    setAutoFillBackground(true);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(2, 2, 2, 0);
+    column->setSpacing(1);
+
+    quickRow_ = new QHBoxLayout;
+    quickRow_->setSpacing(1);
+    quickRow_->addStretch(1);
+    column->addLayout(quickRow_);
+
+    tabs_ = new QTabWidget(this);
+    tabs_->setObjectName(QStringLiteral("ribbonTabs"));
+    tabs_->setDocumentMode(true);
+    fileMenu_ = new QMenu(this);
+    fileMenu_->setObjectName(QStringLiteral("fileMenu"));
+    fileTool_ = new QToolButton(tabs_);
+    fileTool_->setPopupMode(QToolButton::InstantPopup);
+    fileTool_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    fileTool_->setIconSize(QSize(kSmallIcon, kSmallIcon));
+    fileTool_->setMenu(fileMenu_);
+    fileTool_->hide();
+    tabs_->setCornerWidget(fileTool_, Qt::TopLeftCorner);
+    column->addWidget(tabs_);
+}
+
+RibbonBar::~RibbonBar() = default;
+
+CommandButton* RibbonBar::SetFileMenuButton(int id, const QString& caption) {
+    fileButton_ = std::make_unique<CommandButton>(bars_, id, caption, this);
+    fileButton_->action()->setMenu(fileMenu_);
+    fileTool_->setDefaultAction(fileButton_->action());
+    fileTool_->setObjectName(fileButton_->action()->objectName());
+    // Polished already with the ribbon: a style sheet's rules by name apply
+    // only after a new polish.
+    fileTool_->style()->unpolish(fileTool_);
+    fileTool_->style()->polish(fileTool_);
+    fileTool_->show();
+    return fileButton_.get();
+}
+
+CommandButton* RibbonBar::AddFileMenuControl(int id, const QString& caption, bool beginGroup) {
+    auto control = std::make_unique<CommandButton>(bars_, id, caption, fileMenu_);
+    control->SetBeginGroup(beginGroup);
+    addToMenu(fileMenu_, *control);
+    fileMenuControls_.push_back(std::move(control));
+    return fileMenuControls_.back().get();
+}
+
+RibbonTab* RibbonBar::InsertTab(int index, const QString& caption) {
+    auto* tab = new RibbonTab(bars_, caption, tabs_);
+    tabs_->insertTab(index, tab, StripMnemonic(caption));
+    return tab;
+}
+
+int RibbonBar::tabCount() const { return tabs_->count(); }
+
+RibbonTab* RibbonBar::tab(int index) const { return qobject_cast<RibbonTab*>(tabs_->widget(index)); }
+
+CommandButton* RibbonBar::AddQuickAccessControl(int id, const QString& caption) {
+    quickAccess_.push_back(std::make_unique<CommandButton>(bars_, id, caption, this));
+    quickRow_->insertWidget(quickRow_->count() - 1, makeTool(quickAccess_.back()->action(), false, this));
+    return quickAccess_.back().get();
+}
+
+// --- CommandBars ---
+
+CommandBars::CommandBars(QWidget* window) : QObject(window), window_(window) { window_->installEventFilter(this); }
+
+CommandBars::~CommandBars() {
+    window_->removeEventFilter(this);
+    for (auto& [id, shortcut] : bindings_) delete shortcut;
+    contextMenus_.clear();
+    delete ribbon_;
+}
+
+RibbonBar* CommandBars::AddRibbonBar(const QString& title) {
+    if (!ribbon_) {
+        ribbon_ = new RibbonBar(*this, title, window_);
+        ribbon_->show();
+        layoutRibbon();
+    }
+    return ribbon_;
+}
+
+ContextMenu* CommandBars::AddContextMenu(int id, const QString& title) {
+    contextMenus_.push_back(std::make_unique<ContextMenu>(*this, id, title));
+    return contextMenus_.back().get();
+}
+
+ContextMenu* CommandBars::FindContextMenu(int id) const {
+    for (const auto& menu : contextMenus_)
+        if (menu->Id() == id) return menu.get();
+    return nullptr;
+}
+
+void CommandBars::AddKeyBinding(const QString& keys, int id) {
+    auto* shortcut = new QShortcut(window_);
+    shortcut->setObjectName(QStringLiteral("key_%1").arg(id));
+    shortcut->setKeys(parseKeys(keys));
+    shortcut->setContext(Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, this, [this, id] { ExecuteCommand(id); });
+    bindings_.emplace_back(id, shortcut);
+    auto [first, last] = buttons_.equal_range(id);
+    for (auto it = first; it != last; ++it) it->second->updateToolTip();
+}
+
+QList<QKeySequence> CommandBars::KeysOf(int id) const {
+    QList<QKeySequence> keys;
+    for (const auto& [bound, shortcut] : bindings_)
+        if (bound == id) keys += shortcut->keys();
+    return keys;
+}
+
+void CommandBars::SetToolTipOptions(const ToolTipOptions& options) {
+    tips_ = options;
+    for (auto& [id, button] : buttons_) button->updateToolTip();
+}
+
+QString CommandBars::ToolTipText(int id, const QString& caption) const {
+    QString text = StripMnemonic(caption);
+    if (!tips_.showShortcuts) return text;
+    for (const auto& [bound, shortcut] : bindings_) {
+        if (bound == id && !shortcut->keys().isEmpty())
+            return text + QStringLiteral(" (") + shortcut->keys().first().toString(QKeySequence::NativeText) +
+                   QLatin1Char(')');
+    }
+    return text;
+}
+
+QRect CommandBars::GetClientRect() const {
+    const int top = ribbon_ ? ribbon_->geometry().bottom() + 1 : 0;
+    return QRect(0, top, window_->width(), std::max(0, window_->height() - top));
+}
+
+bool CommandBars::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == window_ && (event->type() == QEvent::Resize || event->type() == QEvent::Show)) layoutRibbon();
+    return QObject::eventFilter(watched, event);
+}
+
+void CommandBars::layoutRibbon() {
+    if (ribbon_) ribbon_->setGeometry(0, 0, window_->width(), ribbon_->sizeHint().height());
+    emit Resize();
+}
+
+} // namespace winsys::controls

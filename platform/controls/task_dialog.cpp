@@ -1,0 +1,51 @@
+#include "platform/controls/task_dialog.h"
+
+#include <QAbstractButton>
+#include <QPushButton>
+#include <QMessageBox>
+#include <utility>
+
+namespace winsys::controls {
+
+namespace {
+
+TaskDialog::Responder& testResponder() {
+    static TaskDialog::Responder responder;
+    return responder;
+}
+
+} // namespace
+
+void TaskDialog::setTestResponder(Responder responder) { testResponder() = std::move(responder); }
+
+int TaskDialog::ShowDialog() {
+    if (testResponder()) return testResponder()(settings_);
+
+    const int flags = settings_.commonButtons == 0 ? kOk : settings_.commonButtons;
+    QMessageBox box(owner_);
+    box.setWindowTitle(settings_.windowTitle);
+    box.setText(settings_.content);
+    box.setIcon(QMessageBox::NoIcon);
+    QAbstractButton* ok = (flags & kOk) ? box.addButton(QMessageBox::Ok) : nullptr;
+    QAbstractButton* yes = (flags & kYes) ? box.addButton(QMessageBox::Yes) : nullptr;
+    QAbstractButton* no = (flags & kNo) ? box.addButton(QMessageBox::No) : nullptr;
+    if (settings_.allowCancellation) {
+        // Escape and the close button must never mean Yes: without No or OK
+        // they go to a button the user does not see.
+        QAbstractButton* escape = no ? no : ok;
+        if (!escape) {
+            escape = box.addButton(QMessageBox::Cancel);
+            escape->hide();
+        }
+        box.setEscapeButton(escape);
+    }
+    box.exec();
+
+    QAbstractButton* pressed = box.clickedButton();
+    if (pressed && pressed == yes) return kYes;
+    if (pressed && pressed == ok) return kOk;
+    // Any other way out of a question is a No.
+    return no ? kNo : kOk;
+}
+
+} // namespace winsys::controls

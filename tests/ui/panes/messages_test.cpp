@@ -1,0 +1,143 @@
+// Messages to the user: each message the windows show, through ShowMessage
+// into a task dialog answered by the test; a second message keeps nothing
+// of the first; and the real dialog's buttons and answers, including a
+// dialog closed without a button.
+
+#include "app/ui/messages.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <algorithm>
+#include <functional>
+
+#include "tests/ui/panes/panes_support.h"
+
+namespace {
+
+using winsys::controls::TaskDialog;
+using winsys::controls::TaskDialogSettings;
+
+class Messages : public panestest::Machine {
+protected:
+    Messages() {
+        TaskDialog::setTestResponder([this](const TaskDialogSettings& s) {
+            shown.push_back(s);
+            return answer;
+        });
+    }
+    ~Messages() override { TaskDialog::setTestResponder(nullptr); }
+
+    TaskDialog dialog;
+    std::vector<TaskDialogSettings> shown;
+    int answer = TaskDialog::kOk;
+};
+
+TEST_F(Messages, EachMessageShowsItsTextButtonsAndTitle) {
+    const struct {
+        const char* label;
+        const char* text;
+        win::LONG buttons;
+        const char* title;
+        const char* shownTitle;
+        int answer;
+    } rows[] = {
+        {"delete confirmed", "Are you sure you want to delete Foo toolbar?", 6, "Delete toolbar", "Delete toolbar", 2},
+        {"delete declined", "Are you sure you want to delete Foo toolbar?", 6, "Delete toolbar", "Delete toolbar", 4},
+        {"backup engine cannot start", "The data folder cannot be written.", 1, "Delete toolbar", "Delete toolbar", 1},
+        {"backup failed", "Cannot delete Foo toolbar. ", 1, "Delete toolbar", "Delete toolbar", 1},
+        {"restore window cannot start", "No backups can be read.", 1, "", "Vendrel Sorlix", 1},
+        {"file entry missing", "Toolbar is improperly installed or configured", 0, "", "Vendrel Sorlix", 1},
+        {"file not found", "File not found:\nC:\\x\\a.dll", 1, "", "Vendrel Sorlix", 1},
+        {"restored", "Foo is restored.", 1, "Restore Add-ons", "Restore Add-ons", 1},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.label);
+        shown.clear();
+        answer = r.answer;
+        win::LONG buttons = r.buttons, result = -1;
+        sorlix::ui::ShowMessage(dialog, r.text, buttons, r.title, result);
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].windowTitle.toStdString(), r.shownTitle);
+        EXPECT_EQ(shown[0].content.toStdString(), r.text);
+        EXPECT_EQ(shown[0].commonButtons, r.buttons);
+        EXPECT_TRUE(shown[0].allowCancellation);
+        EXPECT_EQ(result, r.answer);
+        EXPECT_EQ(buttons, r.buttons);
+    }
+}
+
+TEST_F(Messages, ASecondMessageKeepsNothingOfTheFirst) {
+    win::LONG buttons = 6, result = 0;
+    sorlix::ui::ShowMessage(dialog, "first", buttons, "First title", result);
+    // Settings made on the dialog outside the wrapper go as well.
+    dialog.SetAllowCancellation(false);
+    buttons = 0;
+    sorlix::ui::ShowMessage(dialog, "second", buttons, "", result);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1].windowTitle, "Vendrel Sorlix");
+    EXPECT_EQ(shown[1].content, "second");
+    EXPECT_EQ(shown[1].commonButtons, 0);
+    EXPECT_TRUE(shown[1].allowCancellation);
+}
+
+// The real dialog, worked by a timer while it runs modally.
+TEST(TaskDialogBox, ShowsTheGivenButtonsAndAnswersWithTheFlag) {
+    panestest::ensureApplication();
+    const struct {
+        const char* label;
+        int flags;
+        std::vector<QString> buttons; // in the order shown
+        const char* press;            // null: closed without a button
+        int answer;
+    } rows[] = {
+        {"no flags shows OK alone", 0, {"OK"}, "OK", 1},
+        {"no flags, closed", 0, {"OK"}, nullptr, 1},
+        {"OK", 1, {"OK"}, "OK", 1},
+        {"Yes of Yes/No", 6, {"Yes", "No"}, "Yes", 2},
+        {"No of Yes/No", 6, {"Yes", "No"}, "No", 4},
+        {"Yes/No closed counts as No", 6, {"Yes", "No"}, nullptr, 4},
+        {"all three, closed", 7, {"OK", "Yes", "No"}, nullptr, 4},
+        {"Yes alone, closed", 2, {"Yes"}, nullptr, 1},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.label);
+        TaskDialog dialog;
+        dialog.SetAllowCancellation(true);
+        dialog.SetWindowTitle("Vendrel Sorlix");
+        dialog.SetContent("text");
+        dialog.SetCommonButtons(r.flags);
+        std::vector<QString> seen;
+        QString title, text;
+        QTimer worker;
+        worker.setInterval(10);
+        QObject::connect(&worker, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            worker.stop();
+            title = box->windowTitle();
+            text = box->text();
+            for (QAbstractButton* b : box->buttons())
+                if (b->isVisibleTo(box)) seen.push_back(b->text().remove('&'));
+            std::sort(seen.begin(), seen.end(), [](const QString& a, const QString& b) {
+                const QStringList order{"OK", "Yes", "No"};
+                return order.indexOf(a) < order.indexOf(b);
+            });
+            if (!r.press) {
+                QTest::keyClick(box, Qt::Key_Escape);
+                return;
+            }
+            for (QAbstractButton* b : box->buttons())
+                if (b->text().remove('&') == r.press) b->click();
+        });
+        worker.start();
+        const int answer = dialog.ShowDialog();
+        EXPECT_EQ(title, "Vendrel Sorlix");
+        EXPECT_EQ(text, "text");
+        EXPECT_EQ(seen, r.buttons);
+        EXPECT_EQ(answer, r.answer);
+    }
+}
+
+} // namespace

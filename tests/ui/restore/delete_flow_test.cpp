@@ -1,0 +1,365 @@
+// DeleteFlow: the confirmation (the add-on's name, its kind said once),
+// No deleting nothing, Yes backing up and then deleting both removal
+// records, a failed backup deleting nothing but still collecting the type
+// again, the engine that cannot start, and the command on the add-on tree
+// (a group or no selection does nothing; the tree is rebuilt where the
+// user was).
+
+#include <functional>
+#include <map>
+
+#include "app/core/cdb.h"
+#include "app/core/minfocollector.h"
+#include "app/ui/delete_flow.h"
+#include "app/ui/fobjectlist.h"
+#include "common/interfaces/table.h"
+#include "platform/com/variant.h"
+#include "platform/controls/tree_view.h"
+#include "tests/ui/restore/ui_support.h"
+
+namespace {
+
+using halvenlib::_CParam;
+using halvenlib::_CParams;
+using sorlix::ui::DeleteFlow;
+using winsys::com::ComPtr;
+using winsys::controls::TaskDialog;
+
+constexpr win::LONG kToolbar = sorlix::atIE32Toolbar;
+constexpr const char* kAddons = "Software\\AddonsTest\\";
+
+void add(_CParams* p, const std::string& name, win::VARIANT v) {
+    win::VARIANT n = winsys::com::makeText(name);
+    ComPtr<_CParam> param;
+    ASSERT_EQ(p->Add(&n, &v, param.put()), win::S_OK);
+}
+
+// An add-on record; fields with an empty value are left out.
+struct Addon {
+    std::string displayName{}, originalName{}, description{};
+    ComPtr<quarncust::_CLittleConfig> backupCfg{}, deleteCfg{};
+    bool withOriginalName = true;
+};
+
+ComPtr<_CParams> record(const Addon& a) {
+    ComPtr<_CParams> p;
+    EXPECT_EQ(winsys::com::createInstance(halvenlib::CLSID_CParams, &p), win::S_OK);
+    if (!a.displayName.empty()) add(p.get(), "displayName", winsys::com::makeText(a.displayName));
+    if (a.withOriginalName) add(p.get(), "originalName", winsys::com::makeText(a.originalName));
+    if (!a.description.empty()) add(p.get(), "description", winsys::com::makeText(a.description));
+    add(p.get(), "dLL", winsys::com::makeText(""));
+    add(p.get(), "scope", winsys::com::makeText("Everyone"));
+    if (a.backupCfg) add(p.get(), "backupCfg", winsys::com::makeObject(a.backupCfg.get()));
+    if (a.deleteCfg) add(p.get(), "deleteCfg", winsys::com::makeObject(a.deleteCfg.get()));
+    return p;
+}
+
+class Delete : public uitest::Machine {
+protected:
+    Delete() {
+        prefix.importReg(R"(Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\Software\AddonsTest\Alpha]
+"Value"="alpha"
+
+[HKEY_CURRENT_USER\Software\AddonsTest\Beta]
+"Value"="beta"
+
+[HKEY_CURRENT_USER\Software\AddonsTest\Gamma]
+"Value"="gamma"
+
+[HKEY_CURRENT_USER\Software\AddonsTest\Cache\Alpha]
+"Value"="cached"
+)");
+        saved_ =
+            sorlix::MInfoCollector::ReplaceEnumeratorEntryForTesting(kToolbar, [this](bool) { return enumerate(); });
+    }
+    ~Delete() override { sorlix::MInfoCollector::ReplaceEnumeratorEntryForTesting(kToolbar, std::move(saved_)); }
+
+    static ComPtr<quarncust::_CLittleConfig> config(const std::string& key) { return subkeys({kAddons + key}); }
+
+    // The toolbars installed on the machine, one per key of the test's,
+    // Alpha with a cache deleted along with it. A name in brokenBackup_ also
+    // lists a file that is not there, so that its backup fails.
+    ComPtr<halvenlib::_CNodes> enumerate() {
+        ++collections;
+        ComPtr<halvenlib::_CNodes> nodes;
+        EXPECT_EQ(winsys::com::createInstance(halvenlib::CLSID_CNodes, &nodes), win::S_OK);
+        for (const char* name : {"Alpha", "Beta", "Gamma"}) {
+            if (!keyExists(kAddons + std::string(name))) continue;
+            ComPtr<halvenlib::_CNode> node;
+            EXPECT_EQ(nodes->Add(node.put()), win::S_OK);
+            ComPtr<_CParams> params;
+            EXPECT_EQ(node->get_params(params.put()), win::S_OK);
+            Addon a{.originalName = name, .description = std::string("About ") + name, .backupCfg = config(name)};
+            if (std::string(name) == "Alpha") a.deleteCfg = config("Cache\\Alpha");
+            if (brokenBackup == name) {
+                win::VARIANT flag = winsys::com::makeBool(false);
+                EXPECT_EQ(a.backupCfg->AddFileOrFolder("C:\\missing\\toolbar.dll", &flag), win::S_OK);
+            }
+            const ComPtr<_CParams> r = record(a);
+            win::LONG count = 0;
+            r->get_Count(&count);
+            for (win::LONG i = 1; i <= count; ++i) {
+                win::VARIANT index = winsys::com::makeLong(i), v;
+                ComPtr<_CParam> param;
+                r->get_Item(&index, param.put());
+                std::string fieldName;
+                param->get_Name(&fieldName);
+                param->get_Value(&v);
+                add(params.get(), fieldName, v);
+            }
+        }
+        return nodes;
+    }
+
+    // (name, description) of the type's backups.
+    static std::map<std::string, std::string> backups() {
+        sorlix::CAxBackuper engine;
+        std::string cause;
+        EXPECT_TRUE(engine.Init(sorlix::DataFolder, sorlix::kProductRegistryKey, "IE32 Toolbar", cause));
+        win::LONG count = 0;
+        std::vector<sorlix::CAxBackuper::BackupRow> rows;
+        EXPECT_TRUE(engine.ListBackups(count, rows, cause));
+        std::map<std::string, std::string> found;
+        for (win::LONG i = 0; i < count; ++i) found[rows[i].name] = rows[i].description;
+        return found;
+    }
+
+    // The add-on ids of the catalogue's listing of the type, by display name.
+    static std::map<std::string, std::string> listing() {
+        std::map<std::string, std::string> ids;
+        const ComPtr<halvenlib::_CGumArray> t = sorlix::DB->TypeObjects(kToolbar);
+        if (!t) return ids;
+        win::LONG rows = 0;
+        t->get_RowsCount(&rows);
+        for (win::LONG row = 1; row <= rows; ++row) {
+            win::VARIANT name, id;
+            t->get_Item(row, 1, &name);
+            t->get_Item(row, 2, &id);
+            std::string n, i;
+            winsys::com::toText(name, &n);
+            winsys::com::toText(id, &i);
+            ids[n] = i;
+        }
+        return ids;
+    }
+
+    int collections = 0;
+    std::string brokenBackup;
+    TaskDialog dialog;
+    sorlix::ui::FObjectList list;
+    int focused = 0;
+    DeleteFlow flow{list, dialog, [this] { ++focused; }};
+
+private:
+    sorlix::MInfoCollector::EnumeratorEntry saved_;
+};
+
+TEST_F(Delete, TheConfirmationNamesTheAddonAndItsKindOnce) {
+    answer = TaskDialog::kNo;
+    struct Row {
+        const char* displayName;
+        const char* wording;
+        const char* asked;
+        const char* title;
+    };
+    const Row rows[] = {
+        {"Acme", "Toolbar", "Acme Toolbar", "Delete Toolbar"},
+        {"Acme Toolbar", "Toolbar", "Acme Toolbar", "Delete Toolbar"},
+        {"Acme TOOLBAR", "Toolbar", "Acme TOOLBAR", "Delete Toolbar"},
+        {"Bar", "Toolbar", "Bar Toolbar", "Delete Toolbar"},
+        {"Handy Explorer bar", "Explorer Bar", "Handy Explorer bar", "Delete Explorer Bar"},
+        {"Mega", "toolbar button and related menu", "Mega toolbar button and related menu",
+         "Delete Toolbar Button And Related Menu"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.displayName);
+        dialogs.clear();
+        const ComPtr<_CParams> r = record({.displayName = row.displayName, .originalName = "Beta",
+                                           .backupCfg = config("Beta")});
+        EXPECT_FALSE(flow.RemoveAddon(r.get(), row.wording, "IE32 Toolbar"));
+        ASSERT_EQ(dialogs.size(), 1u);
+        EXPECT_EQ(dialogs[0].content.toStdString(), std::string("Are you sure you want to delete ") + row.asked + "?");
+        EXPECT_EQ(dialogs[0].windowTitle.toStdString(), row.title);
+        EXPECT_EQ(dialogs[0].commonButtons, TaskDialog::kYes + TaskDialog::kNo);
+    }
+    // No: nothing backed up, nothing deleted.
+    EXPECT_TRUE(keyExists("Software\\AddonsTest\\Beta"));
+    EXPECT_TRUE(backups().empty());
+    EXPECT_TRUE(program.log->lines.empty());
+}
+
+TEST_F(Delete, YesBacksUpThenDeletesBothRemovalRecords) {
+    answer = TaskDialog::kYes;
+    struct Row {
+        const char* label;
+        Addon addon;
+        const char* backupName;
+        const char* backupDescription;
+        std::vector<std::string> gone;
+    };
+    const Row rows[] = {
+        {"named, with a cache", {.displayName = "Alpha", .originalName = "Alpha", .description = "About Alpha",
+                                 .backupCfg = config("Alpha"), .deleteCfg = config("Cache\\Alpha")},
+         "Alpha", "About Alpha", {"Alpha", "Cache\\Alpha"}},
+        {"without name and description", {.displayName = "Beta", .backupCfg = config("Beta"),
+                                          .withOriginalName = false},
+         "(noname)", "", {"Beta"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        dialogs.clear();
+        EXPECT_TRUE(flow.RemoveAddon(record(row.addon).get(), "Toolbar", "IE32 Toolbar"));
+        EXPECT_EQ(dialogs.size(), 1u); // the confirmation alone
+        for (const std::string& key : row.gone) EXPECT_FALSE(keyExists(kAddons + key)) << key;
+        ASSERT_EQ(backups().count(row.backupName), 1u);
+        EXPECT_EQ(backups()[row.backupName], row.backupDescription);
+    }
+    EXPECT_TRUE(keyExists("Software\\AddonsTest\\Gamma"));
+    EXPECT_TRUE(program.log->lines.empty());
+
+    // The cache was deleted without a backup: restoring brings back the add-on alone.
+    sorlix::CAxBackuper engine;
+    std::string cause;
+    ASSERT_TRUE(engine.Init(sorlix::DataFolder, sorlix::kProductRegistryKey, "IE32 Toolbar", cause));
+    win::LONG count = 0;
+    std::vector<sorlix::CAxBackuper::BackupRow> found;
+    ASSERT_TRUE(engine.ListBackups(count, found, cause));
+    for (win::LONG i = 0; i < count; ++i) ASSERT_TRUE(engine.Restore(found[i].id, cause)) << cause;
+    EXPECT_EQ(valueOf("Software\\AddonsTest\\Alpha", "Value"), "alpha");
+    EXPECT_FALSE(keyExists("Software\\AddonsTest\\Cache\\Alpha"));
+}
+
+TEST_F(Delete, AFailedBackupDeletesNothingAndIsReported) {
+    answer = TaskDialog::kYes;
+    const ComPtr<quarncust::_CLittleConfig> cfg = config("Alpha");
+    win::VARIANT flag = winsys::com::makeBool(false);
+    ASSERT_EQ(cfg->AddFileOrFolder("C:\\missing\\toolbar.dll", &flag), win::S_OK);
+    const ComPtr<_CParams> r = record({.displayName = "Alpha", .originalName = "Alpha", .backupCfg = cfg,
+                                       .deleteCfg = config("Cache\\Alpha")});
+
+    EXPECT_TRUE(flow.RemoveAddon(r.get(), "Toolbar", "IE32 Toolbar")); // collected again all the same
+    EXPECT_TRUE(keyExists("Software\\AddonsTest\\Alpha"));
+    EXPECT_TRUE(keyExists("Software\\AddonsTest\\Cache\\Alpha"));
+    EXPECT_TRUE(backups().empty());
+    ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs[1].content.toStdString(), "Cannot delete Alpha Toolbar. ");
+    EXPECT_EQ(dialogs[1].windowTitle.toStdString(), "Delete Toolbar");
+    EXPECT_EQ(dialogs[1].commonButtons, TaskDialog::kOk);
+    bool logged = false;
+    for (const auto& line : program.log->lines)
+        if (line.source == "FMain.RemovePlugin") {
+            logged = true;
+            EXPECT_EQ(line.number, 0);
+            EXPECT_EQ(line.severity, halvenlib::sevInternalError);
+            EXPECT_EQ(line.description.rfind("Backup failed (IE32 Toolbar): ", 0), 0u) << line.description;
+            EXPECT_GT(line.description.size(), std::string("Backup failed (IE32 Toolbar): ").size());
+        }
+    EXPECT_TRUE(logged);
+}
+
+TEST_F(Delete, AnEngineThatCannotStartIsReportedAndNothingHappens) {
+    answer = TaskDialog::kYes;
+    const ComPtr<_CParams> r = record({.displayName = "Alpha", .originalName = "Alpha", .backupCfg = config("Alpha")});
+    EXPECT_FALSE(flow.RemoveAddon(r.get(), "Toolbar", ""));
+    ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs[1].content.toStdString(), "BackupObjectName is empty");
+    EXPECT_EQ(dialogs[1].windowTitle.toStdString(), "Delete Toolbar");
+    EXPECT_EQ(dialogs[1].commonButtons, TaskDialog::kOk);
+    EXPECT_TRUE(keyExists("Software\\AddonsTest\\Alpha"));
+}
+
+class DeleteFromTree : public Delete {
+protected:
+    DeleteFromTree() {
+        list.Init(nullptr, nullptr);
+        sorlix::MInfoCollector::RecollectAddonInfo(kToolbar);
+        list.RefreshTree(sorlix::asIE32, false);
+        tv = list.findChild<winsys::controls::TreeView*>();
+    }
+    void select(const std::string& displayName) {
+        const auto found = tv->findItems(QString::fromStdString(displayName), Qt::MatchExactly | Qt::MatchRecursive);
+        ASSERT_EQ(found.size(), 1);
+        tv->SelectNode(found.front());
+    }
+    std::string selectedText() const { return tv->SelectedNode() ? tv->SelectedNode()->text(0).toStdString() : ""; }
+
+    winsys::controls::TreeView* tv = nullptr;
+};
+
+TEST_F(DeleteFromTree, DeletesTheSelectedAddonAndRebuildsTheTreeWhereTheUserWas) {
+    answer = TaskDialog::kYes;
+    struct Row {
+        const char* deleted;
+        const char* selectedAfter;
+        std::vector<std::string> left;
+    };
+    // Beta's place goes to Gamma; Gamma is the last of its group, so the node above it is chosen.
+    const Row rows[] = {{"Beta", "Gamma", {"Alpha", "Gamma"}}, {"Gamma", "Alpha", {"Alpha"}}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.deleted);
+        dialogs.clear();
+        const int collected = collections, focusedBefore = focused;
+        const auto idsBefore = listing();
+        select(row.deleted);
+        flow.MenuRemove();
+        ASSERT_EQ(dialogs.size(), 1u);
+        EXPECT_EQ(dialogs[0].content.toStdString(), std::string("Are you sure you want to delete ") + row.deleted +
+                                                        " Toolbar?");
+        EXPECT_FALSE(keyExists(kAddons + std::string(row.deleted)));
+        EXPECT_EQ(collections, collected + 1);
+        std::vector<std::string> left;
+        for (const auto& [name, id] : listing()) {
+            left.push_back(name);
+            EXPECT_NE(id, idsBefore.at(name)) << "the type is collected anew";
+            EXPECT_NE(tv->Node(QString::fromStdString(id)), nullptr);
+        }
+        EXPECT_EQ(left, row.left);
+        EXPECT_EQ(selectedText(), row.selectedAfter);
+        EXPECT_EQ(list.CurrentAddonSet(), sorlix::asIE32);
+        EXPECT_EQ(focused, focusedBefore + 1);
+    }
+    EXPECT_EQ(backups().size(), 2u);
+}
+
+TEST_F(DeleteFromTree, AFailedBackupStillCollectsTheTypeAgain) {
+    answer = TaskDialog::kYes;
+    brokenBackup = "Beta";
+    sorlix::MInfoCollector::RecollectAddonInfo(kToolbar);
+    list.RefreshTree(sorlix::asIE32, false);
+    const auto idsBefore = listing();
+    const int collected = collections;
+    select("Beta");
+    flow.MenuRemove();
+    ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs[1].content.toStdString(), "Cannot delete Beta Toolbar. ");
+    EXPECT_TRUE(keyExists("Software\\AddonsTest\\Beta"));
+    EXPECT_EQ(collections, collected + 1);
+    ASSERT_EQ(listing().size(), 3u);
+    EXPECT_NE(listing().at("Beta"), idsBefore.at("Beta"));
+    EXPECT_EQ(selectedText(), "Beta");
+    EXPECT_EQ(focused, 1);
+}
+
+TEST_F(DeleteFromTree, NoAnswerAGroupOrNoSelectionDeletesNothing) {
+    answer = TaskDialog::kNo;
+    select("Beta");
+    const auto idsBefore = listing();
+    flow.MenuRemove();
+    EXPECT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(listing(), idsBefore); // not collected again
+
+    answer = TaskDialog::kYes;
+    dialogs.clear();
+    tv->SelectNode(tv->NodeAt(1)); // the toolbars' group
+    flow.MenuRemove();
+    tv->SelectNode(nullptr);
+    flow.MenuRemove();
+    EXPECT_TRUE(dialogs.empty());
+    for (const char* name : {"Alpha", "Beta", "Gamma"}) EXPECT_TRUE(keyExists(kAddons + std::string(name)));
+    EXPECT_TRUE(backups().empty());
+    EXPECT_EQ(focused, 1); // only the answered delete gave the tree the focus
+}
+
+} // namespace

@@ -1,0 +1,262 @@
+// FRestore: listing a type's backups, the placeholder, restoring the chosen
+// backup and listing again where the user was, NothingChanged, the type
+// list, the first listing when the window opens, Init's failure and Esc.
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "app/core/strings.h"
+#include "app/ui/frestore.h"
+#include "platform/controls/image_store.h"
+#include "tests/ui/restore/ui_support.h"
+
+namespace {
+
+using sorlix::ui::FRestore;
+
+constexpr win::LONG kToolbar = sorlix::atIE32Toolbar;
+constexpr win::LONG kButton = sorlix::atIE32ToolbarButton;
+
+class Restore : public uitest::Machine {
+protected:
+    Restore() {
+        prefix.importReg(R"(Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\Software\Acme\One]
+"Value"="one"
+
+[HKEY_CURRENT_USER\Software\Acme\Two]
+"Value"="two"
+
+[HKEY_CURRENT_USER\Software\Acme\Three]
+"Value"="three"
+)");
+    }
+
+    static std::vector<std::string> rowTexts(const FRestore& w) {
+        std::vector<std::string> texts;
+        for (int i = 0; i < w.backupList()->topLevelItemCount(); ++i)
+            texts.push_back(w.backupList()->topLevelItem(i)->text(0).toStdString());
+        return texts;
+    }
+    static int rowOf(const FRestore& w, const std::string& text) {
+        const auto items = w.backupList()->findItems(QString::fromStdString(text), Qt::MatchExactly, 0);
+        return items.size() == 1 ? w.backupList()->indexOfTopLevelItem(items.front()) : -1;
+    }
+    static void choose(FRestore& w, int row) {
+        w.backupList()->setCurrentItem(w.backupList()->topLevelItem(row));
+        w.restoreButton()->click();
+    }
+    static int comboIndexOf(const FRestore& w, win::LONG addonType) {
+        return w.addonTypeCombo()->findData(static_cast<int>(addonType));
+    }
+    static void open(FRestore& w, win::LONG addonType) {
+        std::string cause = "stale";
+        ASSERT_TRUE(w.Init(addonType, cause)) << cause;
+        EXPECT_EQ(cause, "");
+    }
+};
+
+TEST_F(Restore, ListsTheBackupsOfTheTypeWithNamesDescriptionsAndImage) {
+    backup(kToolbar, "Acme Bar", "The Acme toolbar", subkeys({"Software\\Acme\\One"}).get());
+    backup(kToolbar, "", "Nameless", subkeys({"Software\\Acme\\Two"}).get());
+    backup(kButton, "Other kind", "", subkeys({"Software\\Acme\\Three"}).get());
+
+    FRestore w;
+    open(w, kToolbar);
+    QTreeWidget* lv = w.backupList();
+    ASSERT_EQ(lv->topLevelItemCount(), 2);
+    EXPECT_EQ(lv->headerItem()->text(0), "Name");
+    EXPECT_EQ(lv->headerItem()->text(1), "Description");
+    const int named = rowOf(w, "Acme Bar"), nameless = rowOf(w, "(noname)");
+    ASSERT_GE(named, 0);
+    ASSERT_GE(nameless, 0);
+    EXPECT_EQ(lv->topLevelItem(named)->text(1), "The Acme toolbar");
+    EXPECT_EQ(lv->topLevelItem(nameless)->text(1), "Nameless");
+    EXPECT_FALSE(lv->topLevelItem(named)->icon(0).isNull());
+    EXPECT_EQ(w.addonTypeCombo()->currentData().toInt(), kToolbar);
+    EXPECT_TRUE(w.NothingChanged());
+    EXPECT_TRUE(dialogs.empty());
+}
+
+TEST_F(Restore, TheTypeListHoldsAllTypesWithTheirNumbers) {
+    FRestore w;
+    QComboBox* combo = w.addonTypeCombo();
+    ASSERT_EQ(combo->count(), 24);
+    for (int i = 0; i < combo->count(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(combo->itemData(i).toInt(), i + 1);
+        EXPECT_EQ(combo->itemText(i).toStdString(), sorlix::AddonTypeVisor->TreeViewNodeNameIncludingBrowser(i + 1));
+    }
+    EXPECT_EQ(combo->currentIndex(), 0);
+}
+
+TEST_F(Restore, ATypeWithoutBackupsShowsThePlaceholderAndRestoreDoesNothing) {
+    backup(kToolbar, "Acme Bar", "", subkeys({"Software\\Acme\\One"}).get());
+    FRestore w;
+    open(w, kButton);
+    ASSERT_EQ(rowTexts(w), std::vector<std::string>{"There are no items to restore."});
+    QTreeWidgetItem* placeholder = w.backupList()->topLevelItem(0);
+    EXPECT_TRUE(placeholder->icon(0).isNull());
+    EXPECT_EQ(placeholder->text(1), "");
+
+    choose(w, 0);
+    EXPECT_TRUE(dialogs.empty());
+    EXPECT_TRUE(w.NothingChanged());
+    EXPECT_EQ(rowTexts(w), std::vector<std::string>{"There are no items to restore."});
+}
+
+TEST_F(Restore, RestoresTheChosenBackupAndListsAgainAtTheSamePosition) {
+    for (const char* name : {"One", "Two", "Three"})
+        backup(kToolbar, name, "", subkeys({std::string("Software\\Acme\\") + name}).get());
+    // The add-ons were deleted after their backup.
+    for (const char* name : {"One", "Two", "Three"})
+        sorlix::CAxBackuper().RemoveByLittleConfig(subkeys({std::string("Software\\Acme\\") + name}).get());
+    ASSERT_FALSE(keyExists("Software\\Acme\\Two"));
+
+    FRestore w;
+    open(w, kToolbar);
+    std::vector<std::string> before = rowTexts(w);
+    ASSERT_EQ(before.size(), 3u);
+
+    // The middle row: the next one moves into its place and stays chosen.
+    choose(w, 1);
+    const std::string restored = before[1];
+    EXPECT_EQ(valueOf("Software\\Acme\\" + restored, "Value"),
+              QString::fromStdString(restored).toLower().toStdString());
+    ASSERT_EQ(shownTexts(), std::vector<std::string>{restored + " is restored."});
+    EXPECT_EQ(dialogs.back().commonButtons, 0);
+    EXPECT_EQ(dialogs.back().windowTitle, "Vendrel Sorlix");
+    EXPECT_FALSE(w.NothingChanged());
+    EXPECT_EQ(rowTexts(w), (std::vector<std::string>{before[0], before[2]}));
+    ASSERT_NE(w.backupList()->currentItem(), nullptr);
+    EXPECT_EQ(w.backupList()->currentItem()->text(0).toStdString(), before[2]);
+    EXPECT_TRUE(w.backupList()->currentItem()->isSelected());
+
+    // The last row: the list is shorter, so the new last row is chosen.
+    choose(w, 1);
+    EXPECT_EQ(rowTexts(w), std::vector<std::string>{before[0]});
+    ASSERT_NE(w.backupList()->currentItem(), nullptr);
+    EXPECT_EQ(w.backupList()->currentItem()->text(0).toStdString(), before[0]);
+
+    choose(w, 0);
+    EXPECT_EQ(rowTexts(w), std::vector<std::string>{"There are no items to restore."});
+    for (const char* name : {"One", "Two", "Three"}) EXPECT_TRUE(keyExists(std::string("Software\\Acme\\") + name));
+    EXPECT_TRUE(program.log->lines.empty());
+}
+
+TEST_F(Restore, AFailedRestoreIsReportedAndLoggedAndCountsAsAChange) {
+    // An index entry that the store lists but cannot restore.
+    prefix.importReg(R"(Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\Software\Vendrel Software\Vendrel Sorlix\Current Version\Backup\IE32 Toolbar\broken]
+"Name"="Broken"
+)");
+    FRestore w;
+    open(w, kToolbar);
+    ASSERT_EQ(rowTexts(w), std::vector<std::string>{"Broken"});
+    EXPECT_TRUE(w.NothingChanged());
+
+    choose(w, 0);
+    const std::string expected = "Cannot restore Broken toolbar. Invalid backup id: 'broken'";
+    EXPECT_EQ(shownTexts(), std::vector<std::string>{expected});
+    EXPECT_FALSE(w.NothingChanged());
+    ASSERT_FALSE(program.log->lines.empty());
+    const auto& line = program.log->lines.back();
+    EXPECT_EQ(line.number, 0);
+    EXPECT_EQ(line.description, expected);
+    EXPECT_EQ(line.severity, halvenlib::sevError);
+    EXPECT_EQ(line.source, "FRestore.cmdRestore_Click");
+    EXPECT_EQ(rowTexts(w), std::vector<std::string>{"Broken"});
+}
+
+TEST_F(Restore, ChoosingTheListedTypeAgainDoesNotListAgain) {
+    backup(kToolbar, "First", "", subkeys({"Software\\Acme\\One"}).get());
+    FRestore w;
+    open(w, kToolbar);
+    ASSERT_EQ(rowTexts(w), std::vector<std::string>{"First"});
+    // A backup made behind the window's back shows only once the type is listed again.
+    backup(kToolbar, "Second", "", subkeys({"Software\\Acme\\Two"}).get());
+
+    QComboBox* combo = w.addonTypeCombo();
+    emit combo->activated(combo->currentIndex());
+    EXPECT_EQ(rowTexts(w), std::vector<std::string>{"First"});
+
+    combo->setCurrentIndex(comboIndexOf(w, kButton));
+    EXPECT_EQ(rowTexts(w), std::vector<std::string>{"There are no items to restore."});
+    combo->setCurrentIndex(comboIndexOf(w, kToolbar));
+    EXPECT_EQ(rowTexts(w).size(), 2u);
+    EXPECT_TRUE(dialogs.empty());
+}
+
+TEST_F(Restore, OpeningOnTheFirstTypeListsIt) {
+    backup(kToolbar, "First", "", subkeys({"Software\\Acme\\One"}).get());
+    struct Row {
+        const char* label;
+        win::LONG addonType;
+    };
+    for (const Row& row : {Row{"no type given", 0}, Row{"the first type", kToolbar}}) {
+        SCOPED_TRACE(row.label);
+        FRestore w;
+        ASSERT_EQ(w.addonTypeCombo()->currentIndex(), 0); // chosen already before Init
+        open(w, row.addonType);
+        EXPECT_EQ(rowTexts(w), std::vector<std::string>{"First"});
+        EXPECT_EQ(w.addonTypeCombo()->currentData().toInt(), kToolbar);
+    }
+}
+
+TEST_F(Restore, BeforeInitAChangeOfTypeListsNothing) {
+    backup(kButton, "Button", "", subkeys({"Software\\Acme\\One"}).get());
+    FRestore w;
+    w.addonTypeCombo()->setCurrentIndex(comboIndexOf(w, kButton));
+    EXPECT_EQ(w.backupList()->topLevelItemCount(), 0);
+    open(w, kButton);
+    EXPECT_EQ(rowTexts(w), std::vector<std::string>{"Button"});
+}
+
+TEST_F(Restore, InitFailsWhenTheProgramFileCannotBeOpened) {
+    sorlix::ui::setProgramFile("C:\\Program Files\\Vendrel Sorlix\\missing.exe");
+    FRestore w;
+    std::string cause;
+    EXPECT_FALSE(w.Init(kToolbar, cause));
+    EXPECT_EQ(cause, "CResource component failure in Function Init");
+    ASSERT_EQ(program.log->lines.size(), 1u);
+    EXPECT_EQ(program.log->lines[0].source, "FRestore.Init");
+    EXPECT_EQ(program.log->lines[0].severity, halvenlib::sevError);
+    EXPECT_EQ(program.log->lines[0].description, cause);
+    EXPECT_EQ(w.backupList()->topLevelItemCount(), 0);
+}
+
+TEST_F(Restore, TheIconIsTheRestoreCommandsImage) {
+    const std::vector<std::uint8_t> image = uitest::png(Qt::red);
+    ASSERT_TRUE(winsys::controls::GlobalImageManager().SetIcon(
+        5011, QByteArray(reinterpret_cast<const char*>(image.data()), static_cast<qsizetype>(image.size()))));
+    FRestore w;
+    EXPECT_FALSE(w.iconLabel()->pixmap().isNull());
+    EXPECT_EQ(w.windowTitle(), "Restore Add-ons");
+}
+
+TEST_F(Restore, EscReleasedWithoutShiftClosesTheWindow) {
+    struct Row {
+        const char* label;
+        Qt::KeyboardModifiers modifiers;
+        bool closes;
+    };
+    for (const Row& row : {Row{"plain", Qt::NoModifier, true}, Row{"with shift", Qt::ShiftModifier, false},
+                           Row{"with control", Qt::ControlModifier, false}}) {
+        SCOPED_TRACE(row.label);
+        FRestore w;
+        open(w, kToolbar);
+        w.show();
+        QTest::keyPress(w.backupList(), Qt::Key_Escape, row.modifiers);
+        EXPECT_TRUE(w.isVisible()); // pressing alone does not close it
+        QTest::keyRelease(w.backupList(), Qt::Key_Escape, row.modifiers);
+        EXPECT_EQ(w.isVisible(), !row.closes);
+    }
+}
+
+} // namespace
