@@ -16,15 +16,13 @@
 #include <exception>
 #include <vector>
 
+#include "app/core/comcalls.h"
 #include "app/core/globals.h"
 #include "app/core/mmain.h"
 #include "app/core/resume_next.h"
 #include "common/interfaces/fileops.h"
-#include "common/interfaces/global.h"
-#include "platform/com/class_registry.h"
 #include "platform/com/com_error.h"
 #include "platform/com/message_queue.h"
-#include "platform/com/safearray.h"
 #include "platform/com/variant.h"
 #include "platform/files/files.h"
 #include "platform/files/find.h"
@@ -34,9 +32,7 @@ namespace sorlix {
 namespace {
 
 using halvenlib::_CCollection;
-using halvenlib::_CGlobal;
 using halvenlib::_Collection;
-using halvenlib::_FileOps;
 using quarncust::_CLittleConfig;
 using winsys::com::call;
 using winsys::com::check;
@@ -47,15 +43,6 @@ using win::VARIANT_BOOL;
 constexpr LONG kCurrentUser = halvenlib::HKEY_CURRENT_USER;
 constexpr const char* kLongPrefix = "\\\\?\\";
 
-template <class I>
-ComPtr<I> applicationObject(const win::CLSID& clsid) {
-    ComPtr<I> p;
-    call([&] { return winsys::com::getApplicationObject(clsid, I::iid, p.putVoid()); });
-    return p;
-}
-
-ComPtr<_FileOps> fileOps() { return applicationObject<_FileOps>(halvenlib::CLSID_FileOps); }
-ComPtr<_CGlobal> global() { return applicationObject<_CGlobal>(halvenlib::CLSID_CGlobal); }
 halvenlib::_CRegistry* registry() { return required(Registry); }
 
 bool isTrue(VARIANT_BOOL b) { return b != win::VARIANT_FALSE; }
@@ -69,17 +56,6 @@ std::string trimBlanks(const std::string& s) {
 bool endsWithBackslash(const std::string& s) { return !s.empty() && s.back() == '\\'; }
 std::string withBackslash(const std::string& s) { return endsWithBackslash(s) ? s : s + "\\"; }
 
-std::string formatString(std::string text, const std::vector<std::string>& values) {
-    std::vector<win::VARIANT> items;
-    for (const std::string& v : values) items.push_back(winsys::com::makeText(v));
-    win::SAFEARRAY* params = winsys::com::makeVariantArray(items);
-    std::string result;
-    const win::HRESULT hr = global()->FormatString(&text, params, &result);
-    win::SafeArrayDestroy(params);
-    check(hr);
-    return result;
-}
-
 // "{" 8-4-4-4-12 upper-case hex digits "}", as the GUID generator writes them.
 bool isGuidText(const std::string& s) {
     if (s.size() != 38 || s.front() != '{' || s.back() != '}') return false;
@@ -92,12 +68,6 @@ bool isGuidText(const std::string& s) {
         }
     }
     return true;
-}
-
-std::string newGuid() {
-    std::string id;
-    call([&] { return global()->newGuid(&id); });
-    return id;
 }
 
 std::string keyName(LONG key) {
@@ -162,7 +132,7 @@ std::vector<std::string> subkeyNames(const std::string& subKey) {
 
 std::vector<std::string> directoryContents(const std::string& folder) {
     ComPtr<_Collection> c;
-    call([&] { return fileOps()->DirectoryContents(folder, c.put()); });
+    call([&] { return FileOps()->DirectoryContents(folder, c.put()); });
     LONG n = 0;
     call([&] { return c->Count(&n); });
     std::vector<std::string> out;
@@ -199,30 +169,15 @@ void clearReadOnly(const std::string& path) {
     for (const std::string& n : names) clearReadOnly(bare + "\\" + n);
 }
 
-// One log line for a run-time error, as every public operation's trap writes it.
-struct Failure {
-    LONG number;
-    std::string text;
-};
-
-Failure failureOf(const std::exception& e) {
-    if (const auto* c = dynamic_cast<const winsys::com::ComError*>(&e))
-        return {c->number(), c->description().empty() ? winsys::com::describeHresult(c->hresult()) : c->description()};
-    return {static_cast<LONG>(win::E_FAIL), e.what()};
-}
-
-void logLine(LONG number, const std::string& text, LONG severity, const std::string& source) {
-    if (Log) Log->LogIt(number, text, severity, source);
-}
-
-Failure logFailure(const std::exception& e, const char* operation) {
-    Failure f = failureOf(e);
-    logLine(f.number, f.text, halvenlib::sevError, std::string("CAxBackuper.") + operation);
-    return f;
+// One log line for a run-time error, as every public operation's trap writes
+// it; the text is the cause the operation reports.
+std::string logFailure(const std::exception& e, const char* operation) {
+    LogError(e, std::string("CAxBackuper.") + operation);
+    return DescribeError(e).text;
 }
 
 // Item k's value name: "FileOrFolder%1Id" with k = 2 gives "FileOrFolder2Id".
-std::string entry(const char* pattern, LONG k) { return formatString(pattern, {std::to_string(k)}); }
+std::string entry(const char* pattern, LONG k) { return FormatString(pattern, {std::to_string(k)}); }
 
 } // namespace
 
@@ -234,12 +189,12 @@ std::string CAxBackuper::GetParentPath(const std::string& path) {
 }
 
 void CAxBackuper::redirectionOff() {
-    call([&] { return fileOps()->Wow64DisableWow64FileSystemRedirection(); });
+    call([&] { return FileOps()->Wow64DisableWow64FileSystemRedirection(); });
     redirectionIsOff_ = true;
 }
 
 void CAxBackuper::redirectionOn() {
-    call([&] { return fileOps()->Wow64RevertWow64FileSystemRedirection(); });
+    call([&] { return FileOps()->Wow64RevertWow64FileSystemRedirection(); });
     redirectionIsOff_ = false;
 }
 
@@ -253,12 +208,12 @@ bool CAxBackuper::Init(const std::string& AppDataFolder, const std::string& AppR
             return false;
         }
         filesFolder_ = withBackslash(trimBlanks(AppDataFolder)) + "Backup\\" + BackupObjectName;
-        call([&] { return fileOps()->EnsureFolderExist(filesFolder_); });
+        call([&] { return FileOps()->EnsureFolderExist(filesFolder_); });
         indexKey_ = withBackslash(trimBlanks(AppRegistryHKCUHive)) + "Backup\\" + BackupObjectName;
         initialised_ = true;
         return true;
     } catch (const std::exception& e) {
-        FalseCause = logFailure(e, "Init").text;
+        FalseCause = logFailure(e, "Init");
         return false;
     }
 }
@@ -272,7 +227,7 @@ bool CAxBackuper::Backup(const std::string& Name, const std::string& Description
     }
     std::string backupId;
     try {
-        backupId = newGuid();
+        backupId = NewGuid();
         if (!isGuidText(backupId)) {
             FalseCause = "Cannot make a backup id";
             return false;
@@ -297,19 +252,19 @@ bool CAxBackuper::writeBackup(const std::string& backupId, const std::string& Na
     auto writeText = [&](const std::string& name, const std::string& value) {
         if (written && !setString(backupKey, name, value)) {
             written = false;
-            FalseCause = formatString("Cannot write '%1' of backup '%2'", {name, backupId});
+            FalseCause = FormatString("Cannot write '%1' of backup '%2'", {name, backupId});
         }
         return written;
     };
     auto writeNumber = [&](const std::string& name, LONG value) {
         if (written && !setDword(backupKey, name, value)) {
             written = false;
-            FalseCause = formatString("Cannot write '%1' of backup '%2'", {name, backupId});
+            FalseCause = FormatString("Cannot write '%1' of backup '%2'", {name, backupId});
         }
         return written;
     };
     auto newItemId = [&](std::string& id) {
-        id = newGuid();
+        id = NewGuid();
         if (!isGuidText(id)) FalseCause = "Cannot make an item id";
         return isGuidText(id);
     };
@@ -327,15 +282,15 @@ bool CAxBackuper::writeBackup(const std::string& backupId, const std::string& Na
         call([&] { return LittleConfig->get_FileOrFolderx64bitSystem32(k, &flag); });
         const std::string parent = GetParentPath(path);
         if (parent.empty()) {
-            FalseCause = formatString("Invalid FileOrFolder: '%1'", {path});
+            FalseCause = FormatString("Invalid FileOrFolder: '%1'", {path});
             return false;
         }
         const std::string target = filesFolder_ + "\\" + backupId + "\\" + itemId + "\\";
         std::string cause;
         VARIANT_BOOL copied = win::VARIANT_FALSE;
         if (isTrue(flag)) redirectionOff();
-        call([&] { return fileOps()->EnsureFolderExist(target); });
-        call([&] { return fileOps()->CopyFileOrFolder(path, target, &cause, &copied); });
+        call([&] { return FileOps()->EnsureFolderExist(target); });
+        call([&] { return FileOps()->CopyFileOrFolder(path, target, &cause, &copied); });
         if (isTrue(flag)) redirectionOn();
         if (!isTrue(copied)) {
             FalseCause = cause;
@@ -358,7 +313,7 @@ bool CAxBackuper::writeBackup(const std::string& backupId, const std::string& Na
         call([&] { return LittleConfig->get_RegistrySubkeySubkey(k, &subkey); });
         const std::string parent = GetParentPath(subkey);
         if (parent.empty()) {
-            FalseCause = formatString("Invalid Subkey: '%1\\%2'", {keyName(root), subkey});
+            FalseCause = FormatString("Invalid Subkey: '%1\\%2'", {keyName(root), subkey});
             return false;
         }
         std::string cause;
@@ -421,7 +376,7 @@ void CAxBackuper::dropBackup(const std::string& backupId, bool pumpBeforeRetry) 
     err.step([&] {
         std::string cause;
         VARIANT_BOOL ok = win::VARIANT_FALSE;
-        call([&] { return fileOps()->RemoveFolder2(folder, win::VARIANT_TRUE, &cause, &ok); });
+        call([&] { return FileOps()->RemoveFolder2(folder, win::VARIANT_TRUE, &cause, &ok); });
     });
     bool deleted = false;
     err.step([&] {
@@ -475,19 +430,19 @@ bool CAxBackuper::Restore(const std::string& BackupID, std::string& FalseCause) 
     }
     try {
         if (!isGuidText(BackupID)) {
-            FalseCause = formatString("Invalid backup id: '%1'", {BackupID});
+            FalseCause = FormatString("Invalid backup id: '%1'", {BackupID});
             return false;
         }
         const std::string backupKey = indexKey_ + "\\" + BackupID;
         VARIANT_BOOL exists = win::VARIANT_FALSE;
         call([&] { return registry()->IsKeyExist(kCurrentUser, backupKey, &exists); });
         if (!isTrue(exists)) {
-            FalseCause = formatString("Backup '%1' not found", {BackupID});
+            FalseCause = FormatString("Backup '%1' not found", {BackupID});
             return false;
         }
         std::string name;
         if (!queryString(backupKey, "Name", name)) {
-            FalseCause = formatString("Backup '%1' is not complete", {BackupID});
+            FalseCause = FormatString("Backup '%1' is not complete", {BackupID});
             return false;
         }
         const bool restored = restoreItems(backupKey, BackupID, FalseCause);
@@ -508,7 +463,7 @@ bool CAxBackuper::restoreItems(const std::string& backupKey, const std::string& 
     // Every entry the counts promise must be there: a backup with a hole is
     // kept for another try rather than deleted as restored.
     auto unreadable = [&](const std::string& valueName) {
-        FalseCause = formatString("Cannot read '%1' of backup '%2'", {valueName, BackupID});
+        FalseCause = FormatString("Cannot read '%1' of backup '%2'", {valueName, BackupID});
         return false;
     };
     auto readText = [&](const std::string& valueName, std::string& value) {
@@ -520,11 +475,11 @@ bool CAxBackuper::restoreItems(const std::string& backupKey, const std::string& 
     auto readItemId = [&](const std::string& valueName, std::string& id) {
         if (!readText(valueName, id)) return false;
         if (isGuidText(id)) return true;
-        FalseCause = formatString("Invalid item id '%1' in backup '%2'", {id, BackupID});
+        FalseCause = FormatString("Invalid item id '%1' in backup '%2'", {id, BackupID});
         return false;
     };
     auto missingCopy = [&](const std::string& itemId) {
-        FalseCause = formatString("The copy of item '%1' is missing from backup '%2'", {itemId, BackupID});
+        FalseCause = FormatString("The copy of item '%1' is missing from backup '%2'", {itemId, BackupID});
         return false;
     };
 
@@ -543,14 +498,14 @@ bool CAxBackuper::restoreItems(const std::string& backupKey, const std::string& 
         if (names.empty()) return missingCopy(itemId);
         // The restore folder too must be made in the 64-bit view.
         if (flag != 0) redirectionOff();
-        call([&] { return fileOps()->EnsureFolderExist(restoreTo); });
+        call([&] { return FileOps()->EnsureFolderExist(restoreTo); });
         for (const std::string& n : names) {
             std::string cause;
             VARIANT_BOOL copied = win::VARIANT_FALSE;
             // A read-only file put back by an earlier, cut-short try would
             // block every later one.
             clearReadOnly(restoreTo + n);
-            call([&] { return fileOps()->CopyFileOrFolder(source + n, restoreTo, &cause, &copied); });
+            call([&] { return FileOps()->CopyFileOrFolder(source + n, restoreTo, &cause, &copied); });
             if (!isTrue(copied)) {
                 FalseCause = cause;
                 return false; // the caller switches redirection back on
@@ -618,7 +573,7 @@ bool CAxBackuper::RemoveByLittleConfig(_CLittleConfig* LittleConfig) {
     constexpr const char* kSource = "CAxBackuper.RemoveByLittleConfig";
     bool allRemoved = true;
     auto failed = [&](const std::string& text) {
-        logLine(0, text, halvenlib::sevInternalError, kSource);
+        LogLine(0, text, halvenlib::sevInternalError, kSource);
         allRemoved = false;
     };
     try {
@@ -630,18 +585,18 @@ bool CAxBackuper::RemoveByLittleConfig(_CLittleConfig* LittleConfig) {
             call([&] { return LittleConfig->get_FileOrFolder(k, &path); });
             call([&] { return LittleConfig->get_FileOrFolderx64bitSystem32(k, &flag); });
             if (isTrue(flag)) redirectionOff();
-            call([&] { return fileOps()->isFileExist(path, &exists); });
+            call([&] { return FileOps()->isFileExist(path, &exists); });
             if (isTrue(exists)) {
                 VARIANT_BOOL folder = win::VARIANT_FALSE;
-                call([&] { return fileOps()->IsFolder(path, &folder); });
+                call([&] { return FileOps()->IsFolder(path, &folder); });
                 clearReadOnly(path);
                 if (isTrue(folder))
-                    call([&] { return fileOps()->RemoveFolder2(path, win::VARIANT_TRUE, &cause, &removed); });
+                    call([&] { return FileOps()->RemoveFolder2(path, win::VARIANT_TRUE, &cause, &removed); });
                 else
-                    call([&] { return fileOps()->RemoveFile(path, &cause, &removed); });
+                    call([&] { return FileOps()->RemoveFile(path, &cause, &removed); });
             }
             if (isTrue(flag)) redirectionOn();
-            if (!isTrue(removed)) failed(formatString("Cannot delete '%1'. %2", {path, cause}));
+            if (!isTrue(removed)) failed(FormatString("Cannot delete '%1'. %2", {path, cause}));
         }
 
         LONG subkeys = 0;
@@ -653,7 +608,7 @@ bool CAxBackuper::RemoveByLittleConfig(_CLittleConfig* LittleConfig) {
             call([&] { return LittleConfig->get_RegistrySubkeyKey(k, &root); });
             call([&] { return LittleConfig->get_RegistrySubkeySubkey(k, &subkey); });
             call([&] { return registry()->DeleteKeyEx(root, subkey, &cause, &deleted); });
-            if (!isTrue(deleted)) failed(formatString("Cannot delete '%1\\%2'. %3", {keyName(root), subkey, cause}));
+            if (!isTrue(deleted)) failed(FormatString("Cannot delete '%1\\%2'. %3", {keyName(root), subkey, cause}));
         }
 
         LONG values = 0;
@@ -668,7 +623,7 @@ bool CAxBackuper::RemoveByLittleConfig(_CLittleConfig* LittleConfig) {
             LONG key = root;
             std::string sub = subkey, name = valueName;
             call([&] { return registry()->DeleteValue(&key, &sub, &name, &deleted); });
-            if (!isTrue(deleted)) failed(formatString("Cannot delete '%1\\%2' %3", {keyName(root), subkey, valueName}));
+            if (!isTrue(deleted)) failed(FormatString("Cannot delete '%1\\%2' %3", {keyName(root), subkey, valueName}));
         }
         return allRemoved;
     } catch (const std::exception& e) {

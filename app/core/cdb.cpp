@@ -3,7 +3,7 @@
 #include <exception>
 #include <utility>
 
-#include "common/interfaces/global.h"
+#include "app/core/comcalls.h"
 #include "components/interfaces/quarncust.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/com_error.h"
@@ -22,38 +22,19 @@ using winsys::com::call;
 using winsys::com::check;
 using winsys::com::ComPtr;
 
-ComPtr<_CCollection> newCollection() {
-    ComPtr<_CCollection> c;
-    check(winsys::com::createInstance(halvenlib::CLSID_CCollection, &c));
-    return c;
-}
-
 // "13_" for type 13.
 std::string typeKey(LONG addonType) { return std::to_string(addonType) + "_"; }
-
-bool holds(_CCollection* c, const std::string& key) {
-    win::VARIANT_BOOL present = win::VARIANT_FALSE;
-    call([&] { return c->IsInCollection(key, &present); });
-    return present != win::VARIANT_FALSE;
-}
 
 void file(_CCollection* c, win::VARIANT item, const std::string& key) {
     win::VARIANT k = winsys::com::makeText(key);
     call([&] { return c->Add(&item, &k, nullptr, nullptr); });
 }
 
-win::VARIANT item(_CCollection* c, const std::string& key) {
-    win::VARIANT k = winsys::com::makeText(key);
-    win::VARIANT v;
-    call([&] { return c->get_Item(&k, &v); });
-    return v;
-}
-
 // The object filed under `key`, asked for interface I; E_NOINTERFACE when
 // the item is not such an object.
 template <class I>
 ComPtr<I> objectItem(_CCollection* c, const std::string& key) {
-    const win::VARIANT v = item(c, key);
+    const win::VARIANT v = CollectionItem(c, key);
     const win::VARIANT& d = winsys::com::deref(v);
     ComPtr<I> r;
     if (d.vt == win::VT_DISPATCH && d.pdispVal) r = ComPtr<win::IDispatch>(d.pdispVal).as<I>();
@@ -62,28 +43,20 @@ ComPtr<I> objectItem(_CCollection* c, const std::string& key) {
     return r;
 }
 
-std::string newGuid() {
-    ComPtr<halvenlib::_CGlobal> global;
-    check(winsys::com::getApplicationObject(halvenlib::CLSID_CGlobal, halvenlib::_CGlobal::iid, global.putVoid()));
-    std::string id;
-    call([&] { return global->newGuid(&id); });
-    return id;
-}
-
 } // namespace
 
 CDB::CDB(ComPtr<halvenlib::_axLog> log)
     : log_(std::move(log)),
-      TypeById(newCollection()),
-      InfoById(newCollection()),
-      DetailsById(newCollection()),
-      ListByType(newCollection()),
-      NamerByType(newCollection()) {}
+      TypeById(NewCollection()),
+      InfoById(NewCollection()),
+      DetailsById(NewCollection()),
+      ListByType(NewCollection()),
+      NamerByType(NewCollection()) {}
 
 void CDB::Add(LONG addonType, _CParams* addonInfo, _CParams* details) {
     using namespace winsys::com;
     try {
-        const std::string id = newGuid();
+        const std::string id = NewGuid();
         file(TypeById.get(), makeLong(addonType), id);
         file(InfoById.get(), makeObject(addonInfo), id);
         file(DetailsById.get(), makeObject(details), id);
@@ -91,7 +64,7 @@ void CDB::Add(LONG addonType, _CParams* addonInfo, _CParams* details) {
         const std::string key = typeKey(addonType);
         ComPtr<_CGumArray> listing;
         ComPtr<_CUniqueNamer> namer;
-        if (holds(ListByType.get(), key)) {
+        if (HasItem(ListByType.get(), key)) {
             listing = objectItem<_CGumArray>(ListByType.get(), key);
             namer = objectItem<_CUniqueNamer>(NamerByType.get(), key);
         } else {
@@ -117,7 +90,7 @@ void CDB::Add(LONG addonType, _CParams* addonInfo, _CParams* details) {
 
 void CDB::RemoveTypeInfo(LONG addonType) {
     const std::string key = typeKey(addonType);
-    if (!holds(ListByType.get(), key)) return;
+    if (!HasItem(ListByType.get(), key)) return;
     win::VARIANT k = winsys::com::makeText(key);
     call([&] { return ListByType->Remove(&k); });
     call([&] { return NamerByType->Remove(&k); });
@@ -125,7 +98,7 @@ void CDB::RemoveTypeInfo(LONG addonType) {
 
 LONG CDB::AddonType(const std::string& id) const {
     LONG t = 0;
-    check(winsys::com::toLong(item(TypeById.get(), id), &t));
+    check(winsys::com::toLong(CollectionItem(TypeById.get(), id), &t));
     return t;
 }
 
@@ -153,7 +126,7 @@ ComPtr<_CGumArray> CDB::TypeObjects(LONG addonType) const {
 
 void CDB::Sort(LONG addonType) {
     const std::string key = typeKey(addonType);
-    if (!holds(ListByType.get(), key)) return;
+    if (!HasItem(ListByType.get(), key)) return;
     const ComPtr<_CGumArray> listing = objectItem<_CGumArray>(ListByType.get(), key);
     call([&] { return listing->Sort(1, win::VARIANT_TRUE); });
 }

@@ -3,9 +3,7 @@
 #include <optional>
 #include <string_view>
 
-#include "common/interfaces/global.h"
-#include "platform/com/class_registry.h"
-#include "platform/com/com_error.h"
+#include "app/core/comcalls.h"
 #include "platform/com/variant.h"
 #include "platform/core/text.h"
 #include "platform/system/pathnames.h"
@@ -15,8 +13,6 @@ namespace sorlix {
 namespace {
 
 using winsys::com::call;
-using winsys::com::check;
-using winsys::com::ComPtr;
 
 constexpr win::DWORD kPathBuffer = 2000;
 
@@ -72,17 +68,15 @@ std::optional<std::string> longPath(const std::string& path) {
 }
 
 std::string expand(const std::string& text) {
-    ComPtr<halvenlib::_CGlobal> global;
-    check(winsys::com::getApplicationObject(halvenlib::CLSID_CGlobal, halvenlib::_CGlobal::iid, global.putVoid()));
     std::string expanded;
-    call([&] { return global->ExpandEnvironmentStrings(text, &expanded); });
+    call([&] { return Global()->ExpandEnvironmentStrings(text, &expanded); });
     return expanded;
 }
 
 } // namespace
 
 CFileChecker::CFileChecker(bool isNT, bool isNT4) : longNames_(isNT && !isNT4) {
-    check(winsys::com::createInstance(halvenlib::CLSID_CCollection, &cache_));
+    cache_ = NewCollection();
 }
 
 std::string CFileChecker::GetFileNameFromCommandLine(const std::string& text) const {
@@ -115,16 +109,7 @@ std::string CFileChecker::GetFullFileNameFromShortFilename(const std::string& na
     if (name.empty()) return {};
     const std::string plain = name.starts_with("\\??\\") ? name.substr(4) : name;
     try {
-        win::VARIANT_BOOL cached = win::VARIANT_FALSE;
-        call([&] { return cache_->IsInCollection(name, &cached); });
-        if (cached != win::VARIANT_FALSE) {
-            win::VARIANT key = winsys::com::makeText(name);
-            win::VARIANT item;
-            call([&] { return cache_->get_Item(&key, &item); });
-            std::string path;
-            check(winsys::com::toText(item, &path));
-            return path;
-        }
+        if (HasItem(cache_.get(), name)) return ItemText(cache_.get(), name);
 
         std::optional<std::string> found = searchPath(expand(plain));
         if (!found) found = searchPath(plain);

@@ -2,10 +2,8 @@
 
 #include <utility>
 
+#include "app/core/comcalls.h"
 #include "app/core/resume_next.h"
-#include "common/interfaces/fileops.h"
-#include "platform/com/class_registry.h"
-#include "platform/com/com_error.h"
 
 namespace sorlix::MFileProps {
 
@@ -32,10 +30,7 @@ bool ShowFileProperties(const std::string& path, bool revertRedirection, win::HA
     });
     if (revertRedirection) {
         err.step([&] {
-            winsys::com::ComPtr<halvenlib::_FileOps> ops;
-            winsys::com::check(
-                winsys::com::getApplicationObject(halvenlib::CLSID_FileOps, halvenlib::_FileOps::iid, ops.putVoid()));
-            winsys::com::call([&] { return ops->Wow64RevertWow64FileSystemRedirection(); });
+            winsys::com::call([&] { return FileOps()->Wow64RevertWow64FileSystemRedirection(); });
         });
     }
     err.clear();

@@ -16,17 +16,14 @@
 #include <vector>
 
 #include "app/core/caddontypevisor.h"
+#include "app/core/comcalls.h"
 #include "app/core/mmain.h"
 #include "app/core/programming_error.h"
 #include "app/core/resume_next.h"
 #include "app/core/screen.h"
 #include "app/core/strings.h"
 #include "app/enumerators/cieenumerator.h"
-#include "common/interfaces/global.h"
 #include "common/interfaces/log.h"
-#include "platform/com/class_registry.h"
-#include "platform/com/com_error.h"
-#include "platform/com/safearray.h"
 #include "platform/com/variant.h"
 
 namespace sorlix::MInfoCollector {
@@ -34,7 +31,6 @@ namespace sorlix::MInfoCollector {
 using halvenlib::_CGumArray;
 using halvenlib::_CNode;
 using halvenlib::_CNodes;
-using halvenlib::_CParam;
 using halvenlib::_CParams;
 using win::LONG;
 using win::VARIANT;
@@ -92,13 +88,6 @@ std::array<EnumeratorRow, kLastAddonType>& enumerators() {
     return rows;
 }
 
-// The program-wide object behind `p`; a missing one fails as a call on Nothing does.
-template <class T>
-T& object(const std::unique_ptr<T>& p) {
-    if (!p) required(ComPtr<win::IUnknown>());
-    return *p;
-}
-
 // A type number outside 1 to 24 is a fault of the caller: the program stops.
 void checkAddonType(LONG t) {
     if (t < kFirstAddonType || t > kLastAddonType)
@@ -112,40 +101,12 @@ EnumeratorRow& enumeratorOf(LONG addonType) {
 
 // ---- Records and details ---------------------------------------------------------
 
-bool holds(_CParams* p, const std::string& name) {
-    win::VARIANT_BOOL present = win::VARIANT_FALSE;
-    call([&] { return p->IsInCollection(name, &present); });
-    return present != win::VARIANT_FALSE;
-}
-
-// The record's value under `name` as stored; error 5 when it has none.
-VARIANT value(_CParams* p, const std::string& name) {
-    VARIANT key = winsys::com::makeText(name);
-    ComPtr<_CParam> param;
-    call([&] { return p->get_Item(&key, param.put()); });
-    VARIANT v;
-    call([&] { return param->get_Value(&v); });
-    return v;
-}
-
-std::string text(const VARIANT& v) {
-    std::string s;
-    winsys::com::check(winsys::com::toText(v, &s));
-    return s;
-}
-
-void addRow(_CParams* details, const std::string& label, VARIANT v) {
-    VARIANT name = winsys::com::makeText(label);
-    ComPtr<_CParam> param;
-    call([&] { return details->Add(&name, &v, param.put()); });
-}
-
 void addRowIfPresent(_CParams* details, const std::string& label, _CParams* info, const std::string& key) {
-    if (holds(info, key)) addRow(details, label, value(info, key));
+    if (HasParam(info, key)) AddParam(details, label, ParamValue(info, key));
 }
 
 VARIANT fullName(const VARIANT& file) {
-    return winsys::com::makeText(object(FileChecker).GetFullFileNameFromShortFilename(text(file)));
+    return winsys::com::makeText(ProgramObject(FileChecker).GetFullFileNameFromShortFilename(VariantText(file)));
 }
 
 // Types 1 to 10; kinds in type order: toolbar, button, menu extension, explorer bar, helper object.
@@ -154,18 +115,18 @@ void addInternetExplorerRows(LONG addonType, _CParams* info, _CParams* details) 
     static constexpr LONG kBrokenText[] = {127, 128, 129, 134, 130};
     const Kind kind = static_cast<Kind>((addonType - 1) % 5);
 
-    if (kind == HelperObject) addRow(details, LoadResString(159), value(info, "iD"));
-    const VARIANT file = value(info, "dLL");
-    if (text(file).empty()) {
-        addRow(details, LoadResString(160), winsys::com::makeText(LoadResString(kBrokenText[kind])));
+    if (kind == HelperObject) AddParam(details, LoadResString(159), ParamValue(info, "iD"));
+    const VARIANT file = ParamValue(info, "dLL");
+    if (VariantText(file).empty()) {
+        AddParam(details, LoadResString(160), winsys::com::makeText(LoadResString(kBrokenText[kind])));
         if (kind == Toolbar || kind == Button || kind == MenuExtension)
-            addRow(details, LoadResString(162), value(info, "scope"));
+            AddParam(details, LoadResString(162), ParamValue(info, "scope"));
         return;
     }
-    addRow(details, LoadResString(160), file);
+    AddParam(details, LoadResString(160), file);
     addRowIfPresent(details, LoadResString(161), info, "manufacturer");
     addRowIfPresent(details, LoadResString(162), info, "scope");
-    if (kind == ExplorerBar) addRow(details, LoadResString(188), value(info, "type"));
+    if (kind == ExplorerBar) AddParam(details, LoadResString(188), ParamValue(info, "type"));
 }
 
 // Rows of types 11 to 24, each only when the record holds its key.
@@ -215,29 +176,10 @@ std::span<const OptionalRow> optionalRowsOf(LONG addonType) {
 
 // ---- Error traps -------------------------------------------------------------------
 
-std::pair<LONG, std::string> describe(const std::exception& e) {
-    if (const auto* c = dynamic_cast<const winsys::com::ComError*>(&e))
-        return {c->number(), c->description().empty() ? winsys::com::describeHresult(c->hresult()) : c->description()};
-    return {static_cast<LONG>(win::E_FAIL), e.what()};
-}
-
-void logError(const std::exception& e, const std::string& source) {
-    const auto [number, description] = describe(e);
-    if (Log) Log->LogIt(number, description, halvenlib::sevError, source);
-}
-
 // "MInfoCollector.CollectAddonInfo(13)" for type 13.
 std::string collectSource(LONG addonType) {
-    std::string pattern = "MInfoCollector.CollectAddonInfo(%1)", source;
     try {
-        ComPtr<halvenlib::_CGlobal> global;
-        winsys::com::check(
-            winsys::com::getApplicationObject(halvenlib::CLSID_CGlobal, halvenlib::_CGlobal::iid, global.putVoid()));
-        win::SAFEARRAY* params = winsys::com::makeVariantArray({winsys::com::makeLong(addonType)});
-        const win::HRESULT hr = global->FormatString(&pattern, params, &source);
-        win::SafeArrayDestroy(params);
-        winsys::com::check(hr);
-        return source;
+        return FormatString("MInfoCollector.CollectAddonInfo(%1)", {winsys::com::makeLong(addonType)});
     } catch (const std::exception&) {
         // The line is still worth writing when the common library cannot fill it.
         return "MInfoCollector.CollectAddonInfo(" + std::to_string(addonType) + ")";
@@ -248,16 +190,15 @@ std::string collectSource(LONG addonType) {
 
 ComPtr<_CParams> BuildDetails(LONG addonType, _CParams* info) {
     checkAddonType(addonType);
-    ComPtr<_CParams> details;
-    winsys::com::check(winsys::com::createInstance(halvenlib::CLSID_CParams, &details));
+    ComPtr<_CParams> details = NewParams();
     if (addonType <= atIE64BHO) {
         addInternetExplorerRows(addonType, info, details.get());
         return details;
     }
     for (const OptionalRow& row : optionalRowsOf(addonType)) {
-        if (!holds(info, row.key)) continue;
-        const VARIANT v = value(info, row.key);
-        addRow(details.get(), row.label, row.fullName ? fullName(v) : v);
+        if (!HasParam(info, row.key)) continue;
+        const VARIANT v = ParamValue(info, row.key);
+        AddParam(details.get(), row.label, row.fullName ? fullName(v) : v);
     }
     return details;
 }
@@ -265,11 +206,11 @@ ComPtr<_CParams> BuildDetails(LONG addonType, _CParams* info) {
 void CollectAddonInfo(LONG AddonType) {
     const EnumeratorRow& enumerator = enumeratorOf(AddonType);
     try {
-        if (!Is64bitWindows && object(AddonTypeVisor).AddonTypeIs64bitOnly(AddonType)) return;
+        if (!Is64bitWindows && ProgramObject(AddonTypeVisor).AddonTypeIs64bitOnly(AddonType)) return;
         if (!enumerator.entry) return;
         const ComPtr<_CNodes> result = enumerator.entry(enumerator.flag);
         _CNodes* nodes = required(result);
-        CDB& db = object(DB);
+        CDB& db = ProgramObject(DB);
 
         LONG count = 0;
         call([&] { return nodes->get_Count(&count); });
@@ -284,7 +225,7 @@ void CollectAddonInfo(LONG AddonType) {
         }
         db.Sort(AddonType);
     } catch (const std::exception& e) {
-        logError(e, collectSource(AddonType));
+        LogError(e, collectSource(AddonType));
     }
 }
 
@@ -295,34 +236,27 @@ void CollectAllAddonInfo() {
         DB = std::make_unique<CDB>(Log);
         for (LONG t = kFirstAddonType; t <= kLastAddonType; ++t) CollectAddonInfo(t);
     } catch (const std::exception& e) {
-        logError(e, "MInfoCollector.CollectAllAddonInfo");
+        LogError(e, "MInfoCollector.CollectAllAddonInfo");
     }
     Screen::SetMousePointer(saved);
 }
 
 void RecollectAddonInfo(LONG AddonType) {
     try {
-        object(DB).RemoveTypeInfo(AddonType);
+        ProgramObject(DB).RemoveTypeInfo(AddonType);
         CollectAddonInfo(AddonType);
     } catch (const std::exception& e) {
-        logError(e, "MInfoCollector.RecollectAddonInfo");
+        LogError(e, "MInfoCollector.RecollectAddonInfo");
     }
 }
 
 void RecollectAppInfo(LONG AddonSet) {
     try {
-        const ComPtr<_CGumArray> types = object(AddonTypeVisor).AddonSetTypes(AddonSet);
-        LONG rows = 0;
-        call([&] { return types->get_RowsCount(&rows); });
-        for (LONG row = 1; row <= rows; ++row) {
-            VARIANT cell;
-            call([&] { return types->get_Item(row, 1, &cell); });
-            LONG addonType = 0;
-            winsys::com::check(winsys::com::toLong(cell, &addonType));
-            RecollectAddonInfo(addonType);
-        }
+        const ComPtr<_CGumArray> types = ProgramObject(AddonTypeVisor).AddonSetTypes(AddonSet);
+        const LONG rows = RowCount(types.get());
+        for (LONG row = 1; row <= rows; ++row) RecollectAddonInfo(CellLong(types.get(), row, 1));
     } catch (const std::exception& e) {
-        logError(e, "MInfoCollector.RecollectAppInfo");
+        LogError(e, "MInfoCollector.RecollectAppInfo");
     }
 }
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/core/comcalls.h"
 #include "app/core/mapi.h"
 #include "app/core/mmainhelpers.h"
 #include "app/core/mvista.h"
@@ -26,8 +27,6 @@
 namespace sorlix {
 
 using halvenlib::_axLog;
-using halvenlib::_CGlobal;
-using halvenlib::_FileOps;
 using win::LONG;
 using winsys::com::call;
 using winsys::com::ComPtr;
@@ -49,13 +48,6 @@ namespace {
 constexpr const char* kSource = "MMain.Main";
 constexpr const char* kProductFolder = "Vendrel Sorlix";
 
-template <class I>
-ComPtr<I> applicationObject(const win::CLSID& clsid) {
-    ComPtr<I> p;
-    call([&] { return winsys::com::getApplicationObject(clsid, I::iid, p.putVoid()); });
-    return p;
-}
-
 void trace(const std::string& text) { required(Log)->LogIt(0, text, halvenlib::sevTrace, kSource); }
 
 std::string versionLine() {
@@ -66,10 +58,7 @@ std::string versionLine() {
 std::string windowsLine() {
     LONG major = 0, minor = 0, build = 0, platform = 0;
     std::string servicePack, text;
-    call([&] {
-        return applicationObject<_CGlobal>(halvenlib::CLSID_CGlobal)
-            ->WindowsVersion(&major, &minor, &build, &platform, &servicePack, &text);
-    });
+    call([&] { return Global()->WindowsVersion(&major, &minor, &build, &platform, &servicePack, &text); });
     return "Windows: " + text;
 }
 
@@ -110,16 +99,15 @@ bool CheckComponentsRegistered(std::string& Message) {
 
 StartupEnd Main(const StartupHooks& hooks) {
     ResumeNext err;
-    auto fileOps = [] { return applicationObject<_FileOps>(halvenlib::CLSID_FileOps); };
 
     err.step([&] {
         std::string local;
-        call([&] { return applicationObject<_CGlobal>(halvenlib::CLSID_CGlobal)->LocalApplicationDataFolder(&local); });
+        call([&] { return Global()->LocalApplicationDataFolder(&local); });
         DataFolder = JoinPath(local, kProductFolder);
     });
-    err.step([&] { call([&] { return fileOps()->EnsureFolderExist(DataFolder); }); });
+    err.step([&] { call([&] { return FileOps()->EnsureFolderExist(DataFolder); }); });
     err.step([&] { TempFolder = DataFolder + "\\Temp"; });
-    err.step([&] { call([&] { return fileOps()->EnsureFolderExist(TempFolder); }); });
+    err.step([&] { call([&] { return FileOps()->EnsureFolderExist(TempFolder); }); });
 
     err.step([&] {
         ComPtr<_axLog> log;
@@ -149,7 +137,7 @@ StartupEnd Main(const StartupHooks& hooks) {
     err.step([&] { IsNT4 = MAPI::IsWindowsNT4(); });
     err.step([&] {
         win::VARIANT_BOOL is64 = win::VARIANT_FALSE;
-        call([&] { return applicationObject<_CGlobal>(halvenlib::CLSID_CGlobal)->IsWindows64bit(&is64); });
+        call([&] { return Global()->IsWindows64bit(&is64); });
         Is64bitWindows = is64 != win::VARIANT_FALSE;
     });
 

@@ -6,11 +6,9 @@
 
 #include <vector>
 
+#include "app/core/comcalls.h"
 #include "app/core/resume_next.h"
 #include "app/core/strings.h"
-#include "common/interfaces/global.h"
-#include "platform/com/class_registry.h"
-#include "platform/com/safearray.h"
 #include "platform/com/variant.h"
 #include "platform/system/pathnames.h"
 #include "platform/system/shell.h"
@@ -19,34 +17,13 @@
 
 namespace sorlix::MVista {
 
-using halvenlib::_CGlobal;
 using win::LONG;
-using winsys::com::ComPtr;
 using winsys::com::call;
 
 namespace {
 
 constexpr const char* kSource = "MVista";
 constexpr win::DWORD kShortPathRoom = 1000;
-
-ComPtr<_CGlobal> global() {
-    ComPtr<_CGlobal> g;
-    call([&] { return winsys::com::getApplicationObject(halvenlib::CLSID_CGlobal, _CGlobal::iid, g.putVoid()); });
-    return g;
-}
-
-std::string formatString(std::string text, std::vector<win::VARIANT> values) {
-    win::SAFEARRAY* params = winsys::com::makeVariantArray(values);
-    std::string result;
-    const win::HRESULT hr = global()->FormatString(&text, params, &result);
-    win::SafeArrayDestroy(params);
-    winsys::com::check(hr);
-    return result;
-}
-
-void logLine(LONG number, const std::string& text, LONG severity, const std::string& source) {
-    if (Log) Log->LogIt(number, text, severity, source);
-}
 
 } // namespace
 
@@ -102,14 +79,14 @@ std::string GetShortPath(const std::string& Path) {
 ElevationOutcome CheckElevation(const MessageBoxFn& messageBox, const std::string& programFolder) {
     using winsys::com::makeBool;
     const bool vista = IsVista();
-    logLine(0, formatString("IsVista=%1", {makeBool(vista)}), halvenlib::sevTrace, kSource);
+    LogLine(0, FormatString("IsVista=%1", {makeBool(vista)}), halvenlib::sevTrace, kSource);
     if (!vista) return ElevationOutcome::GoOn;
 
     const bool uac = IsUACEnabled();
     LONG elevationType = -1, elevation = -1;
     const bool isAdmin = GetTokenAdminInfo(elevationType, elevation);
-    logLine(0,
-            formatString("UACEnabled=%1, IsAdmin=%2, ElevationType=%3",
+    LogLine(0,
+            FormatString("UACEnabled=%1, IsAdmin=%2, ElevationType=%3",
                          {makeBool(uac), makeBool(isAdmin), winsys::com::makeLong(elevationType)}),
             halvenlib::sevTrace, kSource);
 
@@ -124,14 +101,13 @@ ElevationOutcome CheckElevation(const MessageBoxFn& messageBox, const std::strin
 
     const std::string shortFolder = GetShortPath(programFolder);
     std::string winDir;
-    call([&] { return global()->WinDir(&winDir); });
+    call([&] { return Global()->WinDir(&winDir); });
     const std::string file = winDir + "\\system32\\rundll32.exe";
     const std::string parameters = "\"" + shortFolder + "\\Sorlix.dll\", Sorlix " + shortFolder;
     const std::intptr_t started = win::ShellExecute("runas", file, parameters, "", win::SW_SHOWNORMAL);
     if (started <= 32)
-        logLine(static_cast<LONG>(started),
-                formatString("Cannot start '%1' %2 for elevation.", {winsys::com::makeText(file),
-                                                                      winsys::com::makeText(parameters)}),
+        LogLine(static_cast<LONG>(started),
+                FormatString("Cannot start '%1' %2 for elevation.", {file, parameters}),
                 halvenlib::sevError, "MVista.CheckElevation");
     return ElevationOutcome::HandedOver;
 }

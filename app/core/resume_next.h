@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/com/com_error.h"
+#include "app/core/comcalls.h"
 #include "platform/com/com_ptr.h"
 #include "platform/core/wintypes.h"
 
@@ -16,9 +16,7 @@ namespace sorlix {
 // The object behind `p`; a missing one fails as a call on Nothing does (91).
 template <class T>
 T* required(const winsys::com::ComPtr<T>& p) {
-    if (!p)
-        throw winsys::com::ComError(static_cast<win::HRESULT>(0x800A005Bu),
-                                    "Object variable or With block variable not set", "");
+    if (!p) throw ObjectNotSet();
     return p.get();
 }
 
@@ -30,10 +28,9 @@ public:
         try {
             std::forward<F>(f)();
             return true;
-        } catch (const winsys::com::ComError& e) {
-            remember(e.number(), e.description().empty() ? winsys::com::describeHresult(e.hresult()) : e.description());
         } catch (const std::exception& e) {
-            remember(static_cast<win::LONG>(win::E_FAIL), e.what());
+            ErrorText error = DescribeError(e);
+            remember(error.number, std::move(error.text));
         }
         return false;
     }

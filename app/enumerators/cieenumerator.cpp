@@ -7,9 +7,8 @@
 // sevInternalError and the source "CIEEnumerator.<procedure>".
 
 #include <exception>
-#include <initializer_list>
-#include <vector>
 
+#include "app/core/comcalls.h"
 #include "app/core/globals.h"
 #include "app/core/mapi.h"
 #include "app/core/mmain.h"
@@ -22,7 +21,6 @@
 #include "components/interfaces/quarncust.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/com_error.h"
-#include "platform/com/safearray.h"
 #include "platform/com/variant.h"
 #include "platform/core/text.h"
 
@@ -38,7 +36,6 @@ using quarncust::_CLittleConfig;
 using win::LONG;
 using winsys::com::call;
 using winsys::com::check;
-using winsys::com::ComError;
 using winsys::com::ComPtr;
 
 constexpr const char* kToolbarKey = "Software\\Microsoft\\Internet Explorer\\Toolbar";
@@ -79,10 +76,6 @@ constexpr const char* kSystemBars[] = {
 
 constexpr std::size_t kClassIdLength = 38;
 
-void logLine(LONG number, const std::string& text, LONG severity, const std::string& source) {
-    if (Log) Log->LogIt(number, text, severity, source);
-}
-
 // Runs `f` as one error trap of `procedure`; true when it failed (logged).
 template <class F>
 bool trapped(const char* procedure, F&& f) {
@@ -90,39 +83,16 @@ bool trapped(const char* procedure, F&& f) {
     try {
         f();
         return false;
-    } catch (const ComError& e) {
-        logLine(e.number(), e.description().empty() ? winsys::com::describeHresult(e.hresult()) : e.description(),
-                halvenlib::sevInternalError, source);
     } catch (const std::exception& e) {
-        logLine(winsys::com::numberFromHresult(win::E_FAIL), e.what(), halvenlib::sevInternalError, source);
+        const ErrorText error = DescribeError(e);
+        LogLine(error.number, error.text, halvenlib::sevInternalError, source);
     }
     return true;
 }
 
-ComPtr<halvenlib::_CGlobal> global() {
-    ComPtr<halvenlib::_CGlobal> g;
-    check(winsys::com::getApplicationObject(halvenlib::CLSID_CGlobal, halvenlib::_CGlobal::iid, g.putVoid()));
-    return g;
+std::string fullFileName(const std::string& file) {
+    return ProgramObject(FileChecker).GetFullFileNameFromShortFilename(file);
 }
-
-std::string formatString(std::string text, std::initializer_list<std::string> args) {
-    std::vector<win::VARIANT> values;
-    for (const std::string& a : args) values.push_back(winsys::com::makeText(a));
-    win::SAFEARRAY* params = winsys::com::makeVariantArray(values);
-    std::string result;
-    const win::HRESULT hr = global()->FormatString(&text, params, &result);
-    win::SafeArrayDestroy(params);
-    check(hr);
-    return result;
-}
-
-CFileChecker& fileChecker() {
-    if (!FileChecker)
-        throw ComError(static_cast<win::HRESULT>(0x800A005Bu), "Object variable or With block variable not set", "");
-    return *FileChecker;
-}
-
-std::string fullFileName(const std::string& file) { return fileChecker().GetFullFileNameFromShortFilename(file); }
 
 // ---- Collections and records ----
 
@@ -130,22 +100,6 @@ LONG count(_CCollection* c) {
     LONG n = 0;
     call([&] { return c->get_Count(&n); });
     return n;
-}
-
-std::string textItem(_CCollection* c, win::VARIANT index) {
-    win::VARIANT v;
-    call([&] { return c->get_Item(&index, &v); });
-    std::string text;
-    check(winsys::com::toText(v, &text));
-    return text;
-}
-std::string textAt(_CCollection* c, LONG index) { return textItem(c, winsys::com::makeLong(index)); }
-std::string textOf(_CCollection* c, const std::string& key) { return textItem(c, winsys::com::makeText(key)); }
-
-bool holds(_CCollection* c, const std::string& key) {
-    win::VARIANT_BOOL present = win::VARIANT_FALSE;
-    call([&] { return c->IsInCollection(key, &present); });
-    return present != win::VARIANT_FALSE;
 }
 
 ComPtr<_CNodes> newNodes() {
@@ -165,13 +119,8 @@ ComPtr<_CParams> newRecord(_CNodes* result, const std::string& id, ComPtr<_CNode
     return params;
 }
 
-void add(_CParams* params, const std::string& name, win::VARIANT value) {
-    win::VARIANT n = winsys::com::makeText(name);
-    ComPtr<halvenlib::_CParam> added;
-    call([&] { return params->Add(&n, &value, added.put()); });
-}
 void addText(_CParams* params, const std::string& name, const std::string& value) {
-    add(params, name, winsys::com::makeText(value));
+    AddParam(params, name, winsys::com::makeText(value));
 }
 
 ComPtr<_CLittleConfig> newConfig() {
@@ -185,12 +134,12 @@ ComPtr<_CLittleConfig> subkeyConfig(LONG root, const std::string& subkey) {
     return cfg;
 }
 void addConfig(_CParams* params, const std::string& name, const ComPtr<_CLittleConfig>& cfg) {
-    add(params, name, winsys::com::makeObject(cfg.get()));
+    AddParam(params, name, winsys::com::makeObject(cfg.get()));
 }
 
 ComPtr<_CCollection> versionInfo(const std::string& file) {
     ComPtr<_CCollection> info;
-    const ComPtr<halvenlib::_CGlobal> g = global();
+    const ComPtr<halvenlib::_CGlobal> g = Global();
     call([&] { return g->FileVersionInfo(file, info.put()); });
     return info;
 }
@@ -293,7 +242,7 @@ void forEachUser(const std::string& path, Read read, Fill fill) {
     const ComPtr<_CCollection> users = subkeyNames(halvenlib::HKEY_USERS, "");
     const LONG n = count(users.get());
     for (LONG i = 1; i <= n; ++i) {
-        const std::string user = textAt(users.get(), i);
+        const std::string user = ItemText(users.get(), i);
         const std::string key = user + path;
         const ComPtr<_CCollection> names = read(key);
         if (!names || count(names.get()) == 0) continue;
@@ -329,7 +278,7 @@ ComPtr<_CNodes> CIEEnumerator::EnumToolbars(bool IE64bit) {
         if (valueNames(root, kToolbarKey, values, cause))
             FillTBInfo(values.get(), result.get(), root, kToolbarKey, LoadResString(kScopeEveryone));
         else
-            logLine(0, formatString("Cannot enumerate '%1\\%2': %3.", {keyName(root), kToolbarKey, cause}),
+            LogLine(0, FormatString("Cannot enumerate '%1\\%2': %3.", {keyName(root), kToolbarKey, cause}),
                     halvenlib::sevError, "");
 
         forEachUser(
@@ -353,7 +302,7 @@ void CIEEnumerator::FillTBInfo(_CCollection* values, _CNodes* result, LONG root,
         const LONG classes = classesRoot();
         const LONG n = count(values);
         for (LONG i = 1; i <= n; ++i) {
-            const std::string id = textAt(values, i);
+            const std::string id = ItemText(values, i);
             if (!isClassIdLength(id)) continue;
             const std::string name = queryString(classes, "CLSID\\" + id, "");
             const std::string file = serverOf(classes, id);
@@ -366,8 +315,8 @@ void CIEEnumerator::FillTBInfo(_CCollection* values, _CNodes* result, LONG root,
             const ComPtr<_CParams> params = newRecord(result, id);
             if (!originalName.empty()) addText(params.get(), "originalName", originalName);
             addText(params.get(), "dLL", fullFileName(file));
-            add(params.get(), "file64bitSystem32", winsys::com::makeBool(X64));
-            add(params.get(), "key", winsys::com::makeLong(root));
+            AddParam(params.get(), "file64bitSystem32", winsys::com::makeBool(X64));
+            AddParam(params.get(), "key", winsys::com::makeLong(root));
             addText(params.get(), "hive", key);
             addText(params.get(), "scope", scope);
             addConfig(params.get(), "backupCfg", cfg);
@@ -376,7 +325,7 @@ void CIEEnumerator::FillTBInfo(_CCollection* values, _CNodes* result, LONG root,
             addVersionFields(info.get(), params.get());
             std::string websearch = originalName;
             for (const char* entry : {"ProductName", "FileDescription", "LegalCopyright"})
-                if (websearch.empty() && holds(info.get(), entry)) websearch = textOf(info.get(), entry);
+                if (websearch.empty() && HasItem(info.get(), entry)) websearch = ItemText(info.get(), entry);
             if (websearch.empty()) websearch = file;
             addText(params.get(), "websearchName", websearch);
         }
@@ -408,7 +357,7 @@ void CIEEnumerator::FillTBButtonInfo(LONG root, const std::string& key, const st
     trapped("FillTBButtonInfo", [&] {
         const LONG n = count(subkeys);
         for (LONG i = 1; i <= n; ++i) {
-            const std::string id = textAt(subkeys, i);
+            const std::string id = ItemText(subkeys, i);
             if (!isClassIdLength(id)) continue;
             const std::string path = key + "\\" + id;
             ComPtr<_CNode> node;
@@ -430,7 +379,7 @@ void CIEEnumerator::FillTBButtonInfo(LONG root, const std::string& key, const st
             addText(params.get(), "websearchName", button != menu ? button + " " + menu : button);
             addText(params.get(), "originalName", button.empty() ? menu : button);
             addText(params.get(), "dLL", fullFileName(file));
-            add(params.get(), "file64bitSystem32", winsys::com::makeBool(X64));
+            AddParam(params.get(), "file64bitSystem32", winsys::com::makeBool(X64));
             addText(params.get(), "scope", scope);
             addConfig(params.get(), "backupCfg", subkeyConfig(root, path));
             if (!file.empty()) MMain::AddFileInfoToResultNode(node.get(), file);
@@ -464,7 +413,7 @@ void CIEEnumerator::FillContextMenuInfo(LONG root, const std::string& key, const
         const LONG n = count(subkeys);
         for (LONG i = 1; i <= n; ++i) {
             // The subkey's name is the menu text.
-            const std::string entry = textAt(subkeys, i);
+            const std::string entry = ItemText(subkeys, i);
             const std::string clean = withoutAmpersands(entry);
             ComPtr<_CNode> node;
             const ComPtr<_CParams> params = newRecord(result, entry, &node);
@@ -479,7 +428,7 @@ void CIEEnumerator::FillContextMenuInfo(LONG root, const std::string& key, const
             addText(params.get(), "websearchName", clean);
             addText(params.get(), "originalName", clean);
             addText(params.get(), "dLL", file);
-            add(params.get(), "file64bitSystem32", winsys::com::makeBool(X64));
+            AddParam(params.get(), "file64bitSystem32", winsys::com::makeBool(X64));
             addText(params.get(), "scope", scope);
             addConfig(params.get(), "backupCfg", subkeyConfig(root, path));
             MMain::AddFileInfoToResultNode(node.get(), file);
@@ -513,7 +462,7 @@ void CIEEnumerator::FillExplorerBarInfo(_CCollection* classes, _CNodes* result, 
         const LONG root = is64bit ? halvenlib::HKEY_CLASSES_ROOT_64BIT : halvenlib::HKEY_CLASSES_ROOT;
         const LONG n = count(classes);
         for (LONG i = 1; i <= n; ++i) {
-            std::string id = textAt(classes, i);
+            std::string id = ItemText(classes, i);
             if (!isClassIdLength(id)) continue;
             id = winsys::upperCase(id);
             if (isSystemBar(id)) continue;
@@ -528,26 +477,26 @@ void CIEEnumerator::FillExplorerBarInfo(_CCollection* classes, _CNodes* result, 
             const ComPtr<_CParams> params = newRecord(result, id);
             const ComPtr<_CCollection> info = versionInfo(file);
             addVersionFields(info.get(), params.get());
-            if (name.empty() && holds(info.get(), "ProductName")) name = textOf(info.get(), "ProductName");
+            if (name.empty() && HasItem(info.get(), "ProductName")) name = ItemText(info.get(), "ProductName");
             name = withoutAmpersands(name);
 
             addText(params.get(), "websearchName", name);
             addText(params.get(), "originalName", name);
             addText(params.get(), "dLL", fullFileName(file));
-            add(params.get(), "file64bitSystem32", winsys::com::makeBool(X64));
+            AddParam(params.get(), "file64bitSystem32", winsys::com::makeBool(X64));
             addText(params.get(), "cATID", CatID);
             addText(params.get(), "type", typeText);
             addConfig(params.get(), "backupCfg",
-                      subkeyConfig(root, formatString("CLSID\\%1\\Implemented Categories\\%2", {id, CatID})));
+                      subkeyConfig(root, FormatString("CLSID\\%1\\Implemented Categories\\%2", {id, CatID})));
 
             // The component-category caches; 64-bit Windows keeps a second one.
             const ComPtr<_CLittleConfig> caches =
-                subkeyConfig(halvenlib::HKEY_CURRENT_USER, formatString(kCategoryCache, {CatID}));
+                subkeyConfig(halvenlib::HKEY_CURRENT_USER, FormatString(kCategoryCache, {CatID}));
             win::VARIANT_BOOL windows64 = win::VARIANT_FALSE;
-            const ComPtr<halvenlib::_CGlobal> g = global();
+            const ComPtr<halvenlib::_CGlobal> g = Global();
             call([&] { return g->IsWindows64bit(&windows64); });
             if (windows64 != win::VARIANT_FALSE) {
-                const std::string subkey = formatString(kCategoryCache64, {CatID});
+                const std::string subkey = FormatString(kCategoryCache64, {CatID});
                 call([&] { return caches->AddRegistrySubkey(halvenlib::HKEY_CURRENT_USER, subkey); });
             }
             addConfig(params.get(), "deleteCfg", caches);
@@ -572,7 +521,7 @@ void CIEEnumerator::FillBHOInfo(_CCollection* subkeys, _CNodes* result, LONG roo
     trapped("FillBHOInfo", [&] {
         const LONG n = count(subkeys);
         for (LONG i = 1; i <= n; ++i) {
-            const std::string id = textAt(subkeys, i);
+            const std::string id = ItemText(subkeys, i);
             if (!isClassIdLength(id)) continue;
             const std::string key = std::string(kBHOKey) + "\\" + id;
             std::string name = queryString(root, key, "");
@@ -581,14 +530,14 @@ void CIEEnumerator::FillBHOInfo(_CCollection* subkeys, _CNodes* result, LONG roo
             const ComPtr<_CParams> params = newRecord(result, id);
             const ComPtr<_CCollection> info = versionInfo(file);
             addVersionFields(info.get(), params.get());
-            if (name.empty() && holds(info.get(), "ProductName")) name = textOf(info.get(), "ProductName");
+            if (name.empty() && HasItem(info.get(), "ProductName")) name = ItemText(info.get(), "ProductName");
             name = withoutAmpersands(name);
 
             addText(params.get(), "iD", id);
             addText(params.get(), "websearchName", name);
             addText(params.get(), "originalName", name);
             addText(params.get(), "dLL", fullFileName(file));
-            add(params.get(), "file64bitSystem32", winsys::com::makeBool(X64));
+            AddParam(params.get(), "file64bitSystem32", winsys::com::makeBool(X64));
             addConfig(params.get(), "backupCfg", subkeyConfig(root, key));
         }
     });

@@ -5,30 +5,25 @@
 #include <cctype>
 #include <memory>
 #include <utility>
-#include <vector>
 
 #include "app/core/caxbackuper.h"
+#include "app/core/comcalls.h"
 #include "app/core/mapi.h"
 #include "app/core/minfocollector.h"
 #include "app/core/mmain.h"
 #include "app/core/strings.h"
 #include "app/ui/fobjectlist.h"
 #include "app/ui/messages.h"
-#include "common/interfaces/global.h"
-#include "platform/com/class_registry.h"
 #include "platform/com/com_error.h"
 #include "platform/com/message_queue.h"
-#include "platform/com/safearray.h"
 #include "platform/com/variant.h"
 
 namespace sorlix::ui {
 
-using halvenlib::_CParam;
 using halvenlib::_CParams;
 using quarncust::_CLittleConfig;
 using win::LONG;
 using win::VARIANT;
-using winsys::com::call;
 using winsys::com::ComPtr;
 
 namespace {
@@ -36,64 +31,10 @@ namespace {
 constexpr LONG kYesNo = winsys::controls::TaskDialog::kYes + winsys::controls::TaskDialog::kNo;
 constexpr LONG kOk = winsys::controls::TaskDialog::kOk;
 
-template <class T>
-T& programObject(const std::unique_ptr<T>& p) {
-    if (!p)
-        throw winsys::com::ComError(static_cast<win::HRESULT>(0x800A005Bu),
-                                    "Object variable or With block variable not set", "");
-    return *p;
-}
-
-void logError(const std::exception& e, const std::string& source) {
-    LONG number = static_cast<LONG>(win::E_FAIL);
-    std::string text = e.what();
-    if (const auto* c = dynamic_cast<const winsys::com::ComError*>(&e)) {
-        number = c->number();
-        text = c->description().empty() ? winsys::com::describeHresult(c->hresult()) : c->description();
-    }
-    if (Log) Log->LogIt(number, text, halvenlib::sevError, source);
-}
-
-std::string formatString(std::string pattern, const std::vector<std::string>& values) {
-    ComPtr<halvenlib::_CGlobal> global;
-    call([&] {
-        return winsys::com::getApplicationObject(halvenlib::CLSID_CGlobal, halvenlib::_CGlobal::iid, global.putVoid());
-    });
-    std::vector<VARIANT> items;
-    for (const std::string& v : values) items.push_back(winsys::com::makeText(v));
-    win::SAFEARRAY* params = winsys::com::makeVariantArray(items);
-    std::string result;
-    const win::HRESULT hr = global->FormatString(&pattern, params, &result);
-    win::SafeArrayDestroy(params);
-    winsys::com::check(hr);
-    return result;
-}
-
-bool holds(_CParams* p, const std::string& name) {
-    win::VARIANT_BOOL present = win::VARIANT_FALSE;
-    call([&] { return p->IsInCollection(name, &present); });
-    return present != win::VARIANT_FALSE;
-}
-
-VARIANT value(_CParams* p, const std::string& name) {
-    VARIANT key = winsys::com::makeText(name);
-    ComPtr<_CParam> param;
-    call([&] { return p->get_Item(&key, param.put()); });
-    VARIANT v;
-    call([&] { return param->get_Value(&v); });
-    return v;
-}
-
-std::string text(_CParams* p, const std::string& name) {
-    std::string s;
-    winsys::com::check(winsys::com::toText(value(p, name), &s));
-    return s;
-}
-
 // A removal record held in the add-on record; a value that is no record
 // fails as a type mismatch does.
 ComPtr<_CLittleConfig> config(_CParams* p, const std::string& name) {
-    const VARIANT stored = value(p, name);
+    const VARIANT stored = ParamValue(p, name);
     const VARIANT& v = winsys::com::deref(stored);
     ComPtr<_CLittleConfig> cfg;
     if (v.vt == win::VT_DISPATCH && v.pdispVal)
@@ -126,16 +67,16 @@ void DeleteFlow::MenuRemove() {
         list_.CurrentNodeInfo(selected, folder, addonType, objectId, addonInfo);
         if (selected && !folder) RemoveObject(objectId);
     } catch (const std::exception& e) {
-        logError(e, "FMain.MenuRemove");
+        LogError(e, "FMain.MenuRemove");
     }
 }
 
 void DeleteFlow::RemoveObject(const std::string& ObjectID) {
     try {
         if (ObjectID.empty()) return;
-        const ComPtr<_CParams> addonInfo = programObject(DB).AddonInfo(ObjectID);
-        const LONG addonType = programObject(DB).AddonType(ObjectID);
-        const CAddonTypeVisor& visor = programObject(AddonTypeVisor);
+        const ComPtr<_CParams> addonInfo = ProgramObject(DB).AddonInfo(ObjectID);
+        const LONG addonType = ProgramObject(DB).AddonType(ObjectID);
+        const CAddonTypeVisor& visor = ProgramObject(AddonTypeVisor);
         const bool deleted =
             RemoveAddon(addonInfo.get(), visor.AddonTypeTitleName(addonType), visor.BackupObjectName(addonType));
         if (deleted) {
@@ -147,7 +88,7 @@ void DeleteFlow::RemoveObject(const std::string& ObjectID) {
         winsys::pumpOneMessage();
         if (focusTablePane_) focusTablePane_();
     } catch (const std::exception& e) {
-        logError(e, "FMain.RemoveObject");
+        LogError(e, "FMain.RemoveObject");
     }
 }
 
@@ -155,19 +96,19 @@ bool DeleteFlow::RemoveAddon(_CParams* AddonInfo, const std::string& TypeTitle, 
     bool deleted = false;
     if (!AddonInfo) return deleted;
     try {
-        std::string name = text(AddonInfo, "displayName");
+        std::string name = ParamText(AddonInfo, "displayName");
         if (!endsWithWording(name, TypeTitle)) name += " " + TypeTitle;
         const std::string title = "Delete " + MAPI::CapitalizeWords(TypeTitle);
 
         LONG buttons = kYesNo, result = 0;
-        ShowMessage(dialog_, formatString(LoadResString(156), {name}), buttons, title, result);
+        ShowMessage(dialog_, FormatString(LoadResString(156), {name}), buttons, title, result);
         if (result != winsys::controls::TaskDialog::kYes) return deleted;
 
         CAxBackuper backuper;
         const ComPtr<_CLittleConfig> backupCfg = config(AddonInfo, "backupCfg");
-        const std::string backupName = holds(AddonInfo, "originalName") ? text(AddonInfo, "originalName")
+        const std::string backupName = HasParam(AddonInfo, "originalName") ? ParamText(AddonInfo, "originalName")
                                                                           : LoadResString(110);
-        const std::string description = holds(AddonInfo, "description") ? text(AddonInfo, "description") : "";
+        const std::string description = HasParam(AddonInfo, "description") ? ParamText(AddonInfo, "description") : "";
 
         std::string falseCause;
         if (!backuper.Init(DataFolder, kProductRegistryKey, BackupObjectName, falseCause)) {
@@ -178,20 +119,20 @@ bool DeleteFlow::RemoveAddon(_CParams* AddonInfo, const std::string& TypeTitle, 
         const bool backedUp = backuper.Backup(backupName, description, backupCfg.get(), falseCause);
         if (!backedUp) {
             if (Log)
-                Log->LogIt(0, formatString("Backup failed (%1): %2", {BackupObjectName, falseCause}),
+                Log->LogIt(0, FormatString("Backup failed (%1): %2", {BackupObjectName, falseCause}),
                            halvenlib::sevInternalError, "FMain.RemovePlugin");
         } else {
             backuper.RemoveByLittleConfig(backupCfg.get());
-            if (holds(AddonInfo, "deleteCfg")) backuper.RemoveByLittleConfig(config(AddonInfo, "deleteCfg").get());
+            if (HasParam(AddonInfo, "deleteCfg")) backuper.RemoveByLittleConfig(config(AddonInfo, "deleteCfg").get());
         }
         // The type is collected again even after a failed backup, which deleted nothing.
         deleted = true;
         if (!backedUp) {
             buttons = kOk;
-            ShowMessage(dialog_, formatString(LoadResString(158), {name}), buttons, title, result);
+            ShowMessage(dialog_, FormatString(LoadResString(158), {name}), buttons, title, result);
         }
     } catch (const std::exception& e) {
-        logError(e, "FMain.RemoveAddon");
+        LogError(e, "FMain.RemoveAddon");
     }
     return deleted;
 }

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QMainWindow>
 
+#include "app/core/comcalls.h"
 #include "app/core/mapi.h"
 #include "app/core/mfileprops.h"
 #include "app/core/minfocollector.h"
@@ -24,9 +25,6 @@
 #include "app/ui/ribbon.h"
 #include "common/interfaces/fileops.h"
 #include "common/interfaces/global.h"
-#include "platform/com/class_registry.h"
-#include "platform/com/com_error.h"
-#include "platform/com/safearray.h"
 #include "platform/com/variant.h"
 #include "platform/controls/event_loop.h"
 #include "platform/system/shell.h"
@@ -44,54 +42,6 @@ using winsys::controls::TaskDialog;
 constexpr const char* kSearchAddress = "https://www.google.com/search?hl=en&q=";
 constexpr int kSetPaneWidth = 200;
 constexpr int kDetailsPaneHeight = 100;
-
-template <class I>
-ComPtr<I> applicationObject(const win::CLSID& clsid) {
-    ComPtr<I> p;
-    call([&] { return winsys::com::getApplicationObject(clsid, I::iid, p.putVoid()); });
-    return p;
-}
-
-void logError(const std::exception& e, const std::string& source) {
-    win::LONG number = static_cast<win::LONG>(win::E_FAIL);
-    std::string text = e.what();
-    if (const auto* c = dynamic_cast<const winsys::com::ComError*>(&e)) {
-        number = c->number();
-        text = c->description().empty() ? winsys::com::describeHresult(c->hresult()) : c->description();
-    }
-    if (Log) Log->LogIt(number, text, halvenlib::sevError, source);
-}
-
-std::string formatString(std::string pattern, const std::string& value) {
-    auto global = applicationObject<halvenlib::_CGlobal>(halvenlib::CLSID_CGlobal);
-    win::SAFEARRAY* params = winsys::com::makeVariantArray({winsys::com::makeText(value)});
-    std::string result;
-    const win::HRESULT hr = global->FormatString(&pattern, params, &result);
-    win::SafeArrayDestroy(params);
-    winsys::com::check(hr);
-    return result;
-}
-
-bool holds(_CParams* p, const std::string& name) {
-    win::VARIANT_BOOL present = win::VARIANT_FALSE;
-    call([&] { return p->IsInCollection(name, &present); });
-    return present != win::VARIANT_FALSE;
-}
-
-win::VARIANT value(_CParams* p, const std::string& name) {
-    win::VARIANT key = winsys::com::makeText(name);
-    ComPtr<halvenlib::_CParam> param;
-    call([&] { return p->get_Item(&key, param.put()); });
-    win::VARIANT v;
-    call([&] { return param->get_Value(&v); });
-    return v;
-}
-
-std::string text(_CParams* p, const std::string& name) {
-    std::string out;
-    winsys::com::check(winsys::com::toText(value(p, name), &out));
-    return out;
-}
 
 // What the add-on tree says of its selection: the add-on record, or null
 // for nothing selected or a type group.
@@ -294,15 +244,15 @@ void FMain::GetCurrentAddonFile(std::string& FilePath, bool& Is64bitSystem32) {
     Is64bitSystem32 = false;
     const Selection s = currentSelection(*moFObjectList_);
     if (!s.info) return;
-    if (!holds(s.info.get(), "dLL")) {
+    if (!HasParam(s.info.get(), "dLL")) {
         const std::string title = MAPI::CapitalizeFirst(AddonTypeVisor->AddonTypeTitleName(s.addonType));
-        ShowMessage(formatString(LoadResString(180), title), 0);
+        ShowMessage(FormatString(LoadResString(180), {title}), 0);
         return;
     }
-    FilePath = text(s.info.get(), "dLL");
-    if (holds(s.info.get(), "file64bitSystem32")) {
+    FilePath = ParamText(s.info.get(), "dLL");
+    if (HasParam(s.info.get(), "file64bitSystem32")) {
         bool on = false;
-        winsys::com::check(winsys::com::toBool(value(s.info.get(), "file64bitSystem32"), &on));
+        winsys::com::check(winsys::com::toBool(ParamValue(s.info.get(), "file64bitSystem32"), &on));
         Is64bitSystem32 = on;
     }
 }
@@ -315,7 +265,7 @@ void FMain::MenuShowFiledetails() {
         if (FilePath.empty()) return;
         if (FilePath.back() == '\\') FilePath.pop_back();
 
-        auto ops = applicationObject<halvenlib::_FileOps>(halvenlib::CLSID_FileOps);
+        auto ops = FileOps();
         // The sheet switches redirection back on itself; the guard makes the
         // second revert, on the error paths too.
         const RedirectionOff redirection(ops, Is64bitSystem32);
@@ -324,9 +274,9 @@ void FMain::MenuShowFiledetails() {
         if (exists != win::VARIANT_FALSE)
             MFileProps::ShowFileProperties(FilePath, Is64bitSystem32, handleOf(this));
         else
-            ShowMessage(formatString(LoadResString(122), FilePath), TaskDialog::kOk);
+            ShowMessage(FormatString(LoadResString(122), {FilePath}), TaskDialog::kOk);
     } catch (const std::exception& e) {
-        logError(e, "FMain.MenuShowFiledetails");
+        LogError(e, "FMain.MenuShowFiledetails");
     }
 }
 
@@ -334,20 +284,20 @@ void FMain::SearchGoogle(const std::string& Text) {
     if (Text.empty()) return;
     try {
         std::string encoded;
-        call([&] { return applicationObject<halvenlib::_CGlobal>(halvenlib::CLSID_CGlobal)->URLEncode(Text, &encoded); });
+        call([&] { return Global()->URLEncode(Text, &encoded); });
         // The shell's answer is not examined: there is nothing else to try.
         (void)win::ShellExecute("open", kSearchAddress + encoded, "", "", win::SW_SHOWNORMAL);
     } catch (const std::exception& e) {
-        logError(e, "FMain.SearchGoogle");
+        LogError(e, "FMain.SearchGoogle");
     }
 }
 
 void FMain::SearchAddonName() {
     try {
         const Selection s = currentSelection(*moFObjectList_);
-        if (s.info && holds(s.info.get(), "websearchName")) SearchGoogle(text(s.info.get(), "websearchName"));
+        if (s.info && HasParam(s.info.get(), "websearchName")) SearchGoogle(ParamText(s.info.get(), "websearchName"));
     } catch (const std::exception& e) {
-        logError(e, "FMain.SearchAddonName");
+        LogError(e, "FMain.SearchAddonName");
     }
 }
 
@@ -358,7 +308,7 @@ void FMain::SearchFileName() {
         GetCurrentAddonFile(FilePath, Is64bitSystem32);
         if (!FilePath.empty()) SearchGoogle(MAPI::GetFileNameFromPath(FilePath));
     } catch (const std::exception& e) {
-        logError(e, "FMain.SearchFileName");
+        LogError(e, "FMain.SearchFileName");
     }
 }
 
@@ -366,12 +316,12 @@ void FMain::MenuCopy() {
     try {
         const Selection s = currentSelection(*moFObjectList_);
         if (!s.info) return;
-        const std::string name = text(s.info.get(), "displayName");
+        const std::string name = ParamText(s.info.get(), "displayName");
         QClipboard* clipboard = QGuiApplication::clipboard();
         clipboard->clear();
         clipboard->setText(QString::fromStdString(name));
     } catch (const std::exception& e) {
-        logError(e, "FMain.MenuCopy");
+        LogError(e, "FMain.MenuCopy");
     }
 }
 
@@ -396,7 +346,7 @@ void FMain::MenuRestore() {
             ShowMessage(FalseCause, TaskDialog::kOk);
         }
     } catch (const std::exception& e) {
-        logError(e, "FMain.MenuRestore");
+        LogError(e, "FMain.MenuRestore");
     }
 }
 

@@ -3,21 +3,17 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <exception>
-#include <initializer_list>
-#include <vector>
 
 #include "app/core/caddontypevisor.h"
+#include "app/core/comcalls.h"
 #include "app/core/cresource.h"
 #include "app/core/mapi.h"
 #include "app/core/mmain.h"
 #include "app/core/strings.h"
 #include "app/ui/fproperties.h"
 #include "app/ui/program_images.h"
-#include "common/interfaces/global.h"
 #include "common/interfaces/table.h"
-#include "platform/com/class_registry.h"
 #include "platform/com/com_error.h"
-#include "platform/com/safearray.h"
 #include "platform/com/variant.h"
 #include "platform/controls/tree_view.h"
 
@@ -30,7 +26,6 @@ using halvenlib::_CParams;
 using win::LONG;
 using winsys::com::call;
 using winsys::com::check;
-using winsys::com::ComError;
 using winsys::com::ComPtr;
 using winsys::controls::TreeView;
 
@@ -49,47 +44,10 @@ constexpr int kCmdSearchFileName = 7003;
 constexpr int kCmdSearchAddonName = 7004;
 constexpr int kCmdCopy = 7005;
 
-ComError notSet() {
-    return ComError(static_cast<win::HRESULT>(0x800A005Bu), "Object variable or With block variable not set", "");
-}
-
 template <class T>
 T& required(T* p) {
-    if (!p) throw notSet();
+    if (!p) throw ObjectNotSet();
     return *p;
-}
-
-void logError(const std::exception& e, const std::string& source) {
-    LONG number = static_cast<LONG>(win::E_FAIL);
-    std::string text = e.what();
-    if (const auto* com = dynamic_cast<const ComError*>(&e)) {
-        number = com->number();
-        text = com->description().empty() ? winsys::com::describeHresult(com->hresult()) : com->description();
-    }
-    if (Log) Log->LogIt(number, text, halvenlib::sevError, source);
-}
-
-ComPtr<halvenlib::_CGlobal> global() {
-    ComPtr<halvenlib::_CGlobal> g;
-    check(winsys::com::getApplicationObject(halvenlib::CLSID_CGlobal, halvenlib::_CGlobal::iid, g.putVoid()));
-    return g;
-}
-
-std::string newGuid() {
-    std::string id;
-    call([&] { return global()->newGuid(&id); });
-    return id;
-}
-
-std::string formatString(std::string text, std::initializer_list<std::string> args) {
-    std::vector<win::VARIANT> values;
-    for (const std::string& a : args) values.push_back(winsys::com::makeText(a));
-    win::SAFEARRAY* params = winsys::com::makeVariantArray(values);
-    std::string result;
-    const win::HRESULT hr = global()->FormatString(&text, params, &result);
-    win::SafeArrayDestroy(params);
-    check(hr);
-    return result;
 }
 
 // Menus take "&" as the mark of a shortcut letter; a name shows as itself.
@@ -104,25 +62,7 @@ std::string menuText(const std::string& text) {
 
 // The record's value under `name` as text, or empty when it has none.
 std::string paramText(_CParams* record, const std::string& name) {
-    win::VARIANT_BOOL present = win::VARIANT_FALSE;
-    call([&] { return record->IsInCollection(name, &present); });
-    if (present == win::VARIANT_FALSE) return {};
-    win::VARIANT index = winsys::com::makeText(name);
-    ComPtr<halvenlib::_CParam> param;
-    call([&] { return record->get_Item(&index, param.put()); });
-    win::VARIANT value;
-    call([&] { return param->get_Value(&value); });
-    std::string text;
-    check(winsys::com::toText(value, &text));
-    return text;
-}
-
-std::string cellText(halvenlib::_CGumArray* table, LONG row, LONG column) {
-    win::VARIANT cell;
-    call([&] { return table->get_Item(row, column, &cell); });
-    std::string text;
-    check(winsys::com::toText(cell, &text));
-    return text;
+    return HasParam(record, name) ? ParamText(record, name) : std::string();
 }
 
 } // namespace
@@ -144,14 +84,9 @@ struct FObjectList::Impl : QObject {
     LONG AddonTypeByKey(const QString& key) const {
         if (!m_KeyType) return 0;
         const std::string k = key.toStdString();
-        win::VARIANT_BOOL present = win::VARIANT_FALSE;
-        call([&] { return m_KeyType->IsInCollection(k, &present); });
-        if (present == win::VARIANT_FALSE) return 0;
-        win::VARIANT index = winsys::com::makeText(k);
-        win::VARIANT item;
-        call([&] { return m_KeyType->get_Item(&index, &item); });
+        if (!HasItem(m_KeyType.get(), k)) return 0;
         LONG addonType = 0;
-        check(winsys::com::toLong(item, &addonType));
+        check(winsys::com::toLong(CollectionItem(m_KeyType.get(), k), &addonType));
         return addonType;
     }
 
@@ -187,15 +122,8 @@ struct FObjectList::Impl : QObject {
             const CAddonTypeVisor& visor = required(AddonTypeVisor.get());
             const ComPtr<halvenlib::_CGumArray> types = visor.AddonSetTypes(AddonSet);
             const bool multibrowser = visor.AddonSetIsMultibrowser(AddonSet);
-            LONG rows = 0;
-            call([&] { return types->get_RowsCount(&rows); });
-            for (LONG row = 1; row <= rows; ++row) {
-                win::VARIANT cell;
-                call([&] { return types->get_Item(row, 1, &cell); });
-                LONG addonType = 0;
-                check(winsys::com::toLong(cell, &addonType));
-                AddAddonType(addonType, multibrowser);
-            }
+            const LONG rows = RowCount(types.get());
+            for (LONG row = 1; row <= rows; ++row) AddAddonType(CellLong(types.get(), row, 1), multibrowser);
 
             if (SaveCursorPosition && position > 0) {
                 try {
@@ -205,14 +133,14 @@ struct FObjectList::Impl : QObject {
                 }
             }
         } catch (const std::exception& e) {
-            logError(e, "FObjectList.RefreshTree");
+            LogError(e, "FObjectList.RefreshTree");
         }
     }
 
     void AddAddonType(LONG AddonType, bool Multibrowser) {
         try {
             const CAddonTypeVisor& visor = required(AddonTypeVisor.get());
-            const QString groupKey = QString::fromStdString(newGuid());
+            const QString groupKey = QString::fromStdString(NewGuid());
             const std::string caption =
                 Multibrowser ? visor.TreeViewNodeNameIncludingBrowser(AddonType) : visor.TreeViewNodeName(AddonType);
             QTreeWidgetItem* group = tv->AddNode(QString(), groupKey, QString::fromStdString(caption), kImageGroup);
@@ -224,15 +152,14 @@ struct FObjectList::Impl : QObject {
 
             const ComPtr<halvenlib::_CGumArray> listing = required(DB.get()).TypeObjects(AddonType);
             if (!listing) return;
-            LONG rows = 0;
-            call([&] { return listing->get_RowsCount(&rows); });
+            const LONG rows = RowCount(listing.get());
             for (LONG row = 1; row <= rows; ++row) {
-                const QString key = QString::fromStdString(cellText(listing.get(), row, 2));
-                tv->AddNode(groupKey, key, QString::fromStdString(cellText(listing.get(), row, 1)), kImageAddon);
+                const QString key = QString::fromStdString(CellText(listing.get(), row, 2));
+                tv->AddNode(groupKey, key, QString::fromStdString(CellText(listing.get(), row, 1)), kImageAddon);
                 addKeyType(key, AddonType);
             }
         } catch (const std::exception& e) {
-            logError(e, "FObjectList.AddAddonType");
+            LogError(e, "FObjectList.AddAddonType");
         }
     }
 
@@ -248,10 +175,10 @@ struct FObjectList::Impl : QObject {
             if (key.isEmpty() || !m_Properties) return;
             ComPtr<_CParams> details = required(DB.get()).Details(key.toStdString());
             // A group (or an add-on gone from the catalogue) clears the grid.
-            if (!details) check(winsys::com::createInstance(halvenlib::CLSID_CParams, &details));
+            if (!details) details = NewParams();
             m_Properties->ShowDetails(details.get());
         } catch (const std::exception& e) {
-            logError(e, "FObjectList.tv_NodeClick");
+            LogError(e, "FObjectList.tv_NodeClick");
         }
     }
 
@@ -260,7 +187,7 @@ struct FObjectList::Impl : QObject {
             if (!tv->SelectedNode()) tv->SelectNode(tv->NodeAt(1));
             tv_NodeClick();
         } catch (const std::exception& e) {
-            logError(e, "FObjectList.ShowDetails");
+            LogError(e, "FObjectList.ShowDetails");
         }
     }
 
@@ -294,7 +221,7 @@ struct FObjectList::Impl : QObject {
                 if (selected && !folder) PrepareAndShowContextMenu();
             }
         } catch (const std::exception& e) {
-            logError(e, "FObjectList.tv_MouseUp");
+            LogError(e, "FObjectList.tv_MouseUp");
         }
     }
 
@@ -319,21 +246,21 @@ struct FObjectList::Impl : QObject {
             winsys::controls::PopupMenu& menu = required(m_ContextMenu);
             if (auto* c = menu.FindControl(kCmdCopy)) {
                 c->SetEnabled(named);
-                c->SetCaption(QString::fromStdString(formatString(LoadResString(184), {menuText(name)})));
+                c->SetCaption(QString::fromStdString(FormatString(LoadResString(184), {menuText(name)})));
             }
             if (auto* c = menu.FindControl(kCmdSearchFileName)) {
                 c->SetEnabled(!file.empty());
-                c->SetCaption(QString::fromStdString(formatString(LoadResString(185), {menuText(file)})));
+                c->SetCaption(QString::fromStdString(FormatString(LoadResString(185), {menuText(file)})));
             }
             if (auto* c = menu.FindControl(kCmdSearchAddonName)) {
                 c->SetEnabled(named);
-                c->SetCaption(QString::fromStdString(formatString(LoadResString(185), {menuText(name)})));
+                c->SetCaption(QString::fromStdString(FormatString(LoadResString(185), {menuText(name)})));
             }
             if (auto* c = menu.FindControl(kCmdProperties)) c->SetEnabled(!file.empty());
             if (auto* c = menu.FindControl(kCmdDelete)) c->SetEnabled(true);
             menu.ShowPopup();
         } catch (const std::exception& e) {
-            logError(e, "FObjectList.PrepareAndShowContextMenu");
+            LogError(e, "FObjectList.PrepareAndShowContextMenu");
         }
     }
 
@@ -379,7 +306,7 @@ FObjectList::FObjectList(QWidget* parent) : QWidget(parent), d_(new Impl) {
 void FObjectList::Init(FProperties* Properties, winsys::controls::PopupMenu* ContextMenu) {
     d_->m_Properties = Properties;
     d_->m_ContextMenu = ContextMenu;
-    check(winsys::com::createInstance(halvenlib::CLSID_CCollection, &d_->m_KeyType));
+    d_->m_KeyType = NewCollection();
     // Groups open and close by their image at the left edge, so no branch marks.
     d_->tv->setRootIsDecorated(false);
     d_->tv->setIndentation(16);

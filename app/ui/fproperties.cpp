@@ -6,8 +6,7 @@
 #include <exception>
 #include <stdexcept>
 
-#include "app/core/globals.h"
-#include "platform/com/com_error.h"
+#include "app/core/comcalls.h"
 #include "platform/com/com_ptr.h"
 #include "platform/com/variant.h"
 #include "platform/controls/property_grid.h"
@@ -72,7 +71,7 @@ void FProperties::ShowDetails(halvenlib::_CParams* oDetails) {
             win::VARIANT first;
             call([&] { return entry->get_Name(&name); });
             call([&] { return entry->get_Value(&first); });
-            winsys::com::check(winsys::com::toText(first, &value));
+            value = VariantText(first);
             QString shown = QString::fromStdString(value);
             const bool multiline = shown.contains(QLatin1Char('\n'));
             if (multiline) shown.replace(QLatin1Char('\n'), QLatin1Char(' '));
@@ -81,13 +80,7 @@ void FProperties::ShowDetails(halvenlib::_CParams* oDetails) {
                                        QString::fromStdString(name), shown);
         }
     } catch (const std::exception& e) {
-        win::LONG number = static_cast<win::LONG>(win::E_FAIL);
-        std::string text = e.what();
-        if (const auto* com = dynamic_cast<const winsys::com::ComError*>(&e)) {
-            number = com->number();
-            text = com->description().empty() ? winsys::com::describeHresult(com->hresult()) : com->description();
-        }
-        if (Log) Log->LogIt(number, text, halvenlib::sevError, "FProperties.ShowDetails");
+        LogError(e, "FProperties.ShowDetails");
     }
 }
 

@@ -12,16 +12,13 @@
 #include <vector>
 
 #include "app/core/caxbackuper.h"
+#include "app/core/comcalls.h"
 #include "app/core/cresource.h"
 #include "app/core/mmain.h"
 #include "app/core/strings.h"
 #include "app/ui/messages.h"
 #include "app/ui/program_images.h"
-#include "common/interfaces/global.h"
-#include "platform/com/class_registry.h"
-#include "platform/com/com_error.h"
 #include "platform/com/message_queue.h"
-#include "platform/com/safearray.h"
 #include "platform/com/variant.h"
 #include "platform/controls/image_store.h"
 #include "platform/controls/task_dialog.h"
@@ -29,7 +26,6 @@
 namespace sorlix::ui {
 
 using win::LONG;
-using winsys::com::call;
 using winsys::com::ComPtr;
 
 namespace {
@@ -40,42 +36,7 @@ constexpr int kBackupImage = 1501;
 // Positions are given in twips, 15 to the pixel.
 QRect twips(int left, int top, int width, int height) { return {left / 15, top / 15, width / 15, height / 15}; }
 
-struct ErrorText {
-    LONG number;
-    std::string text;
-};
-
-ErrorText describe(const std::exception& e) {
-    if (const auto* c = dynamic_cast<const winsys::com::ComError*>(&e))
-        return {c->number(), c->description().empty() ? winsys::com::describeHresult(c->hresult()) : c->description()};
-    return {static_cast<LONG>(win::E_FAIL), e.what()};
-}
-
-void logLine(LONG number, const std::string& text, const std::string& source) {
-    if (Log) Log->LogIt(number, text, halvenlib::sevError, source);
-}
-
-std::string formatString(std::string pattern, const std::vector<std::string>& values) {
-    ComPtr<halvenlib::_CGlobal> global;
-    call([&] {
-        return winsys::com::getApplicationObject(halvenlib::CLSID_CGlobal, halvenlib::_CGlobal::iid, global.putVoid());
-    });
-    std::vector<win::VARIANT> items;
-    for (const std::string& v : values) items.push_back(winsys::com::makeText(v));
-    win::SAFEARRAY* params = winsys::com::makeVariantArray(items);
-    std::string result;
-    const win::HRESULT hr = global->FormatString(&pattern, params, &result);
-    win::SafeArrayDestroy(params);
-    winsys::com::check(hr);
-    return result;
-}
-
-const CAddonTypeVisor& visor() {
-    if (!AddonTypeVisor)
-        throw winsys::com::ComError(static_cast<win::HRESULT>(0x800A005Bu),
-                                    "Object variable or With block variable not set", "");
-    return *AddonTypeVisor;
-}
+const CAddonTypeVisor& visor() { return ProgramObject(AddonTypeVisor); }
 
 } // namespace
 
@@ -106,13 +67,9 @@ FRestore::FRestore(QWidget* parent)
     }
     try {
         const ComPtr<halvenlib::_CGumArray> types = visor().AddonSetTypes(asAll);
-        LONG rows = 0;
-        call([&] { return types->get_RowsCount(&rows); });
+        const LONG rows = RowCount(types.get());
         for (LONG row = 1; row <= rows; ++row) {
-            win::VARIANT cell;
-            call([&] { return types->get_Item(row, 1, &cell); });
-            LONG addonType = 0;
-            winsys::com::check(winsys::com::toLong(cell, &addonType));
+            const LONG addonType = CellLong(types.get(), row, 1);
             cboAddonType_->addItem(QString::fromStdString(visor().TreeViewNodeNameIncludingBrowser(addonType)),
                                    static_cast<int>(addonType));
         }
@@ -160,9 +117,8 @@ bool FRestore::Init(LONG DefaultAddonType, std::string& FalseCause) {
         m_NothingChanged = true;
         return true;
     } catch (const std::exception& e) {
-        const ErrorText error = describe(e);
-        logLine(error.number, error.text, "FRestore.Init");
-        FalseCause = error.text;
+        LogError(e, "FRestore.Init");
+        FalseCause = DescribeError(e).text;
         return false;
     }
 }
@@ -219,8 +175,7 @@ void FRestore::RefreshListAddonTypeChanged() {
         }
     } catch (const std::exception& e) {
         lv_->setUpdatesEnabled(true);
-        const ErrorText error = describe(e);
-        logLine(error.number, error.text, "FRestore.RefreshListAddonTypeChanged");
+        LogError(e, "FRestore.RefreshListAddonTypeChanged");
     }
 }
 
@@ -240,18 +195,17 @@ void FRestore::cmdRestore_Click() {
             m_NothingChanged = false;
             const std::string typeName = visor().AddonTypeName(currentType_);
             if (backuper.Restore(backupId, falseCause)) {
-                ShowMessage(*TaskDialog1_, formatString(LoadResString(176), {name, typeName}), buttons, "", result);
+                ShowMessage(*TaskDialog1_, FormatString(LoadResString(176), {name, typeName}), buttons, "", result);
             } else {
-                const std::string text = formatString(LoadResString(177), {name, typeName, falseCause});
-                logLine(0, text, "FRestore.cmdRestore_Click");
+                const std::string text = FormatString(LoadResString(177), {name, typeName, falseCause});
+                LogLine(0, text, halvenlib::sevError, "FRestore.cmdRestore_Click");
                 ShowMessage(*TaskDialog1_, text, buttons, "", result);
             }
         }
         RefreshListAddonTypeChanged();
         lv_->setFocus();
     } catch (const std::exception& e) {
-        const ErrorText error = describe(e);
-        logLine(error.number, error.text, "FRestore.cmdRestore_Click");
+        LogError(e, "FRestore.cmdRestore_Click");
     }
 }
 

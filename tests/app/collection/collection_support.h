@@ -14,6 +14,7 @@
 #include "common/interfaces/table.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/variant.h"
+#include "tests/support/records.h"
 
 namespace collectiontest {
 
@@ -34,13 +35,8 @@ inline std::string text(const win::VARIANT& v) {
 
 // A record holding `fields` in order.
 inline winsys::com::ComPtr<halvenlib::_CParams> record(const Rows& fields) {
-    winsys::com::ComPtr<halvenlib::_CParams> p;
-    EXPECT_EQ(winsys::com::createInstance(halvenlib::CLSID_CParams, &p), win::S_OK);
-    for (const auto& [name, value] : fields) {
-        win::VARIANT n = winsys::com::makeText(name), v = winsys::com::makeText(value);
-        winsys::com::ComPtr<halvenlib::_CParam> param;
-        EXPECT_EQ(p->Add(&n, &v, param.put()), win::S_OK);
-    }
+    winsys::com::ComPtr<halvenlib::_CParams> p = testsupport::newParams();
+    for (const auto& [name, value] : fields) testsupport::addParam(p.get(), name, winsys::com::makeText(value));
     return p;
 }
 
@@ -53,11 +49,8 @@ inline winsys::com::ComPtr<halvenlib::_CNodes> result(const std::vector<Rows>& r
         EXPECT_EQ(nodes->Add(node.put()), win::S_OK);
         winsys::com::ComPtr<halvenlib::_CParams> params;
         EXPECT_EQ(node->get_params(params.put()), win::S_OK);
-        for (const auto& [name, value] : fields) {
-            win::VARIANT n = winsys::com::makeText(name), v = winsys::com::makeText(value);
-            winsys::com::ComPtr<halvenlib::_CParam> param;
-            EXPECT_EQ(params->Add(&n, &v, param.put()), win::S_OK);
-        }
+        for (const auto& [name, value] : fields)
+            testsupport::addParam(params.get(), name, winsys::com::makeText(value));
     }
     return nodes;
 }

@@ -20,6 +20,7 @@
 #include "platform/core/guid.h"
 #include "tests/support/com_library.h"
 #include "tests/support/fake_log.h"
+#include "tests/support/records.h"
 #include "tests/support/test_prefix.h"
 
 using namespace sorlix;
@@ -31,6 +32,7 @@ namespace {
 
 using testsupport::FakeLog;
 using testsupport::LogLine;
+using testsupport::paramText;
 
 using Rows = std::vector<std::pair<std::string, std::string>>; // (display name, add-on id)
 
@@ -38,24 +40,9 @@ class Catalogue : public ::testing::Test {
 protected:
     // A record with "originalName" when `name` is given.
     static ComPtr<_CParams> record(const char* name) {
-        ComPtr<_CParams> p;
-        EXPECT_EQ(winsys::com::createInstance(CLSID_CParams, &p), win::S_OK);
-        if (name) {
-            VARIANT key = winsys::com::makeText("originalName"), value = winsys::com::makeText(name);
-            ComPtr<_CParam> param;
-            EXPECT_EQ(p->Add(&key, &value, param.put()), win::S_OK);
-        }
+        ComPtr<_CParams> p = testsupport::newParams();
+        if (name) testsupport::addParam(p.get(), "originalName", winsys::com::makeText(name));
         return p;
-    }
-    static std::string param(_CParams* p, const std::string& name) {
-        VARIANT key = winsys::com::makeText(name);
-        ComPtr<_CParam> param;
-        if (p->get_Item(&key, param.put()) != win::S_OK) return "<missing>";
-        VARIANT v;
-        param->get_Value(&v);
-        std::string s;
-        winsys::com::toText(v, &s);
-        return s;
     }
     static Rows rows(_CGumArray* t) {
         Rows r;
@@ -119,7 +106,7 @@ TEST_F(Catalogue, FilesEachAddonUnderANewGuidId) {
     // The catalogue keeps the very objects it was given.
     EXPECT_TRUE(same(db.AddonInfo(first).get(), info.get()));
     EXPECT_TRUE(same(db.Details(first).get(), details.get()));
-    EXPECT_EQ(param(info.get(), "displayName"), "Foo");
+    EXPECT_EQ(paramText(info.get(), "displayName"), "Foo");
     EXPECT_TRUE(log->lines.empty());
 }
 
@@ -136,7 +123,7 @@ TEST_F(Catalogue, DisplayNamesAreUniqueWithinATypeOnly) {
     EXPECT_EQ(r[1].first, "Foo (2)");
     EXPECT_EQ(r[2].first, "(noname)");
     EXPECT_EQ(r[3].first, "(noname)");
-    EXPECT_EQ(param(db.AddonInfo(r[1].second).get(), "displayName"), "Foo (2)");
+    EXPECT_EQ(paramText(db.AddonInfo(r[1].second).get(), "displayName"), "Foo (2)");
     EXPECT_EQ(listing(atChromePlugin), (Rows{{"Foo", other}}));
 }
 
@@ -215,7 +202,7 @@ TEST_F(Catalogue, RemoveTypeInfoDropsOnlyThatListingAndKeepsOldIds) {
     EXPECT_EQ(listing(atFirefox32Plugin), (Rows{{"Foo", newFoo}}));
 
     EXPECT_EQ(db.AddonType(oldFoo), atFirefox32Plugin);
-    EXPECT_EQ(param(db.AddonInfo(oldFoo).get(), "displayName"), "Foo");
+    EXPECT_EQ(paramText(db.AddonInfo(oldFoo).get(), "displayName"), "Foo");
     EXPECT_TRUE(db.Details(oldFoo));
 }
 

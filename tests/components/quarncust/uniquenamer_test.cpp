@@ -11,6 +11,7 @@
 #include "platform/com/class_registry.h"
 #include "platform/com/variant.h"
 #include "tests/support/com_library.h"
+#include "tests/support/records.h"
 #include "tests/support/test_prefix.h"
 
 using namespace win;
@@ -30,13 +31,9 @@ protected:
     }
     // A record with the given parameters; a null value adds the name without one.
     ComPtr<_CParams> record(std::initializer_list<std::pair<const char*, const char*>> params) {
-        ComPtr<_CParams> r;
-        EXPECT_EQ(createInstance(halvenlib::CLSID_CParams, &r), S_OK);
-        for (const auto& [name, value] : params) {
-            VARIANT n = makeText(name), v = value ? makeText(value) : makeMissing();
-            ComPtr<_CParam> p;
-            EXPECT_EQ(r->Add(&n, &v, p.put()), S_OK);
-        }
+        ComPtr<_CParams> r = testsupport::newParams();
+        for (const auto& [name, value] : params)
+            testsupport::addParam(r.get(), name, value ? makeText(value) : makeMissing());
         return r;
     }
     static std::string param(_CParams* r, const char* name) {

@@ -29,12 +29,13 @@
 #include "platform/core/text.h"
 #include "platform/pe/pe.h"
 #include "tests/support/program_objects.h"
+#include "tests/support/records.h"
 
 namespace fs = std::filesystem;
 using halvenlib::_CCollection;
 using halvenlib::_CGumArray;
-using halvenlib::_CParam;
 using halvenlib::_CParams;
+using testsupport::paramText;
 using win::LONG;
 using winsys::com::ComPtr;
 
@@ -50,18 +51,6 @@ std::string text(win::VARIANT& v) {
     EXPECT_EQ(winsys::com::toText(v, &s), win::S_OK);
     win::VariantClear(&v);
     return s;
-}
-
-// The record's value under `key`, or "<missing>".
-std::string param(_CParams* p, const std::string& key) {
-    win::VARIANT k = winsys::com::makeText(key);
-    ComPtr<_CParam> item;
-    const bool found = p->get_Item(&k, item.put()) == win::S_OK;
-    win::VariantClear(&k);
-    if (!found) return "<missing>";
-    win::VARIANT v;
-    item->get_Value(&v);
-    return text(v);
 }
 
 // Whether the collection holds `item` among its items.
@@ -206,10 +195,10 @@ TEST_F(DemoPrefix, CollectionFindsEveryInternetExplorerAddonOfBothViews) {
         const auto it = found.find(a.displayName);
         if (it == found.end()) continue; // reported above
         _CParams* info = it->second.get();
-        EXPECT_TRUE(winsys::equalsNoCase(param(info, "dLL"), a.dLL)) << param(info, "dLL");
-        EXPECT_EQ(param(info, "file64bitSystem32"), a.type >= 6 ? "True" : "False");
-        EXPECT_EQ(param(info, "scope"), a.scope ? a.scope : "<missing>");
-        EXPECT_EQ(param(info, "manufacturer"), a.manufacturer ? a.manufacturer : "<missing>");
+        EXPECT_TRUE(winsys::equalsNoCase(paramText(info, "dLL"), a.dLL)) << paramText(info, "dLL");
+        EXPECT_EQ(paramText(info, "file64bitSystem32"), a.type >= 6 ? "True" : "False");
+        EXPECT_EQ(paramText(info, "scope"), a.scope ? a.scope : "<missing>");
+        EXPECT_EQ(paramText(info, "manufacturer"), a.manufacturer ? a.manufacturer : "<missing>");
     }
     for (const testsupport::LogLine& line : program_->log->lines) {
         EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
@@ -240,11 +229,11 @@ TEST_F(DemoPrefix, BrokenToolbarIsShownAsImproperlyInstalled) {
     const auto found = listing(1);
     const auto it = found.find("Coupon Scout Toolbar");
     ASSERT_NE(it, found.end());
-    EXPECT_EQ(param(it->second.get(), "dLL"), "");
+    EXPECT_EQ(paramText(it->second.get(), "dLL"), "");
     const ComPtr<_CParams> details = sorlix::DB->Details(ids(1)["Coupon Scout Toolbar"]);
     ASSERT_TRUE(details);
-    EXPECT_EQ(param(details.get(), "File"), "Toolbar is improperly installed or configured");
-    EXPECT_EQ(param(details.get(), "User"), "Everyone");
+    EXPECT_EQ(paramText(details.get(), "File"), "Toolbar is improperly installed or configured");
+    EXPECT_EQ(paramText(details.get(), "User"), "Everyone");
     // Its class is registered, only without a server.
     LONG classes = halvenlib::HKEY_CLASSES_ROOT;
     std::string key = "CLSID\\{6A1B2C3D-0004-4E5F-8A9B-0C1D2E3F4A54}", none, name;
@@ -258,9 +247,9 @@ TEST_F(DemoPrefix, ToolbarOfThe64BitSystemFolderIsMarkedSo) {
     const auto found = listing(6);
     const auto it = found.find("Skylark Weather Toolbar");
     ASSERT_NE(it, found.end());
-    const std::string file = param(it->second.get(), "dLL");
+    const std::string file = paramText(it->second.get(), "dLL");
     EXPECT_TRUE(winsys::startsWithNoCase(file, "C:\\windows\\system32\\")) << file;
-    EXPECT_EQ(param(it->second.get(), "file64bitSystem32"), "True");
+    EXPECT_EQ(paramText(it->second.get(), "file64bitSystem32"), "True");
     // Only the 64-bit system folder holds it; 32-bit programs see syswow64 there.
     EXPECT_TRUE(fs::exists(prefix() / "drive_c/windows/system32/skylarkwx.dll"));
     EXPECT_FALSE(fs::exists(prefix() / "drive_c/windows/syswow64/skylarkwx.dll"));
@@ -297,7 +286,7 @@ TEST_F(DemoPrefix, SystemToolbarAndExplorerBarAreRegisteredButLeftOut) {
         for (const auto& [name, info] : listing(type)) {
             EXPECT_NE(name, "Address Band");
             EXPECT_NE(name, "Explorer Band");
-            EXPECT_EQ(winsys::lowerCase(param(info.get(), "dLL")).find("ieframe.dll"), std::string::npos);
+            EXPECT_EQ(winsys::lowerCase(paramText(info.get(), "dLL")).find("ieframe.dll"), std::string::npos);
         }
     }
 }

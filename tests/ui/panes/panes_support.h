@@ -29,6 +29,7 @@
 #include "tests/support/com_library.h"
 #include "tests/support/pe_writer.h"
 #include "tests/support/program_objects.h"
+#include "tests/support/records.h"
 #include "tests/support/test_prefix.h"
 
 namespace panestest {
@@ -48,8 +49,7 @@ inline void ensureApplication() {
 // A CParams of the entries in order; an entry whose value is "<no value>"
 // gets no value at all.
 inline ComPtr<halvenlib::_CParams> params(const Entries& entries) {
-    ComPtr<halvenlib::_CParams> p;
-    EXPECT_EQ(winsys::com::createInstance(halvenlib::CLSID_CParams, &p), win::S_OK);
+    ComPtr<halvenlib::_CParams> p = testsupport::newParams();
     for (const auto& [name, value] : entries) {
         win::VARIANT n = winsys::com::makeText(name);
         win::VARIANT v = winsys::com::makeText(value);

@@ -15,6 +15,7 @@
 #include "common/interfaces/table.h"
 #include "platform/com/variant.h"
 #include "platform/controls/tree_view.h"
+#include "tests/support/records.h"
 #include "tests/ui/restore/ui_support.h"
 
 namespace {
@@ -22,17 +23,13 @@ namespace {
 using halvenlib::_CParam;
 using halvenlib::_CParams;
 using sorlix::ui::DeleteFlow;
+using testsupport::addParam;
+using testsupport::newParams;
 using winsys::com::ComPtr;
 using winsys::controls::TaskDialog;
 
 constexpr win::LONG kToolbar = sorlix::atIE32Toolbar;
 constexpr const char* kAddons = "Software\\AddonsTest\\";
-
-void add(_CParams* p, const std::string& name, win::VARIANT v) {
-    win::VARIANT n = winsys::com::makeText(name);
-    ComPtr<_CParam> param;
-    ASSERT_EQ(p->Add(&n, &v, param.put()), win::S_OK);
-}
 
 // An add-on record; fields with an empty value are left out.
 struct Addon {
@@ -42,15 +39,14 @@ struct Addon {
 };
 
 ComPtr<_CParams> record(const Addon& a) {
-    ComPtr<_CParams> p;
-    EXPECT_EQ(winsys::com::createInstance(halvenlib::CLSID_CParams, &p), win::S_OK);
-    if (!a.displayName.empty()) add(p.get(), "displayName", winsys::com::makeText(a.displayName));
-    if (a.withOriginalName) add(p.get(), "originalName", winsys::com::makeText(a.originalName));
-    if (!a.description.empty()) add(p.get(), "description", winsys::com::makeText(a.description));
-    add(p.get(), "dLL", winsys::com::makeText(""));
-    add(p.get(), "scope", winsys::com::makeText("Everyone"));
-    if (a.backupCfg) add(p.get(), "backupCfg", winsys::com::makeObject(a.backupCfg.get()));
-    if (a.deleteCfg) add(p.get(), "deleteCfg", winsys::com::makeObject(a.deleteCfg.get()));
+    ComPtr<_CParams> p = newParams();
+    if (!a.displayName.empty()) addParam(p.get(), "displayName", winsys::com::makeText(a.displayName));
+    if (a.withOriginalName) addParam(p.get(), "originalName", winsys::com::makeText(a.originalName));
+    if (!a.description.empty()) addParam(p.get(), "description", winsys::com::makeText(a.description));
+    addParam(p.get(), "dLL", winsys::com::makeText(""));
+    addParam(p.get(), "scope", winsys::com::makeText("Everyone"));
+    if (a.backupCfg) addParam(p.get(), "backupCfg", winsys::com::makeObject(a.backupCfg.get()));
+    if (a.deleteCfg) addParam(p.get(), "deleteCfg", winsys::com::makeObject(a.deleteCfg.get()));
     return p;
 }
 
@@ -107,7 +103,7 @@ protected:
                 std::string fieldName;
                 param->get_Name(&fieldName);
                 param->get_Value(&v);
-                add(params.get(), fieldName, v);
+                addParam(params.get(), fieldName, v);
             }
         }
         return nodes;

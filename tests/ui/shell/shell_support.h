@@ -23,6 +23,7 @@
 #include "platform/files/paths.h"
 #include "tests/support/com_library.h"
 #include "tests/support/program_objects.h"
+#include "tests/support/records.h"
 #include "tests/support/test_prefix.h"
 
 namespace shelltest {
@@ -45,14 +46,8 @@ inline std::string builtProgramFile() { return winsys::toWindowsPath(SORLIX_PROG
 inline win::VARIANT text(const char* s) { return winsys::com::makeText(s); }
 
 inline ComPtr<halvenlib::_CParams> params(const Entries& entries) {
-    ComPtr<halvenlib::_CParams> p;
-    EXPECT_EQ(winsys::com::createInstance(halvenlib::CLSID_CParams, &p), win::S_OK);
-    for (const auto& [name, value] : entries) {
-        win::VARIANT n = winsys::com::makeText(name);
-        win::VARIANT v = value;
-        ComPtr<halvenlib::_CParam> param;
-        EXPECT_EQ(p->Add(&n, &v, param.put()), win::S_OK);
-    }
+    ComPtr<halvenlib::_CParams> p = testsupport::newParams();
+    for (const auto& [name, value] : entries) testsupport::addParam(p.get(), name, value);
     return p;
 }
 

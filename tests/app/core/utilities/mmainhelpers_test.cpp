@@ -18,6 +18,7 @@
 #include "tests/support/com_library.h"
 #include "tests/support/fake_log.h"
 #include "tests/support/pe_writer.h"
+#include "tests/support/records.h"
 #include "tests/support/test_prefix.h"
 
 using namespace sorlix;
@@ -28,18 +29,8 @@ namespace {
 
 using testsupport::FakeLog;
 using testsupport::LogLine;
-
-// "<missing>" when the record has no such parameter.
-std::string param(_CParams* p, const std::string& name) {
-    VARIANT key = winsys::com::makeText(name);
-    ComPtr<_CParam> item;
-    if (p->get_Item(&key, item.put()) != win::S_OK) return "<missing>";
-    VARIANT v;
-    item->get_Value(&v);
-    std::string s;
-    winsys::com::toText(v, &s);
-    return s;
-}
+using testsupport::newParams;
+using testsupport::paramText;
 
 LONG count(_CParams* p) {
     LONG n = -1;
@@ -51,12 +42,6 @@ class Helpers : public ::testing::Test {
 protected:
     Helpers() { Wow64RedirectionCount = 0; }
     ~Helpers() override { Log.reset(); }
-
-    static ComPtr<_CParams> newParams() {
-        ComPtr<_CParams> p;
-        EXPECT_EQ(winsys::com::createInstance(CLSID_CParams, &p), win::S_OK);
-        return p;
-    }
 
     testsupport::TestPrefix prefix;
     testsupport::ComLibrary common{HALVENLIB_PATH};
@@ -93,7 +78,7 @@ TEST_F(Helpers, AddParamFromCollectionTrimsAndSkipsBlank) {
     MMain::AddParamFromCollection(source.get(), target.get(), "CompanyName", "manufacturer");
     MMain::AddParamFromCollection(source.get(), target.get(), "ProductName", "originalName");
     MMain::AddParamFromCollection(source.get(), target.get(), "LegalCopyright", "copyright");
-    EXPECT_EQ(param(target.get(), "manufacturer"), "Acme Corp");
+    EXPECT_EQ(paramText(target.get(), "manufacturer"), "Acme Corp");
     EXPECT_EQ(count(target.get()), 1);
 
     try {
@@ -135,8 +120,8 @@ TEST_F(Helpers, AddFileInfoToResultNode) {
         MMain::AddFileInfoToResultNode(node.get(), c.file);
         ComPtr<_CParams> params;
         ASSERT_EQ(node->get_params(params.put()), win::S_OK);
-        EXPECT_EQ(param(params.get(), "manufacturer"), c.manufacturer);
-        EXPECT_EQ(param(params.get(), "version"), c.version);
+        EXPECT_EQ(paramText(params.get(), "manufacturer"), c.manufacturer);
+        EXPECT_EQ(paramText(params.get(), "version"), c.version);
     }
     EXPECT_TRUE(log->lines.empty());
 
@@ -150,8 +135,8 @@ TEST_F(Helpers, AddFileInfoToResultNode) {
     ComPtr<_CParam> added;
     ASSERT_EQ(params->Add(&name, &value, added.put()), win::S_OK);
     MMain::AddFileInfoToResultNode(node.get(), "C:\\x\\full.dll");
-    EXPECT_EQ(param(params.get(), "manufacturer"), " Acme ");
-    EXPECT_EQ(param(params.get(), "version"), "old");
+    EXPECT_EQ(paramText(params.get(), "manufacturer"), " Acme ");
+    EXPECT_EQ(paramText(params.get(), "version"), "old");
     ASSERT_EQ(log->lines.size(), 1u);
     EXPECT_EQ(log->lines[0].number, 457);
     EXPECT_EQ(log->lines[0].severity, sevError);
