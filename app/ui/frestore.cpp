@@ -42,13 +42,16 @@ const CAddonTypeVisor& visor() { return ProgramObject(AddonTypeVisor); }
 
 FRestore::FRestore(QWidget* parent)
     : QDialog(parent), TaskDialog1_(std::make_unique<winsys::controls::TaskDialog>(this)) {
+    setObjectName(QStringLiteral("FRestore"));
     setWindowTitle("Restore Add-ons");
     setFixedSize(9465 / 15, 5655 / 15);
 
     lblIcon_ = new QLabel(this);
     lblIcon_->setGeometry(twips(240, 150, 480, 480));
     lblDescription_ = new QLabel("To restore an add-on, select it from the list and then click Restore.", this);
-    lblDescription_->setGeometry(twips(900, 300, 4650, 195));
+    // Our fonts are wider than the ones the layout was drawn for: the text
+    // runs on to the list's right edge instead of being cut.
+    lblDescription_->setGeometry(twips(900, 300, 240 + 8985 - 900, 195));
     cboAddonType_ = new QComboBox(this);
     cboAddonType_->setGeometry(twips(240, 780, 8985, 315));
     lv_ = new QTreeWidget(this);
