@@ -354,8 +354,11 @@ TEST(Collection, RecollectingASetRunsItsTypesInTheSetsOrder) {
             const bool inSet = std::find(c.types.begin(), c.types.end(), t) != c.types.end();
             const Rows now = listingOf(t);
             ASSERT_EQ(now.size(), 1u) << "type " << t;
-            if (inSet) EXPECT_NE(now, before[t - 1]) << "type " << t;
-            else EXPECT_EQ(now, before[t - 1]) << "type " << t;
+            if (inSet) {
+                EXPECT_NE(now, before[t - 1]) << "type " << t;
+            } else {
+                EXPECT_EQ(now, before[t - 1]) << "type " << t;
+            }
         }
     }
     EXPECT_TRUE(program.log->lines.empty());
@@ -389,8 +392,11 @@ TEST(Collection, AFailingTypeLogsOneLineAndTheOthersAreCollected) {
         EXPECT_EQ(lines[0].number, c.number);
         EXPECT_EQ(lines[0].severity, halvenlib::sevError);
         EXPECT_EQ(lines[0].source, "MInfoCollector.CollectAddonInfo(" + std::to_string(c.type) + ")");
-        if (c.left.empty()) EXPECT_FALSE(DB->TypeObjects(c.type));
-        else EXPECT_EQ(names(c.type), c.left);
+        if (c.left.empty()) {
+            EXPECT_FALSE(DB->TypeObjects(c.type));
+        } else {
+            EXPECT_EQ(names(c.type), c.left);
+        }
         for (const auto& [type, expected] : expectedListings(true)) {
             if (type != c.type) {
                 EXPECT_EQ(names(type), expected) << "type " << type;

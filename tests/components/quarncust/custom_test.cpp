@@ -67,7 +67,9 @@ protected:
     ComPtr<_axLog> openLogs() {
         ComPtr<_axLog> log;
         EXPECT_EQ(createInstance(halvenlib::CLSID_axLog, &log), S_OK);
-        if (log) EXPECT_EQ(log->Init2(kMain, kShort), S_OK);
+        if (log) {
+            EXPECT_EQ(log->Init2(kMain, kShort), S_OK);
+        }
         return log;
     }
     // The file's lines without their CR LF, each without its date field.

@@ -41,7 +41,9 @@ protected:
         ComPtr<_CParam> p;
         std::string s;
         EXPECT_EQ(r->get_Item(&ix, p.put()), S_OK);
-        if (p) EXPECT_EQ(p->get_Value(&v), S_OK);
+        if (p) {
+            EXPECT_EQ(p->get_Value(&v), S_OK);
+        }
         EXPECT_EQ(toText(v, &s), S_OK);
         return s;
     }
@@ -106,7 +108,9 @@ TEST_F(UniqueNamer, DisplayNamesComeFromTheOriginalNameOrAreNoName) {
         ASSERT_EQ(generate(namer.get(), r.get(), &name), S_OK);
         EXPECT_EQ(name, row.expected);
         EXPECT_EQ(param(r.get(), "displayName"), row.expected);
-        if (row.originalName) EXPECT_EQ(param(r.get(), "originalName"), row.originalName); // keeps its blanks
+        if (row.originalName) {
+            EXPECT_EQ(param(r.get(), "originalName"), row.originalName); // keeps its blanks
+        }
     }
 }
 
