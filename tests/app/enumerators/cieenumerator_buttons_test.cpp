@@ -56,13 +56,7 @@ TEST(IEToolbarButtons, RecordsInBothViewsUseTheClassOfTheirOwnView) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.IE64bit ? "64-bit" : "32-bit");
         CIEEnumerator e;
-        const auto result = e.EnumToolbarButtons(c.IE64bit);
-        ASSERT_TRUE(result);
-        const auto nodes = nodesOf(result.get());
-        ASSERT_EQ(nodes.size(), 1u);
-        EXPECT_EQ(idOf(nodes[0].get()), "{C0000000-0000-0000-0000-000000000001}");
-        EXPECT_EQ(dump(nodes[0].get()), c.record);
-        EXPECT_EQ(removal(nodes[0].get(), "backupCfg"), c.removal);
+        expectOneAddon(e.EnumToolbarButtons(c.IE64bit).get(), "{C0000000-0000-0000-0000-000000000001}", c.record, c.removal);
     }
     EXPECT_TRUE(m.log().empty());
 }
@@ -190,13 +184,7 @@ TEST(IEContextMenus, RecordsInBothViews) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.IE64bit ? "64-bit" : "32-bit");
         CIEEnumerator e;
-        const auto result = e.EnumContextMenus(c.IE64bit);
-        ASSERT_TRUE(result);
-        const auto nodes = nodesOf(result.get());
-        ASSERT_EQ(nodes.size(), 1u);
-        EXPECT_EQ(idOf(nodes[0].get()), c.id);
-        EXPECT_EQ(dump(nodes[0].get()), c.record);
-        EXPECT_EQ(removal(nodes[0].get(), "backupCfg"), c.removal);
+        expectOneAddon(e.EnumContextMenus(c.IE64bit).get(), c.id, c.record, c.removal);
     }
     EXPECT_TRUE(m.log().empty());
 }

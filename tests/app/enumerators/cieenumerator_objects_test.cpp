@@ -69,13 +69,8 @@ TEST(IEExplorerBars, RecordsInBothViews) {
         SCOPED_TRACE(c.IE64bit ? "64-bit" : "32-bit");
         CIEEnumerator e;
         const auto result = e.EnumExplorerBars(c.IE64bit);
-        ASSERT_TRUE(result);
-        const auto nodes = nodesOf(result.get());
-        ASSERT_EQ(nodes.size(), 1u);
-        EXPECT_EQ(idOf(nodes[0].get()), c.id);
-        EXPECT_EQ(dump(nodes[0].get()), c.record);
-        EXPECT_EQ(removal(nodes[0].get(), "backupCfg"), c.backup);
-        EXPECT_EQ(removal(nodes[0].get(), "deleteCfg"), c.caches);
+        ASSERT_NO_FATAL_FAILURE(expectOneAddon(result.get(), c.id, c.record, c.backup));
+        EXPECT_EQ(removal(nodesOf(result.get())[0].get(), "deleteCfg"), c.caches);
     }
     EXPECT_TRUE(m.log().empty());
 }
@@ -206,13 +201,7 @@ TEST(IEBHOs, RecordsInBothViewsUseTheClassOfTheirOwnView) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.IE64bit ? "64-bit" : "32-bit");
         CIEEnumerator e;
-        const auto result = e.EnumBHOs(c.IE64bit);
-        ASSERT_TRUE(result);
-        const auto nodes = nodesOf(result.get());
-        ASSERT_EQ(nodes.size(), 1u);
-        EXPECT_EQ(idOf(nodes[0].get()), id);
-        EXPECT_EQ(dump(nodes[0].get()), c.record);
-        EXPECT_EQ(removal(nodes[0].get(), "backupCfg"), c.removal);
+        expectOneAddon(e.EnumBHOs(c.IE64bit).get(), id, c.record, c.removal);
     }
     EXPECT_TRUE(m.log().empty());
 }

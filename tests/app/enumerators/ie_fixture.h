@@ -171,4 +171,15 @@ inline Lines removal(_CNode* node, const std::string& name) {
     return r;
 }
 
+// An entry's result that holds exactly one add-on: its id, its record rows
+// and its "backupCfg" lines.
+inline void expectOneAddon(_CNodes* result, const std::string& id, const Rows& record, const Lines& backup) {
+    ASSERT_TRUE(result);
+    const auto nodes = nodesOf(result);
+    ASSERT_EQ(nodes.size(), 1u);
+    EXPECT_EQ(idOf(nodes[0].get()), id);
+    EXPECT_EQ(dump(nodes[0].get()), record);
+    EXPECT_EQ(removal(nodes[0].get(), "backupCfg"), backup);
+}
+
 } // namespace ietest
