@@ -16,6 +16,7 @@
 #include <exception>
 #include <vector>
 
+#include "app/core/mapi.h"
 #include "app/core/comcalls.h"
 #include "app/core/globals.h"
 #include "app/core/mmain.h"
@@ -46,12 +47,6 @@ constexpr const char* kLongPrefix = "\\\\?\\";
 halvenlib::_CRegistry* registry() { return required(Registry); }
 
 bool isTrue(VARIANT_BOOL b) { return b != win::VARIANT_FALSE; }
-
-std::string trimBlanks(const std::string& s) {
-    const std::size_t first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
 
 bool endsWithBackslash(const std::string& s) { return !s.empty() && s.back() == '\\'; }
 std::string withBackslash(const std::string& s) { return endsWithBackslash(s) ? s : s + "\\"; }
@@ -202,14 +197,14 @@ bool CAxBackuper::Init(const std::string& AppDataFolder, const std::string& AppR
                        const std::string& BackupObjectName, std::string& FalseCause) {
     try {
         initialised_ = false;
-        backupWord_ = trimBlanks(BackupObjectName);
+        backupWord_ = MAPI::Trim(BackupObjectName);
         if (backupWord_.empty()) {
             FalseCause = "BackupObjectName is empty";
             return false;
         }
-        filesFolder_ = withBackslash(trimBlanks(AppDataFolder)) + "Backup\\" + BackupObjectName;
+        filesFolder_ = withBackslash(MAPI::Trim(AppDataFolder)) + "Backup\\" + BackupObjectName;
         call([&] { return FileOps()->EnsureFolderExist(filesFolder_); });
-        indexKey_ = withBackslash(trimBlanks(AppRegistryHKCUHive)) + "Backup\\" + BackupObjectName;
+        indexKey_ = withBackslash(MAPI::Trim(AppRegistryHKCUHive)) + "Backup\\" + BackupObjectName;
         initialised_ = true;
         return true;
     } catch (const std::exception& e) {
@@ -357,7 +352,7 @@ bool CAxBackuper::writeBackup(const std::string& backupId, const std::string& Na
 
     // Last: "Name" is what makes the backup listed, so it comes only once
     // everything else is in the store.
-    return writeText("Name", trimBlanks(Name));
+    return writeText("Name", MAPI::Trim(Name));
 }
 
 // "Name" goes first, so that a process killed on the way leaves nothing listed.

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string_view>
 
+#include "app/core/mapi.h"
 #include "app/core/comcalls.h"
 #include "platform/com/variant.h"
 #include "platform/core/text.h"
@@ -15,12 +16,6 @@ namespace {
 using winsys::com::call;
 
 constexpr win::DWORD kPathBuffer = 2000;
-
-std::string trimBlanks(std::string_view s) {
-    const auto b = s.find_first_not_of(' ');
-    if (b == std::string_view::npos) return {};
-    return std::string(s.substr(b, s.find_last_not_of(' ') - b + 1));
-}
 
 void removeAll(std::string& s, std::string_view what, std::size_t from) {
     for (std::size_t at; (at = s.find(what, from)) != std::string::npos;) s.erase(at, what.size());
@@ -36,7 +31,7 @@ std::string rundll32Library(const std::string& text) {
     if (s == std::string::npos) return "rundll32.exe";
     const auto c = text.find(',');
     std::string result = c != std::string::npos && c > s ? text.substr(s + 1, c - s - 1) : text.substr(s);
-    result = trimBlanks(result);
+    result = MAPI::Trim(result);
     if (result.find('.') == std::string::npos) result += ".dll";
     return result;
 }
@@ -83,7 +78,7 @@ std::string CFileChecker::GetFileNameFromCommandLine(const std::string& text) co
     if (isRundll32Line(text)) return rundll32Library(text);
 
     std::string line = text;
-    if (const auto slash = line.find('/'); slash != std::string::npos) line = trimBlanks(line.substr(0, slash));
+    if (const auto slash = line.find('/'); slash != std::string::npos) line = MAPI::Trim(line.substr(0, slash));
 
     std::string result;
     if (line.find(' ') == std::string::npos) {
@@ -99,7 +94,7 @@ std::string CFileChecker::GetFileNameFromCommandLine(const std::string& text) co
         result = cut != std::string::npos ? line.substr(0, cut) : line;
     }
 
-    result = trimBlanks(result);
+    result = MAPI::Trim(result);
     if (result.size() >= 2 && result.front() == '"' && result.back() == '"') result = result.substr(1, result.size() - 2);
     if (result == "explorer") result = "explorer.exe";
     return result;

@@ -14,12 +14,6 @@ namespace {
 
 constexpr int kStringBuffer = 256;
 
-std::string trimBlanks(std::string_view s) {
-    const auto b = s.find_first_not_of(' ');
-    if (b == std::string_view::npos) return {};
-    return std::string(s.substr(b, s.find_last_not_of(' ') - b + 1));
-}
-
 // The number at the start of `text` as VB's Val reads it (leading blanks,
 // digits, a decimal part), rounded half to even; -1 when out of range.
 double leadingNumber(std::string_view text) {
@@ -67,7 +61,7 @@ std::string LoadIndirectString(const std::string& text) {
     const std::string_view rest = std::string_view(text).substr(1);
     const auto comma = rest.find(',');
     if (comma == std::string_view::npos) return text;
-    const std::string file = trimBlanks(rest.substr(0, comma));
+    const std::string file = Trim(rest.substr(0, comma));
     std::string_view second = rest.substr(comma + 1);
     second = second.substr(0, second.find(','));
     std::string digits;
@@ -82,6 +76,12 @@ std::string LoadIndirectString(const std::string& text) {
     std::string loaded;
     if (win::LoadString(*module, static_cast<win::UINT>(id), &loaded, kStringBuffer) <= 0) return text;
     return loaded.empty() ? text : loaded;
+}
+
+std::string Trim(std::string_view text) {
+    const auto b = text.find_first_not_of(' ');
+    if (b == std::string_view::npos) return {};
+    return std::string(text.substr(b, text.find_last_not_of(' ') - b + 1));
 }
 
 std::string CapitalizeFirst(const std::string& text) {

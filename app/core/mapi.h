@@ -3,6 +3,7 @@
 // resource strings ("@file,-id") and capitalising text.
 
 #include <string>
+#include <string_view>
 
 namespace sorlix::MAPI {
 
@@ -19,6 +20,8 @@ std::string GetFileNameFromPath(const std::string& path);
 // loaded, or an empty string gives the text unchanged.
 std::string LoadIndirectString(const std::string& text);
 
+// Blanks (not tabs or line breaks) removed at both ends.
+std::string Trim(std::string_view text);
 // The first character upper-cased; "" stays "".
 std::string CapitalizeFirst(const std::string& text);
 // Every piece between blanks capitalised; runs of blanks kept.

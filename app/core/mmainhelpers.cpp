@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "app/core/mapi.h"
 #include "app/core/comcalls.h"
 #include "app/core/globals.h"
 #include "platform/com/variant.h"
@@ -15,12 +16,6 @@ using halvenlib::_CParams;
 using winsys::com::call;
 using winsys::com::ComPtr;
 
-std::string trimBlanks(const std::string& s) {
-    const auto b = s.find_first_not_of(' ');
-    if (b == std::string::npos) return {};
-    return s.substr(b, s.find_last_not_of(' ') - b + 1);
-}
-
 } // namespace
 
 std::string JoinPath(const std::string& Folder, const std::string& Name) {
@@ -32,7 +27,7 @@ std::string JoinPath(const std::string& Folder, const std::string& Name) {
 void AddParamFromCollection(_CCollection* Source, _CParams* Target, const std::string& Key,
                             const std::string& ParamName) {
     if (!HasItem(Source, Key)) return;
-    const std::string value = trimBlanks(ItemText(Source, Key));
+    const std::string value = MAPI::Trim(ItemText(Source, Key));
     if (!value.empty()) AddParam(Target, ParamName, winsys::com::makeText(value));
 }
 

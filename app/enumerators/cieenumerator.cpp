@@ -189,12 +189,6 @@ std::string withoutAmpersands(std::string s) {
     return s;
 }
 
-std::string trimBlanks(const std::string& s) {
-    const auto b = s.find_first_not_of(' ');
-    if (b == std::string::npos) return {};
-    return s.substr(b, s.find_last_not_of(' ') - b + 1);
-}
-
 // A button's caption: resolved when indirect, without its accelerator marks.
 std::string caption(LONG root, const std::string& path, const std::string& valueName) {
     return withoutAmpersands(MAPI::LoadIndirectString(queryString(root, path, valueName)));
@@ -307,7 +301,7 @@ void CIEEnumerator::FillTBInfo(_CCollection* values, _CNodes* result, LONG root,
             const std::string name = queryString(classes, "CLSID\\" + id, "");
             const std::string file = serverOf(classes, id);
             if (isSystemToolbar(file)) continue;
-            const std::string originalName = trimBlanks(withoutAmpersands(name));
+            const std::string originalName = MAPI::Trim(withoutAmpersands(name));
 
             const ComPtr<_CLittleConfig> cfg = newConfig();
             call([&] { return cfg->AddRegistryValue(root, key, id); });

@@ -1,13 +1,17 @@
 #pragma once
 // Add-on records as tests build and read them: a new CParams, a parameter
-// added to it, and a parameter read back as text. Failures of the library
-// fail the test rather than throwing.
+// added to it, a parameter read back as text, and the rows of a type's
+// listing in the catalogue. Failures of the library fail the test rather
+// than throwing.
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "common/interfaces/records.h"
+#include "common/interfaces/table.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/variant.h"
 
@@ -35,6 +39,27 @@ inline std::string paramText(halvenlib::_CParams* p, const std::string& name) {
     std::string s;
     EXPECT_EQ(winsys::com::toText(v, &s), win::S_OK) << name;
     return s;
+}
+
+using ListingRows = std::vector<std::pair<std::string, std::string>>;
+
+// The (display name, add-on id) rows of a type's listing, in its order; none
+// for a type without a listing.
+inline ListingRows listingRows(halvenlib::_CGumArray* listing) {
+    ListingRows rows;
+    if (!listing) return rows;
+    win::LONG n = 0;
+    EXPECT_EQ(listing->get_RowsCount(&n), win::S_OK);
+    for (win::LONG i = 1; i <= n; ++i) {
+        win::VARIANT name, id;
+        listing->get_Item(i, 1, &name);
+        listing->get_Item(i, 2, &id);
+        std::string n1, n2;
+        EXPECT_EQ(winsys::com::toText(name, &n1), win::S_OK);
+        EXPECT_EQ(winsys::com::toText(id, &n2), win::S_OK);
+        rows.emplace_back(std::move(n1), std::move(n2));
+    }
+    return rows;
 }
 
 } // namespace testsupport

@@ -74,16 +74,8 @@ inline Rows rows(halvenlib::_CParams* details) {
 
 // (display name, add-on id) of every listing row, in order.
 inline Rows listing(halvenlib::_CGumArray* t) {
-    Rows r;
-    win::LONG n = 0;
-    EXPECT_EQ(t->get_RowsCount(&n), win::S_OK);
-    for (win::LONG i = 1; i <= n; ++i) {
-        win::VARIANT name, id;
-        t->get_Item(i, 1, &name);
-        t->get_Item(i, 2, &id);
-        r.emplace_back(text(name), text(id));
-    }
-    return r;
+    EXPECT_TRUE(t);
+    return testsupport::listingRows(t);
 }
 
 // The type's enumerator entry replaced while the object lives.

@@ -44,18 +44,7 @@ protected:
         if (name) testsupport::addParam(p.get(), "originalName", winsys::com::makeText(name));
         return p;
     }
-    static Rows rows(_CGumArray* t) {
-        Rows r;
-        LONG n = 0;
-        t->get_RowsCount(&n);
-        for (LONG i = 1; i <= n; ++i) {
-            VARIANT name, id;
-            t->get_Item(i, 1, &name);
-            t->get_Item(i, 2, &id);
-            r.emplace_back(name.bstrVal, id.bstrVal);
-        }
-        return r;
-    }
+    static Rows rows(_CGumArray* t) { return testsupport::listingRows(t); }
     Rows listing(LONG type) const {
         const ComPtr<_CGumArray> t = db.TypeObjects(type);
         EXPECT_TRUE(t) << "type " << type;

@@ -109,16 +109,7 @@ protected:
     // (display name, add-on id) of every add-on the collection filed under `type`.
     static std::map<std::string, std::string> ids(LONG type) {
         std::map<std::string, std::string> found;
-        const ComPtr<_CGumArray> t = sorlix::DB->TypeObjects(type);
-        LONG rows = 0;
-        if (t) t->get_RowsCount(&rows);
-        for (LONG i = 1; i <= rows; ++i) {
-            win::VARIANT name, id;
-            t->get_Item(i, 1, &name);
-            t->get_Item(i, 2, &id);
-            const std::string displayName = text(name);
-            found[displayName] = text(id);
-        }
+        for (auto& [name, id] : testsupport::listingRows(sorlix::DB->TypeObjects(type).get())) found[name] = id;
         return found;
     }
     // Display name -> record, likewise.

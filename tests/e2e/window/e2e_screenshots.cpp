@@ -37,20 +37,8 @@ void settle() {
 }
 
 std::string idOf(win::LONG type, const std::string& displayName) {
-    const auto t = sorlix::DB->TypeObjects(type);
-    win::LONG rows = 0;
-    if (t) t->get_RowsCount(&rows);
-    for (win::LONG i = 1; i <= rows; ++i) {
-        win::VARIANT name, id;
-        t->get_Item(i, 1, &name);
-        t->get_Item(i, 2, &id);
-        std::string n, s;
-        winsys::com::toText(name, &n);
-        winsys::com::toText(id, &s);
-        win::VariantClear(&name);
-        win::VariantClear(&id);
-        if (n == displayName) return s;
-    }
+    for (const auto& [name, id] : testsupport::listingRows(sorlix::DB->TypeObjects(type).get()))
+        if (name == displayName) return id;
     return {};
 }
 

@@ -34,6 +34,7 @@
 #include "platform/core/text.h"
 #include "platform/files/paths.h"
 #include "platform/registry/registry.h"
+#include "tests/support/records.h"
 
 namespace e2e {
 

@@ -197,24 +197,10 @@ std::string pairUp(const std::vector<RegItem>& lostItems, const Listed& listed) 
 
 // ---- The catalogue and the windows -------------------------------------------
 
-std::string text(win::VARIANT v) {
-    std::string s;
-    EXPECT_EQ(winsys::com::toText(v, &s), win::S_OK);
-    win::VariantClear(&v);
-    return s;
-}
-
 // The add-on id of the add-on with this display name, or empty.
 std::string idOf(LONG type, const std::string& displayName) {
-    const ComPtr<halvenlib::_CGumArray> t = sorlix::DB->TypeObjects(type);
-    LONG rows = 0;
-    if (t) t->get_RowsCount(&rows);
-    for (LONG i = 1; i <= rows; ++i) {
-        win::VARIANT name, id;
-        t->get_Item(i, 1, &name);
-        t->get_Item(i, 2, &id);
-        if (text(name) == displayName) return text(id);
-    }
+    for (const auto& [name, id] : testsupport::listingRows(sorlix::DB->TypeObjects(type).get()))
+        if (name == displayName) return id;
     return {};
 }
 

@@ -130,19 +130,8 @@ protected:
         for (win::LONG t = sorlix::kFirstAddonType; t <= sorlix::kLastAddonType; ++t) sorlix::DB->Sort(t);
     }
     // (display name, add-on id) of the type's listing, in its order.
-    static std::vector<std::pair<std::string, std::string>> listing(win::LONG type) {
-        std::vector<std::pair<std::string, std::string>> rows;
-        const ComPtr<halvenlib::_CGumArray> t = sorlix::DB->TypeObjects(type);
-        if (!t) return rows;
-        win::LONG n = 0;
-        t->get_RowsCount(&n);
-        for (win::LONG i = 1; i <= n; ++i) {
-            win::VARIANT name, id;
-            t->get_Item(i, 1, &name);
-            t->get_Item(i, 2, &id);
-            rows.emplace_back(name.bstrVal, id.bstrVal);
-        }
-        return rows;
+    static testsupport::ListingRows listing(win::LONG type) {
+        return testsupport::listingRows(sorlix::DB->TypeObjects(type).get());
     }
 
     testsupport::TestPrefix prefix;

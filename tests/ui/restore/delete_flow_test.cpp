@@ -125,19 +125,7 @@ protected:
     // The add-on ids of the catalogue's listing of the type, by display name.
     static std::map<std::string, std::string> listing() {
         std::map<std::string, std::string> ids;
-        const ComPtr<halvenlib::_CGumArray> t = sorlix::DB->TypeObjects(kToolbar);
-        if (!t) return ids;
-        win::LONG rows = 0;
-        t->get_RowsCount(&rows);
-        for (win::LONG row = 1; row <= rows; ++row) {
-            win::VARIANT name, id;
-            t->get_Item(row, 1, &name);
-            t->get_Item(row, 2, &id);
-            std::string n, i;
-            winsys::com::toText(name, &n);
-            winsys::com::toText(id, &i);
-            ids[n] = i;
-        }
+        for (auto& [name, id] : testsupport::listingRows(sorlix::DB->TypeObjects(kToolbar).get())) ids[name] = id;
         return ids;
     }
 
