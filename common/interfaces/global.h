@@ -129,7 +129,7 @@ inline const winsys::com::InterfaceInfo& _CGlobal::info() {
         function<&_CGlobal::SQLEncode>("SQLEncode"),
         function<&_CGlobal::SQLDecode>("SQLDecode"),
         function<&_CGlobal::newGuid>("newGuid"),
-        function<&_CGlobal::FormatString>("FormatString").optionalFrom(1),
+        function<&_CGlobal::FormatString>("FormatString").withParamArray(),
         function<&_CGlobal::LocalSystemName>("LocalSystemName"),
         function<&_CGlobal::GetTempPath>("GetTempPath"),
         function<&_CGlobal::GetTempFile>("GetTempFile"),
