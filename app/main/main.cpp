@@ -62,6 +62,10 @@ int main(int argc, char** argv) {
         std::cerr << "sorlix: " << opened.error().message << "\n";
         return 2;
     }
+    // Add-ons can still be listed, but nothing can be removed or restored.
+    if (auto refusal = winsys::registryRefusal())
+        showMessageBox("The registry of this machine can only be read now: " + *refusal + ".", "Vendrel Sorlix",
+                       sorlix::MessageIcon::Exclamation);
     sorlix::app::CloseWindowsOnTerminationSignals();
     sorlix::MMain::StartupHooks hooks;
     hooks.messageBox = showMessageBox;
