@@ -23,6 +23,7 @@
 #include "app/core/screen.h"
 #include "app/core/strings.h"
 #include "app/enumerators/cieenumerator.h"
+#include "app/enumerators/csafariextenum.h"
 #include "common/interfaces/log.h"
 #include "platform/com/variant.h"
 
@@ -78,7 +79,7 @@ std::array<EnumeratorRow, kLastAddonType>& enumerators() {
         /* 16 */ {nullptr, false}, // CWF64PluginEnum::EnumWaterfox64Plugins
         /* 17 */ {nullptr, false}, // CChromeExtEnumerator::EnumChromeExtensions
         /* 18 */ {nullptr, false}, // CChromePluginEnum::EnumerateChromePlugins
-        /* 19 */ {nullptr, false}, // CSafariExtEnum::EnumSafariExtensions
+        /* 19 */ {run<&CSafariExtEnum::EnumSafariExtensions>, false},
         /* 20 */ {nullptr, false}, // CSafariPluginEnum::EnumSafariPlugins
         /* 21 */ {nullptr, false}, // COperaExtEnum::EnumOperaExtensions
         /* 22 */ {nullptr, false}, // COperaPluginEnum::EnumOperaPlugins
