@@ -240,6 +240,9 @@ TEST_F(PlistParse, StructuresThatAreNoDictionaryLogWithoutABox) {
     }
 }
 
+// The head of a binary property list: magic, a one-entry dict, its objects.
+constexpr char kBinaryPlist[] = "bplist00\xD1\x01\x02QaQb\x08\x0B\x0D\0\0\0\0\0\0\x01\x01";
+
 TEST_F(PlistParse, DocumentsThatDoNotLoadShowTheBoxThenLog) {
     testsupport::TestPrefix prefix;
     prefix.writeFile("C:\\secret.txt", "TOP-SECRET");
@@ -250,7 +253,7 @@ TEST_F(PlistParse, DocumentsThatDoNotLoadShowTheBoxThenLog) {
     } cases[] = {
         {"empty file", ""},
         {"truncated", valid.substr(0, valid.size() / 2)},
-        {"binary property list", std::string("bplist00\xD1\x01\x02QaQb\x08\x0B\x0D\0\0\0\0\0\0\x01\x01", 30)},
+        {"binary property list", std::string(kBinaryPlist, sizeof kBinaryPlist - 1)},
         {"100,000 nested arrays", plist(nestedArrays(100000))},
         {"one level beyond the bound", plist("<dict><key>a</key>" + nestedArrays(511) + "</dict>")},
         {"external entity", kHeader.substr(0, kHeader.find('\n') + 1) +
