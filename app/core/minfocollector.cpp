@@ -24,6 +24,7 @@
 #include "app/core/strings.h"
 #include "app/enumerators/cieenumerator.h"
 #include "app/enumerators/coperapluginenum.h"
+#include "app/enumerators/csafariextenum.h"
 #include "app/enumerators/csafaripluginenum.h"
 #include "common/interfaces/log.h"
 #include "platform/com/variant.h"
@@ -80,7 +81,7 @@ std::array<EnumeratorRow, kLastAddonType>& enumerators() {
         /* 16 */ {nullptr, false}, // CWF64PluginEnum::EnumWaterfox64Plugins
         /* 17 */ {nullptr, false}, // CChromeExtEnumerator::EnumChromeExtensions
         /* 18 */ {nullptr, false}, // CChromePluginEnum::EnumerateChromePlugins
-        /* 19 */ {nullptr, false}, // CSafariExtEnum::EnumSafariExtensions
+        /* 19 */ {run<&CSafariExtEnum::EnumSafariExtensions>, false},
         /* 20 */ {run<&CSafariPluginEnum::EnumSafariPlugins>, false},
         /* 21 */ {nullptr, false}, // COperaExtEnum::EnumOperaExtensions
         /* 22 */ {run<&COperaPluginEnum::EnumOperaPlugins>, false},

@@ -18,6 +18,7 @@
 #include "app/main/file_properties_sheet.h"
 #include "app/main/termination.h"
 #include "app/ui/fmain.h"
+#include "app/ui/msgbox_dialog.h"
 #include "platform/com/class_registry.h"
 #include "platform/core/machine.h"
 #include "platform/registry/registry.h"
@@ -72,6 +73,7 @@ int main(int argc, char** argv) {
     hooks.createAppVisor = sorlix::MMain::CreateAppVisor;
     sorlix::MFileProps::setFilePropertiesSheet(sorlix::app::ShowFilePropertiesSheet);
     sorlix::Screen::SetMousePointerHook(showMousePointer);
+    sorlix::ui::InstallMsgBoxDialog();
     std::unique_ptr<sorlix::ui::FMain> mainForm;
     hooks.createMainForm = [&mainForm] {
         mainForm = std::make_unique<sorlix::ui::FMain>();
