@@ -12,9 +12,11 @@
 // machine), the HKU root, or an empty key (HKEY_PERFORMANCE_DATA).
 //
 // 32-bit view on 64-bit Windows: below HKLM\Software (but for Classes and
-// Wow6432Node), HKLM\Software\Classes and the users' Software\Classes, names
-// are looked up in the Wow6432Node child; such a key itself reads as its
-// Wow6432Node child. Link keys ("#link" with a REG_LINK SymbolicLinkValue
+// Wow6432Node) names are looked up in the Wow6432Node child, and the key
+// itself reads as that child. Below HKLM\Software\Classes and the users'
+// Software\Classes only the names that their Wow6432Node child holds are
+// redirected; any other name is shared by both views (and a new one is made
+// in the shared place), as Windows 7 shares its class keys. Link keys ("#link" with a REG_LINK SymbolicLinkValue
 // naming \Registry\Machine\... or \Registry\User\<SID>\...) are followed.
 //
 // The store is not thread-safe; registry.cpp serialises all calls.
@@ -141,8 +143,8 @@ struct Node {
 // The predefined keys, in the order of their HKEY values (0x80000000 + n).
 enum class RootKey { ClassesRoot, CurrentUser, LocalMachine, Users, PerformanceData, CurrentConfig, DynData };
 
-// A key handle's target. In the 32-bit view a redirected key's subkeys and
-// values are those of its Wow6432Node child, found at each use.
+// A key handle's target. In the 32-bit view a redirected key's contents are
+// found at each use (Wow6432Node children, shared class names).
 struct Location {
     enum class Kind { Key, Classes, Users, Empty };
     Kind kind = Kind::Key;
@@ -221,7 +223,8 @@ private:
     // of a dropped store looks fresh.
     static std::uint64_t nextStamp();
     Redirect redirectOf(const Node& n) const;
-    static bool hopsBefore(Redirect r, std::string_view next);
+    // True when the 32-bit view looks `next` up in cur's Wow6432Node child.
+    bool hopsBefore(const Node& cur, std::string_view next) const;
     void noteChange(Hive* h, HiveMask* changed);
     Result<Node> hiveRoot(HiveId id);
     Result<Node> userHive(std::string_view name);
@@ -235,6 +238,10 @@ private:
     Result<Node> followLink(const std::string& target, bool create, HiveMask* changed, int& hops);
     Result<Location> classes(std::string_view path, bool view32, bool openLink);
     int existingClassesDepth(HiveId id, const Parts& parts, bool view32);
+    bool mergesClasses(const Node& e, bool view32) const;
+    // The names a key lists in the view, sorted.
+    std::vector<std::string> viewSubkeyNames(const Node& e, bool view32) const;
+    void refreshKeyNames(const Node& e, bool view32, EnumCache& cache);
     void refreshClassesKeys(const Location& at, EnumCache& cache);
     void refreshClassesValues(const Location& at, EnumCache& cache);
     std::vector<std::string> userNames() const;
