@@ -166,6 +166,25 @@ TEST(ChromeExtensions, ProgramFilesFromAppPathsAndUninstall) {
         std::string reg;
         Lines files;
     } cases[] = {
+        {"a 64-bit installer's command line, App Paths and InstallLocation name one file",
+         R"([HKEY_LOCAL_MACHINE\SOFTWARE\Classes\ChromeHTML\shell\open\command]
+@="\"C:\\Program Files\\Google\\Chrome\\Application\\chrome.exe\" --single-argument %1"
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion\App Paths\chrome.exe]
+@="C:\\Program Files\\Google\\Chrome\\Application\\chrome.exe"
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Google Chrome]
+"InstallLocation"="C:\\Program Files\\Google\\Chrome\\Application"
+)",
+         {"C:\\Program Files\\Google\\Chrome\\Application\\chrome.exe"}},
+        {"machine and user command lines, any case",
+         R"([HKEY_LOCAL_MACHINE\SOFTWARE\Classes\ChromeHTML\shell\open\command]
+@="\"C:\\A\\Chrome.EXE\" -- %1"
+
+[HKEY_CURRENT_USER\SOFTWARE\Classes\ChromeHTML\shell\open\command]
+@="\"C:\\B\\chrome.exe\""
+)",
+         {"C:\\A\\Chrome.EXE", "C:\\B\\chrome.exe"}},
         {"App Paths and InstallLocation name one file",
          R"([HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion\App Paths\chrome.exe]
 @="C:\\Program Files (x86)\\Google\\Chrome\\Application\\chrome.exe"
@@ -189,7 +208,7 @@ TEST(ChromeExtensions, ProgramFilesFromAppPathsAndUninstall) {
 )",
          {}},
         {"command line without quote",
-         R"([HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Classes\ChromeHTML\shell\open\command]
+         R"([HKEY_LOCAL_MACHINE\SOFTWARE\Classes\ChromeHTML\shell\open\command]
 @="C:\\x\\chrome.exe -- %1"
 )",
          {}},
