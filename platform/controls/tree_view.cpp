@@ -148,8 +148,22 @@ QItemSelectionModel::SelectionFlags TreeView::selectionCommand(const QModelIndex
     return QTreeWidget::selectionCommand(index, event);
 }
 
+QPoint TreeView::ContextMenuPosition() const {
+    const QTreeWidgetItem* node = SelectedNode();
+    const QRect rect = node ? visualItemRect(node) : QRect();
+    const QPoint at = rect.isValid() ? QPoint(rect.left() + indentation(), rect.bottom()) : QPoint(0, 0);
+    return viewport()->mapToGlobal(at);
+}
+
 // Moving the selection with the keys counts as a click on the new node.
 void TreeView::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers held = event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    if ((event->key() == Qt::Key_Menu && held == Qt::NoModifier) ||
+        (event->key() == Qt::Key_F10 && held == Qt::ShiftModifier)) {
+        event->accept();
+        emit ContextMenuKey();
+        return;
+    }
     QTreeWidgetItem* before = SelectedNode();
     QTreeWidget::keyPressEvent(event);
     QTreeWidgetItem* after = SelectedNode();
