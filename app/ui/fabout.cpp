@@ -51,6 +51,7 @@ FAbout::FAbout(QWidget* parent) : QDialog(parent) {
     Image1_->setFixedSize(96, 96);
     Image1_->setAlignment(Qt::AlignCenter);
     Image1_->setCursor(Qt::PointingHandCursor);
+    Image1_->setAccessibleName(QStringLiteral("Vendrel Sorlix"));
     // The box also opens without the program's images.
     try {
         CResource module;

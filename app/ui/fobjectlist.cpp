@@ -313,6 +313,9 @@ FObjectList::FObjectList(QWidget* parent) : QWidget(parent), d_(new Impl) {
     d_->setParent(this);
     d_->tv = new TreeView(this);
     d_->tv->setObjectName(QStringLiteral("tv"));
+    // What a screen reader says of the tree and its (hidden) header.
+    d_->tv->setHeaderLabel(QStringLiteral("Add-ons"));
+    d_->tv->setAccessibleName(QStringLiteral("Table"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(d_->tv);

@@ -1,9 +1,13 @@
 #include "platform/controls/tree_view.h"
 
+#include "platform/controls/elided_text_tips.h"
+
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QStyle>
+#include <algorithm>
 #include <QTreeWidgetItemIterator>
 #include <cmath>
 #include <stdexcept>
@@ -23,6 +27,7 @@ TreeView::TreeView(QWidget* parent) : QTreeWidget(parent) {
     header()->hide();
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ElidedTextTips::Install(this);
     connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* node) {
         if (!changing_) emit NodeExpand(node);
     });
@@ -146,6 +151,20 @@ QItemSelectionModel::SelectionFlags TreeView::selectionCommand(const QModelIndex
         (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease))
         return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
     return QTreeWidget::selectionCommand(index, event);
+}
+
+int TreeView::ContentWidth() const {
+    int widest = 0;
+    for (QTreeWidgetItemIterator it(const_cast<TreeView*>(this)); *it; ++it) {
+        int depth = 0;
+        for (const QTreeWidgetItem* p = (*it)->parent(); p; p = p->parent()) ++depth;
+        const int text = QFontMetrics((*it)->font(0)).horizontalAdvance((*it)->text(0));
+        widest = std::max(widest, depth * indentation() + iconSize().width() + text);
+    }
+    // Room for the item's margins and the space between icon and text.
+    const int margins = 4 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 8;
+    return widest + margins + (rootIsDecorated() ? indentation() : 0) + 2 * frameWidth() +
+           style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
 }
 
 QPoint TreeView::ContextMenuPosition() const {

@@ -51,6 +51,10 @@ public:
     // global coordinates: below the node's text, or the tree's corner.
     QPoint ContextMenuPosition() const;
 
+    // The width that shows every node's text whole (collapsed ones too),
+    // the frame and a vertical scroll bar included.
+    int ContentWidth() const;
+
     // The node under the point, or null.
     QTreeWidgetItem* HitTest(double x, double y) const;
     double TwipsPerPixelX() const;
