@@ -119,14 +119,21 @@ void FMain::Load() {
 // No ribbon caption cut and no pane squeezed away at the smallest size; at
 // first about three quarters of the screen the window is on, centred.
 void FMain::FitToScreen() {
-    const QSize ribbon = CommandBars_->ActiveMenuBar() ? CommandBars_->ActiveMenuBar()->minimumSizeHint() : QSize();
-    const QSize panes = picClient_->minimumSizeHint();
-    setMinimumSize(std::max(ribbon.width(), panes.width()), ribbon.height() + panes.height());
+    UpdateMinimumSize();
     const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
     const QRect available = screen->availableGeometry();
     const QSize size = (available.size() * 3 / 4).expandedTo(minimumSize()).boundedTo(available.size());
     setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, available));
+}
+
+// Known for certain only once the window is shown, with the skin's fonts
+// and paddings: so again then.
+void FMain::UpdateMinimumSize() {
+    ensurePolished();
+    const QSize ribbon = CommandBars_->ActiveMenuBar() ? CommandBars_->ActiveMenuBar()->minimumSizeHint() : QSize();
+    const QSize panes = picClient_->minimumSizeHint();
+    setMinimumSize(std::max(ribbon.width(), panes.width()), ribbon.height() + panes.height());
 }
 
 // The panes' first sizes once the client area has its own: the add-on set
@@ -201,6 +208,7 @@ bool FMain::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate) Form_Activate();
     if (event->type() == QEvent::Show && loaded_ && !panesSized_) {
         panesSized_ = true;
+        UpdateMinimumSize();
         SizePanes();
     }
     return QWidget::event(event);

@@ -71,6 +71,7 @@ private:
     void ApplySkin();
     void SetupDockingPanes();
     void FitToScreen();
+    void UpdateMinimumSize();
     void SizePanes();
     void CommandBars_Resize();
     void DockingPaneManager_AttachPane(winsys::controls::Pane* Item);

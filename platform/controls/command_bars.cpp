@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QShortcut>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -35,7 +36,8 @@ QToolButton* makeTool(QAction* action, bool large, QWidget* parent) {
         tool->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         tool->setIconSize(QSize(kLargeIcon, kLargeIcon));
         tool->setMinimumWidth(kLargeIcon + 24);
-        tool->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+        // Never narrower than its caption.
+        tool->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Expanding);
     } else {
         tool->setToolButtonStyle(Qt::ToolButtonIconOnly);
         tool->setIconSize(QSize(kSmallIcon, kSmallIcon));
@@ -223,6 +225,15 @@ RibbonBar::RibbonBar(CommandBars& bars, const QString& title, QWidget* parent)
 }
 
 RibbonBar::~RibbonBar() = default;
+
+// Every caption whole: the ribbon does not shrink below what it shows.
+// (The tab widget's own hints leave its pages out.)
+QSize RibbonBar::minimumSizeHint() const {
+    const QMargins margins = layout()->contentsMargins();
+    int width = fileTool_->sizeHint().width() + tabs_->tabBar()->sizeHint().width();
+    for (int i = 0; i < tabs_->count(); ++i) width = std::max(width, tabs_->widget(i)->sizeHint().width() + 4);
+    return {width + margins.left() + margins.right(), sizeHint().height()};
+}
 
 CommandButton* RibbonBar::SetFileMenuButton(int id, const QString& caption) {
     fileButton_ = std::make_unique<CommandButton>(bars_, id, caption, this);
@@ -444,6 +455,11 @@ bool CommandBars::keyTipEvent(QEvent* event) {
     if (type == QEvent::MouseButtonPress || type == QEvent::WindowDeactivate) {
         altAlone_ = false;
         if (KeyTipsShown() && type == QEvent::MouseButtonPress) hideKeyTips();
+        return false;
+    }
+    if (type == QEvent::ShortcutOverride) {
+        // A key binding such as Alt+Enter takes its key before it is pressed.
+        if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Alt) altAlone_ = false;
         return false;
     }
     if (type != QEvent::KeyPress && type != QEvent::KeyRelease) return false;

@@ -130,6 +130,7 @@ public:
     RibbonBar(CommandBars& bars, const QString& title, QWidget* parent);
     ~RibbonBar() override;
     QString Title() const { return title_; }
+    QSize minimumSizeHint() const override;
 
     // The file-menu button left of the tabs; its menu opens from it.
     CommandButton* SetFileMenuButton(int id, const QString& caption);
