@@ -23,6 +23,7 @@
 #include "platform/com/variant.h"
 #include "platform/core/text.h"
 #include "platform/files/paths.h"
+#include "platform/registry/registry.h"
 
 namespace sorlix {
 
@@ -122,6 +123,12 @@ StartupEnd Main(const StartupHooks& hooks) {
     err.step([&] { trace("********** start app"); });
     err.step([&] { trace(versionLine()); });
     err.step([&] { trace(windowsLine()); });
+    // Hive lines the registry could not read are kept in their files; the
+    // user learns of them here.
+    err.step([&] {
+        for (const std::string& w : winsys::registryWarnings())
+            required(Log)->LogIt(0, "Registry: " + w, halvenlib::sevWarning, kSource);
+    });
 
     err.step(customise);
 

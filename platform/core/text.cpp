@@ -4,8 +4,9 @@ namespace winsys {
 
 namespace {
 
-// Decodes one code point from UTF-8 at s[i], advancing i. Malformed -> U+FFFD.
-char32_t decodeOne(std::string_view s, std::size_t& i) {
+// Decodes one code point from UTF-8 at s[i], advancing i. Malformed -> U+FFFD;
+// so is the three-byte form of a surrogate unless `surrogates` keeps it.
+char32_t decodeOne(std::string_view s, std::size_t& i, bool surrogates = false) {
     auto b0 = static_cast<unsigned char>(s[i++]);
     if (b0 < 0x80) return b0;
     int extra;
@@ -22,7 +23,7 @@ char32_t decodeOne(std::string_view s, std::size_t& i) {
         ++i;
     }
     static const char32_t minimum[] = {0, 0x80, 0x800, 0x10000};
-    if (cp < minimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0xFFFD;
+    if (cp < minimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF && !surrogates)) return 0xFFFD;
     return cp;
 }
 
@@ -53,11 +54,13 @@ constexpr char16_t kCp1252High[32] = {
 
 } // namespace
 
-std::u16string toUtf16(std::string_view s) {
+namespace {
+
+std::u16string utf16Of(std::string_view s, bool surrogates) {
     std::u16string out;
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size();) {
-        char32_t cp = decodeOne(s, i);
+        char32_t cp = decodeOne(s, i, surrogates);
         if (cp >= 0x10000) {
             cp -= 0x10000;
             out += static_cast<char16_t>(0xD800 + (cp >> 10));
@@ -69,7 +72,7 @@ std::u16string toUtf16(std::string_view s) {
     return out;
 }
 
-std::string toUtf8(std::u16string_view s) {
+std::string utf8Of(std::u16string_view s, bool surrogates) {
     std::string out;
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size(); ++i) {
@@ -77,13 +80,20 @@ std::string toUtf8(std::u16string_view s) {
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
             ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
+        } else if (c >= 0xD800 && c <= 0xDFFF && !surrogates) {
             c = 0xFFFD;
         }
         encodeOne(c, out);
     }
     return out;
 }
+
+} // namespace
+
+std::u16string toUtf16(std::string_view s) { return utf16Of(s, false); }
+std::string toUtf8(std::u16string_view s) { return utf8Of(s, false); }
+std::string toUtf8KeepingSurrogates(std::u16string_view s) { return utf8Of(s, true); }
+std::u16string toUtf16KeepingSurrogates(std::string_view s) { return utf16Of(s, true); }
 
 std::size_t utf16Length(std::string_view s) {
     std::size_t n = 0;
@@ -166,7 +176,7 @@ int compareNoCase(std::string_view a, std::string_view b) {
             y = (cb >= 'a' && cb <= 'z') ? cb - 32 : cb;
             ++i; ++j;
         } else {
-            x = foldCase(decodeOne(a, i)); y = foldCase(decodeOne(b, j));
+            x = foldCase(decodeOne(a, i, true)); y = foldCase(decodeOne(b, j, true));
         }
         if (x != y) return x < y ? -1 : 1;
     }
@@ -178,7 +188,7 @@ int compareNoCase(std::string_view a, std::string_view b) {
 std::string upperCase(std::string_view s) {
     std::string out;
     out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size();) encodeOne(foldCase(decodeOne(s, i)), out);
+    for (std::size_t i = 0; i < s.size();) encodeOne(foldCase(decodeOne(s, i, true)), out);
     return out;
 }
 
@@ -186,7 +196,7 @@ std::string lowerCase(std::string_view s) {
     std::string out;
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size();) {
-        char32_t c = decodeOne(s, i);
+        char32_t c = decodeOne(s, i, true);
         char32_t lower = c;
         // Search the small range of candidates whose upper case is c.
         if (c < 0x80) lower = (c >= 'A' && c <= 'Z') ? c + 32 : c;

@@ -15,6 +15,13 @@ namespace winsys {
 std::u16string toUtf16(std::string_view utf8);
 std::string toUtf8(std::u16string_view utf16);
 
+// The same, but an unpaired surrogate (legal in Windows names) travels as
+// the three bytes UTF-8 would give its code point (ED A0 80..ED BF BF)
+// instead of becoming U+FFFD, so that names differing only in one stay
+// apart. The comparisons and case mappings below keep such a unit as it is.
+std::string toUtf8KeepingSurrogates(std::u16string_view utf16);
+std::u16string toUtf16KeepingSurrogates(std::string_view utf8);
+
 // Number of UTF-16 code units the text takes.
 std::size_t utf16Length(std::string_view utf8);
 

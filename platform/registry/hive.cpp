@@ -87,7 +87,7 @@ std::size_t appendEscaped(std::string& out, std::u16string_view s, char extra) {
 std::size_t appendEscapedName(std::string& out, std::string_view utf8, char extra) {
     bool ascii = true;
     for (char ch : utf8) ascii = ascii && static_cast<unsigned char>(ch) < 0x80;
-    if (!ascii) return appendEscaped(out, toUtf16(utf8), extra);
+    if (!ascii) return appendEscaped(out, toUtf16KeepingSurrogates(utf8), extra);
     std::size_t n = 0;
     for (std::size_t i = 0; i < utf8.size(); ++i)
         n += appendUnit(out, static_cast<char16_t>(utf8[i]), i + 1 < utf8.size() ? utf8[i + 1] : -1, extra);
@@ -165,6 +165,13 @@ void appendValue(std::string& out, const Value& v) {
     out += '\n';
 }
 
+void appendLines(std::string& out, const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+        out += line;
+        out += '\n';
+    }
+}
+
 void appendSection(std::string& out, const Key& k, const std::string& path) {
     out += "\n[";
     out += path;
@@ -186,10 +193,12 @@ void appendSection(std::string& out, const Key& k, const std::string& path) {
     }
     if (k.link) out += "#link\n";
     for (const Value& v : k.values()) appendValue(out, v);
+    appendLines(out, k.unreadLines);
 }
 
 void appendTree(std::string& out, const Key& k, std::string& path) {
-    if (!k.values().empty() || k.subkeys().empty() || k.klass || k.link) appendSection(out, k, path);
+    if (!k.values().empty() || k.subkeys().empty() || k.klass || k.link || !k.unreadLines.empty())
+        appendSection(out, k, path);
     const std::size_t keep = path.size();
     for (const auto& sub : k.subkeys()) {
         if (keep) path += "\\\\";
@@ -214,8 +223,11 @@ std::string formatHive(const HiveTree& tree) {
         out += tree.arch;
         out += '\n';
     }
+    appendLines(out, tree.unreadHead);
     std::string path;
     appendTree(out, *tree.root, path);
+    if (!tree.unreadTail.empty()) out += '\n';
+    appendLines(out, tree.unreadTail);
     return out;
 }
 

@@ -158,6 +158,28 @@ private:
                                    " '" + shown(line) + "'");
     }
 
+    // Keeps a line that is not read as it stands, where the writer puts it
+    // back: in its key's section, before the first key, or (in a section
+    // whose key line is bad) at the end of the file.
+    void keep(std::string_view raw) {
+        std::vector<std::string>& to = key_ ? key_->unreadLines
+                                       : sawKey_ ? result_.tree.unreadTail
+                                                 : result_.tree.unreadHead;
+        to.emplace_back(raw);
+    }
+
+    void skip(int lineNo, std::string_view reason, std::string_view line) {
+        warn(lineNo, reason, line);
+        keep(line);
+    }
+
+    // A value line that is not read: `first` is where it starts, `last` the
+    // last line it took (hex data go on over several lines).
+    void skipValue(int lineNo, std::string_view reason, const char* first, std::string_view last) {
+        warn(lineNo, reason, last);
+        keep(std::string_view(first, static_cast<std::size_t>(last.data() + last.size() - first)));
+    }
+
     void handleLine(std::string_view line) {
         const char* p = line.data();
         const char* end = p + line.size();
@@ -178,7 +200,7 @@ private:
             handleValue(line);
             return;
         default:
-            warn(lineNo_, "unknown line", line);
+            skip(lineNo_, "unknown line", line);
         }
     }
 
@@ -186,23 +208,26 @@ private:
         const char* p = line.data();
         const char* end = p + line.size();
         if (!sawKey_) {
-            if (startsWith(p, end, "#arch=")) result_.tree.arch = std::string(line.substr(6));
+            if (startsWith(p, end, "#arch=") && result_.tree.arch.empty()) result_.tree.arch = std::string(line.substr(6));
+            else keep(line);
             return;
         }
-        if (!key_) return; // options of a skipped section
+        if (!key_) return keep(line); // options of a skipped section
         if (startsWith(p, end, "#time=")) {
             p += 6;
             FileTime t;
-            if (!parseHexNumber(p, end, 16, t) || !onlySpace(p, end)) return warn(lineNo_, "bad time", line);
+            if (!parseHexNumber(p, end, 16, t) || !onlySpace(p, end)) return skip(lineNo_, "bad time", line);
             key_->time = t;
         } else if (startsWith(p, end, "#class=\"")) {
             p += 8;
-            if (!parseEscaped(p, end, '"', scratch_) || !onlySpace(p, end)) return warn(lineNo_, "bad class", line);
-            key_->klass = toUtf8(scratch_);
+            if (!parseEscaped(p, end, '"', scratch_) || !onlySpace(p, end)) return skip(lineNo_, "bad class", line);
+            key_->klass = toUtf8KeepingSurrogates(scratch_);
         } else if (startsWith(p, end, "#link") && onlySpace(p + 5, end)) {
             key_->link = true;
+        } else {
+            // Other options are Wine's own business: they go back as they came.
+            keep(line);
         }
-        // Other options are Wine's own business and carry no data of ours.
     }
 
     void handleKey(std::string_view line) {
@@ -211,7 +236,7 @@ private:
         key_ = nullptr;
         const char* p = line.data() + 1;
         const char* end = line.data() + line.size();
-        if (!parseEscaped(p, end, ']', scratch_)) return warn(lineNo_, "unterminated key name", line);
+        if (!parseEscaped(p, end, ']', scratch_)) return skip(lineNo_, "unterminated key name", line);
         p = skipSpace(p, end);
         std::uint64_t seconds = 0;
         const char* digits = p;
@@ -224,10 +249,11 @@ private:
         std::size_t start = 0;
         for (std::size_t i = 0; i <= scratch_.size(); ++i) {
             if (i < scratch_.size() && scratch_[i] != u'\\') continue;
-            if (i > start) parts_.push_back(toUtf8(std::u16string_view(scratch_).substr(start, i - start)));
+            if (i > start)
+                parts_.push_back(toUtf8KeepingSurrogates(std::u16string_view(scratch_).substr(start, i - start)));
             start = i + 1;
         }
-        if (parts_.size() > kMaxDepth) return warn(lineNo_, "key nested too deeply", line);
+        if (parts_.size() > kMaxDepth) return skip(lineNo_, "key nested too deeply", line);
 
         // Consecutive sections mostly share their leading keys: reuse them.
         std::size_t same = 0;
@@ -248,7 +274,8 @@ private:
 
     void handleValue(std::string_view line) {
         const int firstLine = lineNo_;
-        if (!key_) return warn(lineNo_, sawKey_ ? "value of a skipped key" : "value before any key", line);
+        const char* first = line.data();
+        if (!key_) return skip(lineNo_, sawKey_ ? "value of a skipped key" : "value before any key", line);
         const char* p = line.data();
         const char* end = p + line.size();
         Value v;
@@ -256,11 +283,11 @@ private:
             ++p;
         } else {
             ++p;
-            if (!parseEscaped(p, end, '"', scratch_)) return warn(firstLine, "unterminated value name", line);
-            v.name = toUtf8(scratch_);
+            if (!parseEscaped(p, end, '"', scratch_)) return skipValue(firstLine, "unterminated value name", first, line);
+            v.name = toUtf8KeepingSurrogates(scratch_);
         }
         p = skipSpace(p, end);
-        if (p == end || *p != '=') return warn(firstLine, "expected '='", line);
+        if (p == end || *p != '=') return skipValue(firstLine, "expected '='", first, line);
         p = skipSpace(p + 1, end);
 
         const DataTag* tag = nullptr;
@@ -274,17 +301,17 @@ private:
         } else if (startsWith(p, end, kGenericHexTag)) {
             p += kGenericHexTag.size();
             if (!parseHexNumber(p, end, 8, v.type) || !startsWith(p, end, "):"))
-                return warn(firstLine, "bad type number", line);
+                return skipValue(firstLine, "bad type number", first, line);
             p += 2;
             form = Form::Hex;
         } else {
-            return warn(firstLine, "unknown data type", line);
+            return skipValue(firstLine, "unknown data type", first, line);
         }
 
         switch (form) {
         case Form::String: {
             if (!parseEscaped(p, end, '"', scratch_) || !onlySpace(p, end))
-                return warn(firstLine, "unterminated string", line);
+                return skipValue(firstLine, "unterminated string", first, line);
             v.data.resize(scratch_.size() * 2 + 2);
             for (std::size_t i = 0; i < scratch_.size(); ++i) {
                 v.data[2 * i] = static_cast<win::BYTE>(scratch_[i] & 0xFF);
@@ -295,13 +322,13 @@ private:
         }
         case Form::Dword: {
             std::uint32_t d;
-            if (!parseHexNumber(p, end, 8, d) || !onlySpace(p, end)) return warn(firstLine, "bad dword", line);
+            if (!parseHexNumber(p, end, 8, d) || !onlySpace(p, end)) return skipValue(firstLine, "bad dword", first, line);
             v.data = {static_cast<win::BYTE>(d), static_cast<win::BYTE>(d >> 8), static_cast<win::BYTE>(d >> 16),
                       static_cast<win::BYTE>(d >> 24)};
             break;
         }
         case Form::Hex:
-            if (!parseHexBytes(p, end, line, v.data)) return warn(firstLine, "bad hex data", line);
+            if (!parseHexBytes(p, end, line, v.data)) return skipValue(firstLine, "bad hex data", first, line);
             break;
         }
         key_->appendLoadedValue(std::move(v));

@@ -52,18 +52,39 @@ Result<std::vector<RegOperation>> parseRegText(std::string_view bytes, std::stri
 
 // Runs the operations in order in `view`: keys made with RegCreateKeyEx,
 // trees removed with RegDeleteTree, values set and deleted. Deleting what
-// is not there is no error. Stops at the first failure with a message naming
-// file, line, key and the Windows error text. Nothing is flushed here.
+// is not there is no error. All or nothing: the operations run in one
+// registry batch, written when every one succeeded; the first failure stops
+// them, drops every change made so far and gives a message naming file,
+// line, key and the Windows error text.
 Result<void> applyRegOperations(const std::vector<RegOperation>& ops, RegView view, std::string_view fileName);
 
 // Deletes a key and everything below it in `view` (RegDeleteTree takes no
 // view). A missing key gives ERROR_FILE_NOT_FOUND.
 win::LSTATUS deleteRegTree(const RegKeyPath& key, RegView view);
 
+// The keys of a walk down a key tree, from its top to the key being gone
+// through, by the full names that registryKeyName gives. A subkey that
+// reaches one of them is a link back up: entering it would never end.
+class RegKeyChain {
+public:
+    // True when `key` was entered; false, with loopNote() saying why, when
+    // it is one of the keys above. `path` is the key's path as shown.
+    Result<bool> enter(win::HKEY key, const std::string& path);
+    void leave();
+    std::size_t depth() const { return names_.size(); }
+    // "PATH is a link back to ABOVE: its keys are not gone through again"
+    const std::string& loopNote() const { return note_; }
+
+private:
+    std::vector<std::string> names_, paths_;
+    std::string note_;
+};
+
 // Version 5 text of `key` and all its subkeys (depth first, subkeys in
 // enumeration order, the default value first), UTF-8 with CR LF, from the
-// header line to the closing blank line.
-Result<std::string> exportRegTree(const RegKeyPath& key, RegView view);
+// header line to the closing blank line. A subkey that is a link back to a
+// key above it is left out, with a note in `loops`.
+Result<std::string> exportRegTree(const RegKeyPath& key, RegView view, std::vector<std::string>* loops = nullptr);
 
 // One value as regedit writes it: `"name"=data`, long byte lists broken
 // into "\" CR LF continuation lines indented by two blanks.

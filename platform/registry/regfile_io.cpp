@@ -9,8 +9,8 @@ namespace winsys {
 
 namespace {
 
-// Windows keeps key trees at most this deep; deeper means a link loop.
-constexpr int kMaxDepth = 512;
+// Windows keeps key trees at most this deep.
+constexpr std::size_t kMaxDepth = 512;
 
 bool isMissing(win::LSTATUS s) { return s == win::ERROR_FILE_NOT_FOUND || s == win::ERROR_PATH_NOT_FOUND; }
 
@@ -22,8 +22,9 @@ bool samePath(const RegKeyPath& a, const RegKeyPath& b) {
     return a.root == b.root && equalsNoCase(a.subKey, b.subKey);
 }
 
-Result<void> appendTree(std::string& out, win::HKEY key, const std::string& path, win::REGSAM view, int depth) {
-    if (depth > kMaxDepth)
+Result<void> appendTree(std::string& out, win::HKEY key, const std::string& path, win::REGSAM view, RegKeyChain& chain,
+                        std::vector<std::string>* loops) {
+    if (chain.depth() > kMaxDepth)
         return Error{win::ERROR_BADKEY, path + ": the key tree is deeper than " + std::to_string(kMaxDepth) + " levels"};
     std::string defaultLine, lines;
     for (win::DWORD i = 0;; ++i) {
@@ -50,7 +51,15 @@ Result<void> appendTree(std::string& out, win::HKEY key, const std::string& path
         win::UniqueHKey child;
         const win::LSTATUS s = win::RegOpenKeyEx(key, name, 0, win::KEY_READ | view, child.put());
         if (s != win::ERROR_SUCCESS) return failure("", "cannot open key " + childPath, s);
-        if (auto r = appendTree(out, child.get(), childPath, view, depth + 1); !r) return r;
+        auto entered = chain.enter(child.get(), childPath);
+        if (!entered) return entered.error();
+        if (!*entered) {
+            if (loops) loops->push_back(chain.loopNote());
+            continue;
+        }
+        auto r = appendTree(out, child.get(), childPath, view, chain, loops);
+        chain.leave();
+        if (!r) return r;
     }
     return {};
 }
@@ -71,15 +80,33 @@ win::LSTATUS deleteTreeKeeping(const RegKeyPath& key, RegView view, std::vector<
 
 } // namespace
 
+Result<bool> RegKeyChain::enter(win::HKEY key, const std::string& path) {
+    auto name = registryKeyName(key);
+    if (!name) return failure("", "cannot open key " + path, static_cast<win::LSTATUS>(name.error().code));
+    for (std::size_t i = 0; i < names_.size(); ++i)
+        if (names_[i] == *name) {
+            note_ = path + " is a link back to " + paths_[i] + ": its keys are not gone through again";
+            return false;
+        }
+    names_.push_back(std::move(*name));
+    paths_.push_back(path);
+    return true;
+}
+
+void RegKeyChain::leave() {
+    names_.pop_back();
+    paths_.pop_back();
+}
+
 win::LSTATUS deleteRegTree(const RegKeyPath& key, RegView view) {
     std::vector<win::UniqueHKey> keep;
     return deleteTreeKeeping(key, view, keep);
 }
 
-Result<void> applyRegOperations(const std::vector<RegOperation>& ops, RegView view, std::string_view fileName) {
+namespace {
+
+Result<void> applyInBatch(const std::vector<RegOperation>& ops, RegView view, std::string_view fileName) {
     const win::REGSAM viewFlag = regViewFlag(view);
-    // Closing a handle writes the hives it changed; keeping every handle to
-    // the end makes that one write per hive instead of one per key.
     std::vector<win::UniqueHKey> opened;
     win::HKEY current = nullptr;
     RegKeyPath currentPath;
@@ -119,13 +146,29 @@ Result<void> applyRegOperations(const std::vector<RegOperation>& ops, RegView vi
     return {};
 }
 
-Result<std::string> exportRegTree(const RegKeyPath& key, RegView view) {
+} // namespace
+
+Result<void> applyRegOperations(const std::vector<RegOperation>& ops, RegView view, std::string_view fileName) {
+    if (auto b = beginRegistryBatch(); !b)
+        return Error{b.error().code, std::string(fileName) + ": " + b.error().message + "; nothing of the file was imported"};
+    if (auto r = applyInBatch(ops, view, fileName); !r) {
+        abandonRegistryBatch();
+        return Error{r.error().code, r.error().message + "; nothing of the file was imported"};
+    }
+    if (auto w = commitRegistryBatch(); !w)
+        return Error{w.error().code, std::string(fileName) + ": " + w.error().message + "; nothing of the file was imported"};
+    return {};
+}
+
+Result<std::string> exportRegTree(const RegKeyPath& key, RegView view, std::vector<std::string>* loops) {
     const win::REGSAM viewFlag = regViewFlag(view);
     win::UniqueHKey k;
     const win::LSTATUS s = win::RegOpenKeyEx(key.root, key.subKey, 0, win::KEY_READ | viewFlag, k.put());
     if (s != win::ERROR_SUCCESS) return failure("", "cannot open key " + key.text(), s);
     std::string out = "Windows Registry Editor Version 5.00\r\n";
-    if (auto r = appendTree(out, k.get(), key.text(), viewFlag, 0); !r) return r.error();
+    RegKeyChain chain;
+    if (auto top = chain.enter(k.get(), key.text()); !top) return top.error();
+    if (auto r = appendTree(out, k.get(), key.text(), viewFlag, chain, loops); !r) return r.error();
     out += "\r\n";
     return out;
 }

@@ -51,11 +51,32 @@ struct Registry {
     std::uintptr_t nextHandle = 0x1000;
     // Enumeration caches of the predefined keys, by root and view.
     winsys::reg::EnumCache rootKeys[kPredefinedCount][2], rootValues[kPredefinedCount][2];
+    // An open batch holds the writers' lock and keeps its changes in memory.
+    bool batch = false;
+    winsys::reg::HiveMask batchChanged = 0;
 
     ~Registry() { drop(); }
 
+    // Points every open handle at the keys of hives read again.
+    void rebindHandles() {
+        for (auto& [id, h] : handles)
+            if (h->machineSerial == store->machineSerial()) store->rebind(h->loc);
+        store->releaseReplacedTrees();
+    }
+
+    // Ends an open batch without writing it.
+    void abandonBatch() {
+        if (!batch) return;
+        batch = false;
+        store->discard(batchChanged);
+        batchChanged = 0;
+        rebindHandles();
+        store->unlockWriters();
+    }
+
     void drop() {
         if (!store) return;
+        abandonBatch();
         auto r = store->flush(winsys::reg::kAllHives);
         // A prefix removed from under us (a test's) has nowhere to go.
         std::error_code ec;
@@ -171,25 +192,25 @@ public:
         if (winsys::reg::runningWineserver(winsys::machine().prefix())) return ERROR_SHARING_VIOLATION;
         if (auto l = s.lockWriters(); !l) return code(l.error());
         locked_ = true;
-        if (s.refresh()) rebindHandles();
+        if (s.refresh()) r_.rebindHandles();
         return ERROR_SUCCESS;
     }
 
     // The call's own result, or the write's failure when the call succeeded.
+    // Within a batch the changes wait for its end.
     LSTATUS end(winsys::reg::HiveMask changed, LSTATUS status) {
         if (!changed) return status;
+        if (r_.batch) {
+            r_.batchChanged |= changed;
+            return status;
+        }
         const LSTATUS written = flushStatus(r_.store->flush(changed));
         // A failed write read the hive again: the handles move to its keys.
-        if (written != ERROR_SUCCESS) rebindHandles();
+        if (written != ERROR_SUCCESS) r_.rebindHandles();
         return status != ERROR_SUCCESS ? status : written;
     }
 
 private:
-    void rebindHandles() {
-        for (auto& [id, h] : r_.handles)
-            if (h->machineSerial == r_.store->machineSerial()) r_.store->rebind(h->loc);
-    }
-
     Registry& r_;
     bool locked_ = false;
 };
@@ -255,7 +276,7 @@ LSTATUS RegCloseKey(HKEY key) {
     const std::unique_ptr<Handle> h = std::move(it->second);
     r.handles.erase(it);
     // A handle of a dropped store: its changes were written when it went.
-    if (!h->changed || !r.store || r.store->machineSerial() != h->machineSerial) return ERROR_SUCCESS;
+    if (!h->changed || !r.store || r.store->machineSerial() != h->machineSerial || r.batch) return ERROR_SUCCESS;
     return flushStatus(r.store->flush(h->changed));
 }
 
@@ -264,6 +285,7 @@ LSTATUS RegFlushKey(HKEY key) {
     std::lock_guard<std::mutex> lock(r.lock);
     Target t;
     if (LSTATUS s = resolve(r, key, true, t)) return s;
+    if (r.batch) return ERROR_SUCCESS; // written at the batch's end
     const winsys::reg::HiveMask which = r.store->hivesOf(t.loc) | (t.handle ? t.handle->changed : 0);
     return flushStatus(r.store->flush(which));
 }
@@ -412,8 +434,49 @@ namespace winsys {
 Result<void> flushRegistry() {
     auto& r = win::registry();
     std::lock_guard<std::mutex> lock(r.lock);
-    if (!r.store) return {};
+    if (!r.store || r.batch) return {};
     return r.store->flush(reg::kAllHives);
+}
+
+Result<void> beginRegistryBatch() {
+    auto& r = win::registry();
+    std::lock_guard<std::mutex> lock(r.lock);
+    reg::Store& s = r.current();
+    if (r.batch) return Error{win::ERROR_INVALID_FUNCTION, "a batch of registry changes is already open"};
+    if (auto dir = reg::runningWineserver(machine().prefix()))
+        return Error{win::ERROR_SHARING_VIOLATION, "a wineserver serves the prefix (" + dir->string() + ")"};
+    if (auto l = s.lockWriters(); !l) return l.error();
+    if (s.refresh()) r.rebindHandles();
+    r.batch = true;
+    r.batchChanged = 0;
+    return {};
+}
+
+Result<void> commitRegistryBatch() {
+    auto& r = win::registry();
+    std::lock_guard<std::mutex> lock(r.lock);
+    if (!r.batch) return Error{win::ERROR_INVALID_FUNCTION, "no batch of registry changes is open"};
+    r.batch = false;
+    auto written = r.store->flush(r.batchChanged);
+    r.batchChanged = 0;
+    // A failed write read the hives again: the handles move to their keys.
+    if (!written) r.rebindHandles();
+    r.store->unlockWriters();
+    return written;
+}
+
+void abandonRegistryBatch() {
+    auto& r = win::registry();
+    std::lock_guard<std::mutex> lock(r.lock);
+    if (r.store) r.abandonBatch();
+}
+
+Result<std::string> registryKeyName(win::HKEY key) {
+    auto& r = win::registry();
+    std::lock_guard<std::mutex> lock(r.lock);
+    win::Target t;
+    if (win::LSTATUS s = win::resolve(r, key, true, t)) return Error{static_cast<win::DWORD>(s), "invalid key handle"};
+    return r.store->keyName(t.loc);
 }
 
 std::optional<std::string> registryRefusal() {

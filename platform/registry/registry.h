@@ -99,6 +99,24 @@ winsys::Result<void> flushRegistry();
 // wineserver serves the prefix), or none.
 std::optional<std::string> registryRefusal();
 
+// A batch makes the changing calls between its begin and its end reach the
+// disk together or not at all (regtool import). While it is open this
+// process holds the prefix's writers' lock, the calls change the hives in
+// memory only, and nothing is written (RegCloseKey, RegFlushKey and
+// flushRegistry write nothing); commitRegistryBatch writes every changed
+// hive (all or none, as one call does), abandonRegistryBatch drops the
+// changes by reading those hives again. One batch at a time; begin fails
+// while a wineserver serves the prefix.
+Result<void> beginRegistryBatch();
+Result<void> commitRegistryBatch();
+void abandonRegistryBatch();
+
+// The full name of the key a handle reaches, after links and the 32-bit
+// view's redirection ("\Registry\Machine\Software\X"); two handles of
+// one key give the same name. Walks of key trees use it to stop at link
+// loops.
+Result<std::string> registryKeyName(win::HKEY key);
+
 // What loading the current machine's hives reported: bad lines skipped
 // ("file:line: reason 'line'") and hives that could not be loaded at all.
 std::vector<std::string> registryWarnings();

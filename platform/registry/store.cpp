@@ -12,6 +12,7 @@
 
 #include "platform/core/text.h"
 #include "platform/registry/hive.h"
+#include "platform/registry/store_detail.h"
 
 namespace fs = std::filesystem;
 
@@ -44,7 +45,7 @@ int compareKeyNames(std::string_view a, std::string_view b) {
         const auto y = static_cast<unsigned char>(b[i]);
         if (x >= 0x80 || y >= 0x80) {
             // Wine compares UTF-16 units.
-            const std::u16string wa = toUtf16(a.substr(i)), wb = toUtf16(b.substr(i));
+            const std::u16string wa = toUtf16KeepingSurrogates(a.substr(i)), wb = toUtf16KeepingSurrogates(b.substr(i));
             const std::size_t m = std::min(wa.size(), wb.size());
             for (std::size_t k = 0; k < m; ++k) {
                 const char32_t p = orderOf(wa[k]), q = orderOf(wb[k]);
@@ -290,6 +291,7 @@ void loadHive(Hive& h, const Machine& m, const std::string& machineRelativeTo) {
 std::atomic<testing::HiveWriteFault> g_fault{testing::HiveWriteFault::None};
 std::atomic<std::size_t> g_faultBytes{0};
 std::atomic<int> g_faultErr{EIO};
+std::string g_faultFile; // empty: every hive
 
 Error writeError(const fs::path& file, int err) {
     return Error{winErrorFromErrno(err), "cannot write '" + file.string() + "': " + std::strerror(err)};
@@ -323,12 +325,12 @@ win::DWORD winErrorFromErrno(int err) {
     }
 }
 
-Result<void> writeFileAtomically(const fs::path& file, std::string_view bytes) {
+Result<StagedFile> stageFile(const fs::path& file, std::string_view bytes) {
     const fs::path dir = file.parent_path().empty() ? fs::path(".") : file.parent_path();
     std::string tmp = (dir / (file.filename().string() + ".tmp.XXXXXX")).string();
     const int fd = ::mkstemp(tmp.data());
     if (fd < 0) return writeError(file, errno);
-    auto fail = [&](int err) -> Result<void> {
+    auto fail = [&](int err) -> Error {
         ::close(fd);
         ::unlink(tmp.c_str());
         return writeError(file, err);
@@ -339,7 +341,9 @@ Result<void> writeFileAtomically(const fs::path& file, std::string_view bytes) {
     const mode_t mode = ::stat(file.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
     if (::fchmod(fd, mode) != 0) return fail(errno);
 
-    const auto fault = g_fault.load();
+    auto fault = g_fault.load();
+    if (fault != testing::HiveWriteFault::None && !g_faultFile.empty() && file.filename() != g_faultFile)
+        fault = testing::HiveWriteFault::None;
     std::size_t limit = bytes.size();
     if (fault == testing::HiveWriteFault::AfterBytes) limit = std::min(limit, g_faultBytes.load());
     std::size_t done = 0;
@@ -359,19 +363,32 @@ Result<void> writeFileAtomically(const fs::path& file, std::string_view bytes) {
         ::unlink(tmp.c_str());
         return writeError(file, err);
     }
-    if (::rename(tmp.c_str(), file.c_str()) != 0) {
+    return StagedFile{file, tmp};
+}
+
+Result<void> commitStaged(const StagedFile& staged) {
+    if (::rename(staged.temporary.c_str(), staged.file.c_str()) != 0) {
         const int err = errno;
-        ::unlink(tmp.c_str());
-        return writeError(file, err);
+        ::unlink(staged.temporary.c_str());
+        return writeError(staged.file, err);
     }
     // The rename is durable only once the folder is.
+    const fs::path dir = staged.file.parent_path().empty() ? fs::path(".") : staged.file.parent_path();
     const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd < 0) return writeError(file, errno);
+    if (dfd < 0) return writeError(staged.file, errno);
     const int rc = ::fsync(dfd);
     const int err = errno;
     ::close(dfd);
-    if (rc != 0 && err != EINVAL) return writeError(file, err);
+    if (rc != 0 && err != EINVAL) return writeError(staged.file, err);
     return {};
+}
+
+void dropStaged(const StagedFile& staged) { ::unlink(staged.temporary.c_str()); }
+
+Result<void> writeFileAtomically(const fs::path& file, std::string_view bytes) {
+    auto staged = stageFile(file, bytes);
+    if (!staged) return staged.error();
+    return commitStaged(*staged);
 }
 
 // ---- The store ----------------------------------------------------------------
@@ -443,6 +460,7 @@ void Store::reloadHive(Hive& h) {
     auto parsed = text ? parseHive(*text, h.file.string()) : Result<ParsedHive>(text.error());
     h.stamp = stampOf(h.file);
     h.dirty = false;
+    replaced_.push_back(h.tree.root);
     if (!text && text.error().code == win::ERROR_FILE_NOT_FOUND && h.id != HiveId::Machine) {
         // A user hive never written yet: empty again.
         h.tree.root = std::make_shared<Key>("", nullptr);
@@ -486,21 +504,74 @@ void Store::rebind(Location& at) const {
 }
 
 Result<void> Store::flush(HiveMask which) {
+    std::vector<std::pair<Hive*, StagedFile>> staged;
     std::optional<Error> first;
     for (Hive& h : hives_) {
         if (!(which & maskOf(h.id)) || !h.dirty || h.failed) continue;
-        auto r = writeFileAtomically(h.file, formatHive(h.tree));
-        if (r) {
-            h.dirty = false;
-            h.stamp = stampOf(h.file);
+        auto s = stageFile(h.file, formatHive(h.tree));
+        if (!s) {
+            first = s.error();
+            break;
+        }
+        staged.emplace_back(&h, std::move(*s));
+    }
+    if (first) {
+        // No file was replaced: forget every change that was to be written.
+        for (const auto& [h, s] : staged) dropStaged(s);
+        discard(which);
+        return *first;
+    }
+    for (const auto& [h, s] : staged) {
+        if (first) {
+            dropStaged(s);
+            reloadHive(*h);
             continue;
         }
-        if (!first) first = r.error();
-        // The change did not reach the disk: forget it.
-        reloadHive(h);
+        auto r = commitStaged(s);
+        if (r) {
+            h->dirty = false;
+            h->stamp = stampOf(h->file);
+            continue;
+        }
+        first = r.error();
+        // The file holds whatever the rename left: read it again.
+        reloadHive(*h);
     }
     if (first) return *first;
     return {};
+}
+
+void Store::discard(HiveMask which) {
+    for (Hive& h : hives_)
+        if ((which & maskOf(h.id)) && h.dirty && !h.failed) reloadHive(h);
+}
+
+Result<std::string> Store::keyName(const Location& at) {
+    if (auto c = check(at); !c) return c.error();
+    auto nameOf = [&](const Node& n) {
+        if (!n) return std::string();
+        std::vector<const Key*> chain;
+        for (const Key* k = n.key.get(); k->parent(); k = k->parent()) chain.push_back(k);
+        std::string name = n.hive->id == HiveId::Machine ? "\\Registry\\Machine"
+                           : n.hive->id == HiveId::User  ? "\\Registry\\User\\" + userSid_
+                                                         : std::string("\\Registry\\User\\.Default");
+        for (auto it = chain.rbegin(); it != chain.rend(); ++it) name += "\\" + (*it)->name();
+        return name;
+    };
+    switch (at.kind) {
+    case Location::Kind::Key: {
+        // A 32-bit view without its Wow6432Node child still names its key.
+        const Node e = readNode(at.named, at.view32);
+        return e ? nameOf(e) : nameOf(at.named) + "\\" + std::string(detail::kWow64Node);
+    }
+    case Location::Kind::Classes:
+        return "\\Registry\\Classes(" + nameOf(detail::live(at.user)) + "|" + nameOf(detail::live(at.machine)) + ")";
+    case Location::Kind::Users:
+        return std::string("\\Registry\\User");
+    case Location::Kind::Empty:
+        break;
+    }
+    return std::string();
 }
 
 std::vector<std::string> Store::warnings() const {
@@ -516,9 +587,10 @@ std::vector<std::string> Store::warnings() const {
 
 namespace winsys::testing {
 
-void failHiveWrites(HiveWriteFault where, std::size_t afterBytes, int err) {
+void failHiveWrites(HiveWriteFault where, std::size_t afterBytes, int err, std::string onlyFile) {
     reg::g_faultBytes = afterBytes;
     reg::g_faultErr = err;
+    reg::g_faultFile = std::move(onlyFile);
     reg::g_fault = where;
 }
 

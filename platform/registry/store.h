@@ -91,6 +91,9 @@ public:
     std::optional<FileTime> time;       // "#time="
     std::optional<std::string> klass;   // "#class=" (UTF-8)
     bool link = false;                  // "#link"
+    // Lines of the key's section that the loader could not read (or that are
+    // Wine's own options), written back as they stood.
+    std::vector<std::string> unreadLines;
 
     // Stamps the key as changed now.
     void touch();
@@ -118,6 +121,9 @@ struct HiveTree {
     std::string relativeTo;  // header text after ";; All keys relative to "
     std::string arch;        // "win64", "win32", or empty when the file had no #arch line
     std::shared_ptr<Key> root = std::make_shared<Key>("", nullptr);
+    // Lines the loader could not read, written back as they stood: those
+    // before the first key, and the sections whose key line is bad.
+    std::vector<std::string> unreadHead, unreadTail;
 };
 
 enum class HiveId { Machine = 0, User = 1, Default = 2 };
@@ -218,10 +224,14 @@ public:
 
     // The hives a location reads from or writes to.
     HiveMask hivesOf(const Location& at) const;
-    // Writes the dirty hives in `which`. All are tried; the first error is
-    // returned, and a hive that failed is read again from its file, so that
-    // what the store holds is what the disk holds.
+    // Writes the dirty hives in `which`, all or none: every temporary file is
+    // written and flushed before the first rename. When one fails, the dirty
+    // hives of `which` are read again from their files, so that what the
+    // store holds is what the disk holds, and the first error is returned.
     Result<void> flush(HiveMask which);
+    // Drops the unwritten changes of the hives in `which`: each dirty one is
+    // read again from its file (locations move over with rebind()).
+    void discard(HiveMask which);
     // Reads again each hive whose file another process changed since this
     // store read or wrote it; returns those hives. Locations of their old
     // trees are moved over with rebind().
@@ -229,11 +239,21 @@ public:
     // Points a location's keys of reloaded hives at the same keys of the new
     // trees (or at deleted keys when the file no longer holds them).
     void rebind(Location& at) const;
+    // Frees the trees that reloading replaced. Until then they stay whole,
+    // since rebind() finds a key's place in the new tree through its old
+    // parents; call it once every location has been rebound.
+    void releaseReplacedTrees() { replaced_.clear(); }
 
     // Serialises the writers of one prefix across processes: an exclusive
     // lock on a file in the prefix, held from reading a hive to writing it.
     Result<void> lockWriters();
     void unlockWriters();
+    // The full name of the key a location stands for, after links and the
+    // view's redirection ("\\Registry\\Machine\\Software\\X"): two
+    // locations of one key give the same name. Merged classes keys name both
+    // of their keys.
+    Result<std::string> keyName(const Location& at);
+
     // Bad lines skipped and hives that failed, for people.
     std::vector<std::string> warnings() const;
 
@@ -287,6 +307,7 @@ private:
     bool is64bit_ = true;
     std::string userSid_;
     Hive hives_[3];
+    std::vector<std::shared_ptr<Key>> replaced_; // old roots awaiting releaseReplacedTrees()
     std::uint64_t changes_ = 0; // stamp of the last change; merged enumerations compare against it
 };
 
@@ -294,6 +315,17 @@ private:
 // fsync, rename over the old file, fsync of the folder. On failure the old
 // file is untouched and the temporary file removed.
 Result<void> writeFileAtomically(const std::filesystem::path& file, std::string_view bytes);
+
+// The two halves of writeFileAtomically, for writing several files together:
+// stageFile writes and flushes the temporary file (removing it on failure);
+// commitStaged renames it over the file and flushes the folder; dropStaged
+// removes it unused.
+struct StagedFile {
+    std::filesystem::path file, temporary;
+};
+Result<StagedFile> stageFile(const std::filesystem::path& file, std::string_view bytes);
+Result<void> commitStaged(const StagedFile& staged);
+void dropStaged(const StagedFile& staged);
 
 // The stamp of a file now.
 FileStamp stampOf(const std::filesystem::path& file);
@@ -307,8 +339,10 @@ namespace winsys::testing {
 
 // Makes hive writes fail, to test that an interrupted write leaves the old
 // file whole: after `afterBytes` bytes of the temporary file, or just before
-// the rename. The failure reports `err`. HiveWriteFault::None restores.
+// the rename. The failure reports `err`. With `onlyFile` ("user.reg") only
+// that hive's writes fail. HiveWriteFault::None restores. Set it while no
+// other thread writes.
 enum class HiveWriteFault { None, AfterBytes, BeforeRename };
-void failHiveWrites(HiveWriteFault where, std::size_t afterBytes = 0, int err = EIO);
+void failHiveWrites(HiveWriteFault where, std::size_t afterBytes = 0, int err = EIO, std::string onlyFile = {});
 
 } // namespace winsys::testing

@@ -100,7 +100,9 @@ void printValue(const Value& v) {
 }
 
 // Prints one key block of "query"; counts the values shown in `matches`.
-int queryKey(win::HKEY key, const std::string& path, const Options& o, int& matches) {
+// With /s a subkey that links back to a key above is named on stderr and
+// not gone through again.
+int queryKey(win::HKEY key, const std::string& path, const Options& o, int& matches, winsys::RegKeyChain& chain) {
     std::vector<Value> values;
     std::vector<std::string> subKeys;
     if (auto s = listValues(key, values); s != win::ERROR_SUCCESS) return fail("cannot read the values of " + path, s);
@@ -129,7 +131,15 @@ int queryKey(win::HKEY key, const std::string& path, const Options& o, int& matc
         const std::string childPath = path + "\\" + name;
         win::LSTATUS s = win::RegOpenKeyEx(key, name, 0, win::KEY_READ | winsys::regViewFlag(o.view), child.put());
         if (s != win::ERROR_SUCCESS) return fail("cannot open key " + childPath, s);
-        if (queryKey(child.get(), childPath, o, matches) != 0) return 1;
+        auto entered = chain.enter(child.get(), childPath);
+        if (!entered) return fail(entered.error().message);
+        if (!*entered) {
+            std::cerr << "regtool: " << chain.loopNote() << "\n";
+            continue;
+        }
+        const int r = queryKey(child.get(), childPath, o, matches, chain);
+        chain.leave();
+        if (r != 0) return r;
     }
     return 0;
 }
@@ -153,8 +163,10 @@ int runExport(const Options& o) {
     if (o.args.empty() || o.args.size() > 2) return fail("export takes a key and at most one file (see regtool --help)");
     auto key = keyArgument(o);
     if (!key) return 1;
-    auto text = winsys::exportRegTree(*key, o.view);
+    std::vector<std::string> loops;
+    auto text = winsys::exportRegTree(*key, o.view, &loops);
     if (!text) return fail(text.error().message);
+    for (const auto& note : loops) std::cerr << "regtool: " << note << "\n";
     if (o.args.size() == 1) {
         // For a terminal or a pipe: UTF-8 and plain line ends.
         std::string out;
@@ -182,7 +194,9 @@ int runQuery(const Options& o) {
     if (auto s = openKey(*key, win::KEY_READ, o, k); s != win::ERROR_SUCCESS)
         return fail("cannot open key " + key->text(), s);
     int matches = 0;
-    if (queryKey(k.get(), key->text(), o, matches) != 0) return 1;
+    winsys::RegKeyChain chain;
+    if (auto top = chain.enter(k.get(), key->text()); !top) return fail(top.error().message);
+    if (queryKey(k.get(), key->text(), o, matches, chain) != 0) return 1;
     if (o.value && o.recurse) {
         std::cout << "\nEnd of search: " << matches << " match(es) found.\n";
         return matches ? 0 : 1;

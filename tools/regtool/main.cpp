@@ -118,6 +118,8 @@ int main(int argc, char** argv) {
         std::cerr << "regtool: " << r.error().message << "\n";
         return 1;
     }
+    // Lines of the hives that cannot be read stay in their files as they are.
+    for (const std::string& w : winsys::registryWarnings()) std::cerr << "regtool: " << w << "\n";
     // A wineserver serving the prefix would write its own copy of the hives
     // over any change: the changing commands refuse and say why.
     const bool changes = run == regtool::runImport || run == regtool::runAdd || run == regtool::runDelete;

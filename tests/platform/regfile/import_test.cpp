@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <stdexcept>
 
 #include "platform/core/text.h"
+#include "platform/registry/store.h"
 #include "tests/support/test_prefix.h"
 
 using namespace winsys;
@@ -64,6 +66,14 @@ std::vector<win::BYTE> text(std::string_view utf8) { return toUtf16leBytes(utf8,
 std::string utf16File(std::string_view utf8) {
     const auto bytes = encodeRegFile(utf8);
     return std::string(bytes.begin(), bytes.end());
+}
+
+// The names of the prefix folder's entries that are temporary hive files.
+std::vector<std::string> temporaries(const std::filesystem::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        if (e.path().filename().string().find(".tmp.") != std::string::npos) names.push_back(e.path().filename());
+    return names;
 }
 
 } // namespace
@@ -180,6 +190,74 @@ TEST(RegImport, ViewChoosesWhereKeysGo) {
     ASSERT_TRUE(r.ok()) << r.error().message;
     EXPECT_FALSE(keyExists("HKLM\\Software\\Wow6432Node\\ViewTest"));
     EXPECT_TRUE(keyExists("HKLM\\Software\\ViewTest"));
+}
+
+// A text that parses but fails while it is applied writes nothing of
+// itself either: not the keys before the failing line, not the other hive.
+TEST(RegImport, ALineThatFailsWhileAppliedWritesNothingOfTheFile) {
+    using winsys::testing::HiveWriteFault;
+    std::string deep = "HKEY_CURRENT_USER\\Software\\Deep";
+    for (int i = 0; i < 520; ++i) deep += "\\k";
+    const std::string good = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Good]\n\"a\"=\"b\"\n"
+                             "\n[HKEY_LOCAL_MACHINE\\Software\\Good]\n\"c\"=dword:00000001\n";
+    struct Row {
+        const char* label;
+        std::string text;
+        std::function<void(const TestPrefix&)> block, unblock;
+        std::string reason;
+    };
+    const std::vector<Row> rows = {
+        {"key nested too deeply", good + "\n[" + deep + "]\n", [](const TestPrefix&) {},
+         [](const TestPrefix&) {}, "importReg:9: cannot create key " + deep},
+        {"the disk full", good, [](const TestPrefix&) {
+             winsys::testing::failHiveWrites(HiveWriteFault::AfterBytes, 100, ENOSPC);
+         },
+         [](const TestPrefix&) { winsys::testing::failHiveWrites(HiveWriteFault::None); }, "nothing of the file was imported"},
+        // Both temporary files are written before either is renamed.
+        {"user.reg cannot be written, system.reg can", good, [](const TestPrefix&) {
+             winsys::testing::failHiveWrites(HiveWriteFault::BeforeRename, 0, EIO, "user.reg");
+         },
+         [](const TestPrefix&) { winsys::testing::failHiveWrites(HiveWriteFault::None); },
+         "nothing of the file was imported"},
+        {"system.reg replaced by a folder", good,
+         [](const TestPrefix& p) {
+             std::filesystem::rename(p.root() / "system.reg", p.root() / "system.reg.aside");
+             std::filesystem::create_directory(p.root() / "system.reg");
+         },
+         [](const TestPrefix& p) {
+             std::filesystem::remove(p.root() / "system.reg");
+             std::filesystem::rename(p.root() / "system.reg.aside", p.root() / "system.reg");
+         },
+         "nothing of the file was imported"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        TestPrefix p;
+        p.importReg("REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Before]\n\"v\"=\"kept\"\n");
+        const std::string system = readFile(p.root() / "system.reg"), user = readFile(p.root() / "user.reg");
+        row.block(p);
+        try {
+            p.importReg(row.text);
+            ADD_FAILURE() << "imported";
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find(row.reason), std::string::npos) << e.what();
+        }
+        EXPECT_FALSE(keyExists("HKCU\\Software\\Good"));
+        EXPECT_FALSE(keyExists("HKLM\\Software\\Good"));
+        EXPECT_TRUE(keyExists("HKCU\\Software\\Before"));
+        EXPECT_EQ(readFile(p.root() / "user.reg"), user);
+        EXPECT_TRUE(temporaries(p.root()).empty());
+        row.unblock(p);
+        EXPECT_EQ(readFile(p.root() / "system.reg"), system);
+
+        // The batch is over: the next import is written.
+        p.reopen();
+        p.importReg(good);
+        p.reopen();
+        EXPECT_TRUE(keyExists("HKCU\\Software\\Good"));
+        EXPECT_TRUE(keyExists("HKLM\\Software\\Good"));
+        EXPECT_TRUE(keyExists("HKCU\\Software\\Before"));
+    }
 }
 
 TEST(RegImport, BadTextNamesTheLineAndWritesNothing) {

@@ -229,3 +229,89 @@ TEST(Regtool, MissingPrefixAndHelp) {
     EXPECT_NE(r.out.find("/reg:32"), std::string::npos);
     EXPECT_NE(r.out.find("regtool export KEY [FILE]"), std::string::npos);
 }
+
+// A file that parses but fails on a line while it is applied: nothing of
+// it is written, not even the keys before that line.
+TEST(Regtool, ImportIsAllOrNothing) {
+    TestPrefix p;
+    const std::string system = readFile(p.root() / "system.reg"), user = readFile(p.root() / "user.reg");
+    std::string deep = "HKEY_CURRENT_USER\\Software\\Deep";
+    for (int i = 0; i < 520; ++i) deep += "\\k";
+    const fs::path in = p.root() / "in.reg";
+    writeFile(in, "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\First]\n\"a\"=\"b\"\n"
+                  "\n[HKEY_LOCAL_MACHINE\\Software\\First]\n\n[" + deep + "]\n");
+    const ToolRun r = regtool(p.root(), {"import", in.string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err.rfind("regtool: " + in.string() + ":8: cannot create key " + deep, 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("nothing of the file was imported"), std::string::npos) << r.err;
+    EXPECT_EQ(readFile(p.root() / "system.reg"), system);
+    EXPECT_EQ(readFile(p.root() / "user.reg"), user);
+}
+
+// A link key that points back at a key above it: query /s and export go
+// through everything else once, name the loop on stderr and end.
+TEST(Regtool, WalksStopAtLinkLoops) {
+    TestPrefix p;
+    p.importReg("REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Top]\n\"v\"=\"top\"\n"
+                "[HKEY_LOCAL_MACHINE\\Software\\Top\\Sub]\n\"w\"=\"sub\"\n"
+                "[HKEY_LOCAL_MACHINE\\Software\\Elsewhere]\n\"x\"=\"else\"\n");
+    // Links to the key itself, to the key two levels up, and to a key beside
+    // the walk (followed: it is no loop).
+    auto link = [](const std::string& path, const std::string& target) {
+        std::string hex;
+        for (win::BYTE b : winsys::toUtf16leBytes(target, false)) {
+            char buf[4];
+            std::snprintf(buf, sizeof buf, hex.empty() ? "%02x" : ",%02x", b);
+            hex += buf;
+        }
+        return "\n[" + path + "] 1\n#link\n\"SymbolicLinkValue\"=hex(6):" + hex + "\n";
+    };
+    std::ofstream(p.root() / "system.reg", std::ios::app)
+        << link("Software\\\\Top\\\\Self", "\\Registry\\Machine\\Software\\Top")
+        << link("Software\\\\Top\\\\Sub\\\\Up", "\\Registry\\Machine\\Software\\Top")
+        << link("Software\\\\Top\\\\Side", "\\Registry\\Machine\\Software\\Elsewhere");
+    const std::string top = "HKEY_LOCAL_MACHINE\\Software\\Top";
+    const std::string notes = "regtool: " + top + "\\Self is a link back to " + top +
+                              ": its keys are not gone through again\n"
+                              "regtool: " + top + "\\Sub\\Up is a link back to " + top +
+                              ": its keys are not gone through again\n";
+
+    ToolRun q = regtool(p.root(), {"query", top, "/s"});
+    EXPECT_EQ(q.code, 0);
+    EXPECT_EQ(q.err, notes);
+    EXPECT_EQ(q.out, "\n" + top + "\n    v    REG_SZ    top\n"
+                     "\n" + top + "\\Side\n    x    REG_SZ    else\n"
+                     "\n" + top + "\\Sub\n    w    REG_SZ    sub\n");
+
+    const fs::path out = p.root() / "out.reg";
+    ToolRun e = regtool(p.root(), {"export", top, out.string()});
+    EXPECT_EQ(e.code, 0);
+    EXPECT_EQ(e.err, notes);
+    const std::string exported = winsys::fromUtf16leBytes(
+        reinterpret_cast<const std::uint8_t*>(readFile(out).data()) + 2, readFile(out).size() - 2);
+    EXPECT_NE(exported.find("[" + top + "\\Side]\r\n\"x\"=\"else\""), std::string::npos) << exported;
+    EXPECT_EQ(exported.find("Self"), std::string::npos) << exported;
+    EXPECT_EQ(exported.find("\\Up]"), std::string::npos) << exported;
+}
+
+// A hive line that cannot be read is named on stderr by every command, and
+// a change to the hive keeps it in the file.
+TEST(Regtool, UnreadableHiveLinesAreReportedAndKept) {
+    TestPrefix p;
+    p.importReg("REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Odd]\n\"v\"=\"x\"\n");
+    std::ofstream(p.root() / "user.reg", std::ios::app) << "\n[Software\\\\Odd\\\\More] 1\n\"w\"=str(9):\"?\"\n";
+    const std::string text = readFile(p.root() / "user.reg");
+    std::size_t line = 1;
+    for (std::size_t i = 0; i < text.rfind("\"w\"="); ++i) line += text[i] == '\n';
+    const std::string warning = "regtool: " + (p.root() / "user.reg").string() + ":" + std::to_string(line) +
+                                ": unknown data type '\"w\"=str(9):\"?\"'\n";
+
+    ToolRun r = regtool(p.root(), {"query", "HKCU\\Software\\Odd"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.err, warning);
+    r = regtool(p.root(), {"add", "HKCU\\Software\\Odd\\More", "/v", "n", "/d", "new", "/f"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.err, warning);
+    EXPECT_NE(readFile(p.root() / "user.reg").find("\"n\"=\"new\"\n\"w\"=str(9):\"?\"\n"), std::string::npos)
+        << readFile(p.root() / "user.reg");
+}

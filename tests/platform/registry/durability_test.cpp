@@ -231,3 +231,49 @@ TEST(RegistryDurability, AHiveWithABadHeaderIsNeverWritten) {
     EXPECT_EQ(warnings[0], (p.root() / "system.reg").string() + ":6: unknown line 'garbage line'");
     EXPECT_EQ(warnings[1], (p.root() / "userdef.reg").string() + ":1: not a Wine registry file 'not a hive'");
 }
+
+// Names that differ only in an unpaired UTF-16 surrogate (legal in Windows)
+// are two keys and two values, on disk and after a fresh load.
+TEST(RegistryDurability, NamesWithUnpairedSurrogatesStayTwo) {
+    testsupport::TestPrefix p;
+    const std::string a = winsys::toUtf8KeepingSurrogates(u"Odd\xd800"), b = winsys::toUtf8KeepingSurrogates(u"Odd\xd801");
+    const std::string va = winsys::toUtf8KeepingSurrogates(u"v\xdc00"), vb = winsys::toUtf8KeepingSurrogates(u"v\xdfff");
+    setText(createKey(HKEY_CURRENT_USER, "Software\\Sur\\" + a).get(), va, "a1");
+    {
+        UniqueHKey k = createKey(HKEY_CURRENT_USER, "Software\\Sur\\" + a);
+        setText(k.get(), vb, "a2");
+    }
+    setText(createKey(HKEY_CURRENT_USER, "Software\\Sur\\" + b).get(), va, "b1");
+    p.reopen();
+    UniqueHKey software;
+    ASSERT_EQ(openKey(HKEY_CURRENT_USER, "Software\\Sur", KEY_READ, software), ERROR_SUCCESS);
+    EXPECT_EQ(subkeyNames(software.get()), (std::vector<std::string>{a, b}));
+    UniqueHKey first;
+    ASSERT_EQ(openKey(HKEY_CURRENT_USER, "Software\\Sur\\" + a, KEY_READ, first), ERROR_SUCCESS);
+    EXPECT_EQ(valueNames(first.get()), (std::vector<std::string>{va, vb}));
+    EXPECT_EQ(textOf(HKEY_CURRENT_USER, "Software\\Sur\\" + a, vb), "a2");
+    EXPECT_EQ(textOf(HKEY_CURRENT_USER, "Software\\Sur\\" + b, va), "b1");
+    EXPECT_NE(readFile(p.root() / "user.reg").find("[Software\\\\Sur\\\\Odd\\xd800]"), std::string::npos);
+}
+
+// A line of a hive that the loader cannot read is reported, naming file and
+// line, and stays in the file through changes to that hive.
+TEST(RegistryDurability, ALineThatCannotBeReadSurvivesChangesToItsHive) {
+    testsupport::TestPrefix p;
+    setText(createKey(HKEY_CURRENT_USER, "Software\\Kept").get(), "v", "1");
+    const fs::path user = p.root() / "user.reg";
+    std::ofstream(user, std::ios::app) << "\n[Software\\\\Kept\\\\Odd] 1\n\"v\"=hex:01,zz\n\"w\"=dword:00000002\n";
+    p.reopen();
+    const auto warnings = winsys::registryWarnings();
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0].rfind(user.string() + ":", 0), 0u) << warnings[0];
+    EXPECT_NE(warnings[0].find(": bad hex data '\"v\"=hex:01,zz'"), std::string::npos) << warnings[0];
+
+    setText(createKey(HKEY_CURRENT_USER, "Software\\Kept\\Odd").get(), "x", "new");
+    EXPECT_EQ(RegDeleteValue(createKey(HKEY_CURRENT_USER, "Software\\Kept").get(), "v"), ERROR_SUCCESS);
+    EXPECT_NE(readFile(user).find("\"w\"=dword:00000002\n\"x\"=\"new\"\n\"v\"=hex:01,zz\n"), std::string::npos)
+        << readFile(user);
+    // Deleting the key that held it deletes it with the key.
+    EXPECT_EQ(RegDeleteTree(HKEY_CURRENT_USER, "Software\\Kept\\Odd"), ERROR_SUCCESS);
+    EXPECT_EQ(readFile(user).find("hex:01,zz"), std::string::npos);
+}

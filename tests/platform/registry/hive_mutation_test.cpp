@@ -1,6 +1,8 @@
 // Mutated hive texts (bit flips, cuts, stray quotes, backslashes and
 // brackets) must never crash the reader, and what it reads must write out
-// as a clean file that reads back the same.
+// as a file that reads back the same: the same keys and values, the lines
+// it could not read kept (so no more warnings than before), and the same
+// text when written again.
 #include "platform/registry/hive.h"
 
 #include <gtest/gtest.h>
@@ -95,7 +97,7 @@ TEST(HiveMutation, ReaderSurvivesAndWhatItReadsRoundTrips) {
         const std::string written = formatHive(r->tree);
         auto again = parseHive(written, "again.reg");
         ASSERT_TRUE(again) << again.error().message;
-        ASSERT_TRUE(again->warnings.empty()) << again->warnings.front() << "\nfrom:\n" << text;
+        ASSERT_LE(again->warnings.size(), r->warnings.size()) << again->warnings.front() << "\nfrom:\n" << text;
         ASSERT_EQ(regtest::treeDifference(*again->tree.root, *r->tree.root, false), "") << "from:\n" << text;
         ASSERT_EQ(formatHive(again->tree), written) << "from:\n" << text;
     }

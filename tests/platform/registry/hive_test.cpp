@@ -244,6 +244,68 @@ TEST(HiveFormat, BadLinesAreSkippedWithAWarning) {
     EXPECT_EQ(h.tree.root->findSubkey("Good")->values().size(), 1u);
 }
 
+// A line the loader cannot read goes back into the file as it stood when
+// the hive is written: in its key's section, before the first key, or (a
+// section whose key line is bad, with all its lines) at the end. Wine's own
+// options that carry nothing of ours come back the same way.
+TEST(HiveFormat, LinesThatAreNotReadAreWrittenBackAsTheyStood) {
+    std::string deep = "a";
+    for (int i = 0; i < 512; ++i) deep += "\\\\a";
+    struct Row {
+        const char* label;
+        std::string text;    // after the header
+        std::string written; // what formatHive gives after the header
+        std::size_t warnings;
+    };
+    const std::vector<Row> rows = {
+        {"bad value in a section", "\n[K] 5\n\"a\"=dword:00000001\n\"v\"=dword:xyz\n\"b\"=dword:00000002\n",
+         "\n[K] 5\n\"a\"=dword:00000001\n\"b\"=dword:00000002\n\"v\"=dword:xyz\n", 1},
+        {"bad hex data over two lines", "\n[K] 5\n\"v\"=hex:01,02,\\\n  0g,04\n\"b\"=dword:00000002\n",
+         "\n[K] 5\n\"b\"=dword:00000002\n\"v\"=hex:01,02,\\\n  0g,04\n", 1},
+        {"bad time", "\n[K] 5\n#time=nothex\n", "\n[K] 5\n#time=nothex\n", 1},
+        {"an option of Wine's", "\n[K] 5\n#dyndata\n\"a\"=dword:00000001\n",
+         "\n[K] 5\n\"a\"=dword:00000001\n#dyndata\n", 0},
+        {"line before any key", "garbage\n\n[K] 5\n", "garbage\n\n[K] 5\n", 1},
+        {"section whose key line is bad",
+         "\n[Bad\\\\key 2\n#time=1\n\"b\"=dword:00000002\n\n[K] 5\n\"a\"=dword:00000001\n",
+         "\n[K] 5\n\"a\"=dword:00000001\n\n[Bad\\\\key 2\n#time=1\n\"b\"=dword:00000002\n", 2},
+        {"section of a key nested too deeply", "\n[K] 5\n\n[" + deep + "] 1\n\"v\"=dword:00000001\n",
+         "\n[K] 5\n\n[" + deep + "] 1\n\"v\"=dword:00000001\n", 2},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        ParsedHive h = parseOk(kHead + row.text);
+        EXPECT_EQ(h.warnings.size(), row.warnings);
+        const std::string once = formatHive(h.tree);
+        EXPECT_EQ(once, kHead + row.written);
+        // And again: what was kept stays kept, and nothing doubles.
+        EXPECT_EQ(formatHive(parseOk(once).tree), once);
+    }
+}
+
+// Windows allows names with a UTF-16 surrogate that has no partner; Wine
+// writes it as a \x escape. Two names that differ only there stay two, and
+// both go back into the file as they came.
+TEST(HiveFormat, NamesWithUnpairedSurrogatesStayApartAndWriteBack) {
+    const std::string text = kHead +
+                             "\n[K\\xd800] 1\n\"n\\xdc00\"=dword:00000001\n\"n\\xdc01\"=dword:00000002\n"
+                             "\"pair\\xd83d\\xde00\"=dword:00000003\n"
+                             "\n[K\\xd801] 2\n\"n\\xdc00\"=dword:00000004\n";
+    ParsedHive h = parseOk(text);
+    EXPECT_TRUE(h.warnings.empty());
+    ASSERT_EQ(h.tree.root->subkeys().size(), 2u);
+    const auto first = h.tree.root->findSubkey(winsys::toUtf8KeepingSurrogates(u"K\xd800"));
+    const auto second = h.tree.root->findSubkey(winsys::toUtf8KeepingSurrogates(u"K\xd801"));
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(first->values().size(), 3u);
+    EXPECT_EQ(second->values().size(), 1u);
+    EXPECT_NE(first->findValue(winsys::toUtf8KeepingSurrogates(u"n\xdc00")),
+              first->findValue(winsys::toUtf8KeepingSurrogates(u"n\xdc01")));
+    EXPECT_EQ(first->values()[2].name, "pair\xF0\x9F\x98\x80"); // a whole pair is one character
+    EXPECT_EQ(formatHive(h.tree), text);
+}
+
 TEST(HiveFormat, OnlyABadHeaderFailsTheWholeFile) {
     for (const std::string& text : {std::string(), std::string("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\x]\n"),
                                     std::string("WINE REGISTRY Version 1\n"), std::string("\nWINE REGISTRY Version 2\n")}) {

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <functional>
 #include <fstream>
@@ -151,6 +155,100 @@ TEST_F(BackupFaults, ARestoreCutShortKeepsItsBackupForAnotherTry) {
         EXPECT_TRUE(state(a) == before);
         expectStoreEmpty();
     }
+}
+
+// A hive that cannot be written (the disk full, a write error, its file
+// replaced by a folder): the backup fails with a reason, so the removal
+// never starts, and nothing of the add-on or of a backup is left changed.
+TEST_F(BackupFaults, ABackupOnAHiveThatCannotBeWrittenFailsAndKeepsTheAddon) {
+    using winsys::testing::HiveWriteFault;
+    const fs::path user = prefix.root() / "user.reg", aside = prefix.root() / "user.reg.aside";
+    struct Row {
+        const char* label;
+        std::function<void()> block, unblock;
+    };
+    const Row rows[] = {
+        {"disk full", [] { winsys::testing::failHiveWrites(HiveWriteFault::AfterBytes, 100, ENOSPC); },
+         [] { winsys::testing::failHiveWrites(HiveWriteFault::None); }},
+        {"write error", [] { winsys::testing::failHiveWrites(HiveWriteFault::BeforeRename, 0, EIO); },
+         [] { winsys::testing::failHiveWrites(HiveWriteFault::None); }},
+        {"user.reg replaced by a folder",
+         [&] {
+             fs::rename(user, aside);
+             fs::create_directory(user);
+         },
+         [&] {
+             fs::remove(user);
+             fs::rename(aside, user);
+         }},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        const SmallAddon a(prefix, "Unwritable" + std::to_string(++n));
+        const State before = state(a);
+        ComPtr<_CLittleConfig> r = recordOf(a);
+        row.block();
+        std::string cause;
+        const bool backedUp = backuper().Backup("Addon", "", r.get(), cause);
+        row.unblock();
+        EXPECT_FALSE(backedUp);
+        EXPECT_FALSE(cause.empty());
+        r = nullptr;
+        restartProgram();
+        EXPECT_TRUE(state(a) == before) << differences(state(a).keys, before.keys);
+        EXPECT_TRUE(listed().empty());
+        expectStoreEmpty();
+    }
+}
+
+// The program killed (SIGKILL) right after a removal returns and right
+// after a restore returns: the prefix, opened again from its files, holds
+// what each call did; nothing is lost and no backup is listed twice.
+TEST_F(BackupFaults, AProgramKilledRightAfterACallKeepsWhatTheCallDid) {
+    const SmallAddon a(prefix, "Killed");
+    const State before = state(a);
+    // Runs `step` in a child process, which is killed as soon as it says
+    // the step returned; true when the step succeeded.
+    auto inKilledChild = [](const std::function<bool()>& step) {
+        int done[2];
+        if (::pipe(done) != 0) return false;
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const char ok = step() ? 'y' : 'n';
+            (void)!::write(done[1], &ok, 1);
+            for (;;) ::pause();
+        }
+        char c = 0;
+        const bool read = ::read(done[0], &c, 1) == 1;
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        ::close(done[0]);
+        ::close(done[1]);
+        return read && c == 'y';
+    };
+
+    EXPECT_TRUE(inKilledChild([&] {
+        std::string cause;
+        ComPtr<_CLittleConfig> r = recordOf(a);
+        return backuper().Backup("Addon", "", r.get(), cause) && CAxBackuper().RemoveByLittleConfig(r.get());
+    }));
+    restartProgram();
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, a.key));
+    EXPECT_FALSE(readValue(HKEY_CURRENT_USER, a.valueKey, "Run"));
+    EXPECT_FALSE(fs::exists(prefix.host(a.folder)));
+    const auto rows = listed();
+    ASSERT_EQ(rows.size(), 1u);
+    const std::string id = rows[0].id;
+
+    EXPECT_TRUE(inKilledChild([&] {
+        std::string cause;
+        return backuper().Restore(id, cause);
+    }));
+    restartProgram();
+    EXPECT_TRUE(state(a) == before) << differences(state(a).keys, before.keys);
+    EXPECT_TRUE(listed().empty());
+    expectStoreEmpty();
 }
 
 TEST_F(BackupFaults, RestoreRefusesIdsThatAreNotBackupIds) {
