@@ -15,6 +15,7 @@
 #include "common/interfaces/table.h"
 #include "platform/com/variant.h"
 #include "platform/controls/tree_view.h"
+#include "platform/registry/store.h"
 #include "tests/support/records.h"
 #include "tests/ui/restore/ui_support.h"
 
@@ -240,6 +241,30 @@ TEST_F(Delete, AFailedBackupDeletesNothingAndIsReported) {
             EXPECT_EQ(line.description.rfind("Backup failed (IE32 Toolbar): ", 0), 0u) << line.description;
             EXPECT_GT(line.description.size(), std::string("Backup failed (IE32 Toolbar): ").size());
         }
+    EXPECT_TRUE(logged);
+}
+
+// A full disk: the backup's first registry write fails, so the add-on and
+// its cache stay, no backup is listed, and the user is told.
+TEST_F(Delete, ABackupThatCannotWriteTheRegistryDeletesNothing) {
+    answer = TaskDialog::kYes;
+    const ComPtr<_CParams> r = record({.displayName = "Alpha", .originalName = "Alpha", .backupCfg = config("Alpha"),
+                                       .deleteCfg = config("Cache\\Alpha")});
+    winsys::testing::failHiveWrites(winsys::testing::HiveWriteFault::AfterBytes, 100, ENOSPC);
+    const bool collected = flow.RemoveAddon(r.get(), "Toolbar", "IE32 Toolbar");
+    winsys::testing::failHiveWrites(winsys::testing::HiveWriteFault::None);
+    EXPECT_TRUE(collected);
+    prefix.reopen();
+    EXPECT_TRUE(keyExists("Software\\AddonsTest\\Alpha"));
+    EXPECT_TRUE(keyExists("Software\\AddonsTest\\Cache\\Alpha"));
+    EXPECT_TRUE(backups().empty());
+    ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs[1].content.toStdString(), "Cannot delete Alpha Toolbar. ");
+    bool logged = false;
+    for (const auto& line : program.log->lines)
+        if (line.source == "FMain.RemovePlugin")
+            logged = line.description.rfind("Backup failed (IE32 Toolbar): ", 0) == 0 &&
+                     line.description.size() > std::string("Backup failed (IE32 Toolbar): ").size();
     EXPECT_TRUE(logged);
 }
 
