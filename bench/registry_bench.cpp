@@ -19,7 +19,7 @@ using namespace winsys::reg;
 
 namespace {
 
-const fs::path kWine8 = fs::path(__FILE__).parent_path().parent_path() / "tests" / "fixtures" / "wine8";
+const fs::path kWine8 = fs::path(SORLIX_FIXTURES_DIR) / "wine8";
 
 const std::string& systemReg() {
     static const std::string text = [] {

@@ -2,10 +2,14 @@
 
 // The store keeps a backup usable at every moment a process can die:
 // - Backup writes each item's index entries after its copy, and the
-//   backup's "Name" last of all. Every registry write goes to disk whole,
-//   so a backup with "Name" has its complete index and all its copies
-//   before it; one without "Name" is never listed and Restore refuses it.
-//   A failed backup is rolled back, so no half-written backup is offered.
+//   backup's "Name" last of all; its registry changes reach the disk in one
+//   batch (each hive written once) when it succeeds, and not at all when it
+//   fails or the process dies first. So a listed backup has its complete
+//   index and all its copies; one without "Name" is never listed and
+//   Restore refuses it. A failed backup also loses its copies of files.
+// - A removal and the registry part of a restore are batches too, written
+//   when they end, whether every step succeeded or not (as each step's own
+//   writes would have been).
 // - Restore deletes a backup only when every item it counts came back; it
 //   then takes "Name" away first, so a restore cut short while the store is
 //   emptied leaves at most an unlisted leftover, never a listed backup
@@ -28,6 +32,7 @@
 #include "platform/files/files.h"
 #include "platform/files/find.h"
 #include "platform/files/inside_prefix.h"
+#include "platform/registry/registry.h"
 #include "platform/system/environment.h"
 
 namespace sorlix {
@@ -47,6 +52,36 @@ constexpr LONG kCurrentUser = halvenlib::HKEY_CURRENT_USER;
 constexpr const char* kLongPrefix = "\\\\?\\";
 
 halvenlib::_CRegistry* registry() { return required(Registry); }
+
+// The registry changes of one step of the engine, kept in memory and written
+// together (once per changed hive) at commit. When no batch can be opened
+// (a wineserver serves the prefix) each change is written, or refused, on
+// its own. A batch left open is committed when `keep` says so (a removal's
+// steps stay done), else dropped.
+class RegistryBatch {
+public:
+    explicit RegistryBatch(bool keep) : open_(static_cast<bool>(winsys::beginRegistryBatch())), keep_(keep) {}
+    RegistryBatch(const RegistryBatch&) = delete;
+    RegistryBatch& operator=(const RegistryBatch&) = delete;
+    ~RegistryBatch() {
+        if (!open_) return;
+        if (keep_) (void)winsys::commitRegistryBatch();
+        else winsys::abandonRegistryBatch();
+    }
+    // Writes the changes; false with the system's text in `cause` when that fails.
+    bool commit(std::string& cause) {
+        if (!open_) return true;
+        open_ = false;
+        auto written = winsys::commitRegistryBatch();
+        if (written) return true;
+        cause = written.error().message;
+        return false;
+    }
+
+private:
+    bool open_;
+    bool keep_;
+};
 
 bool isTrue(VARIANT_BOOL b) { return b != win::VARIANT_FALSE; }
 
@@ -278,7 +313,11 @@ bool CAxBackuper::Backup(const std::string& Name, const std::string& Description
             FalseCause = "Cannot make a backup id";
             return false;
         }
-        if (writeBackup(backupId, Name, Description, LittleConfig, FalseCause)) return true;
+        {
+            RegistryBatch batch(false);
+            if (writeBackup(backupId, Name, Description, LittleConfig, FalseCause) && batch.commit(FalseCause))
+                return true;
+        }
         // A backup that failed half-way is not one: nothing of it may be listed.
         dropBackup(backupId, false);
         return false;
@@ -491,7 +530,12 @@ bool CAxBackuper::Restore(const std::string& BackupID, std::string& FalseCause) 
             FalseCause = FormatString("Backup '%1' is not complete", {BackupID});
             return false;
         }
-        const bool restored = restoreItems(backupKey, BackupID, FalseCause);
+        bool restored = false;
+        {
+            RegistryBatch batch(true);
+            restored = restoreItems(backupKey, BackupID, FalseCause);
+            if (!batch.commit(FalseCause)) restored = false;
+        }
         if (redirectionIsOff_) redirectionOn();
         if (!restored) return false;
         winsys::pumpOneMessage();
@@ -628,6 +672,7 @@ bool CAxBackuper::RemoveByLittleConfig(_CLittleConfig* LittleConfig) {
         allRemoved = false;
     };
     try {
+        RegistryBatch batch(true);
         LONG files = 0;
         call([&] { return LittleConfig->get_FileOrFoldersCount(&files); });
         for (LONG k = 1; k <= files; ++k) {
@@ -667,6 +712,7 @@ bool CAxBackuper::RemoveByLittleConfig(_CLittleConfig* LittleConfig) {
             call([&] { return registry()->DeleteValue(&key, &sub, &name, &deleted); });
             if (!isTrue(deleted)) failed(FormatString("Cannot delete '%1\\%2' %3", {keyName(root), subkey, valueName}));
         }
+        if (std::string cause; !batch.commit(cause)) failed(FormatString("Cannot write the registry. %1", {cause}));
         return allRemoved;
     } catch (const std::exception& e) {
         logFailure(e, "RemoveByLittleConfig");

@@ -292,6 +292,7 @@ std::atomic<testing::HiveWriteFault> g_fault{testing::HiveWriteFault::None};
 std::atomic<std::size_t> g_faultBytes{0};
 std::atomic<int> g_faultErr{EIO};
 std::string g_faultFile; // empty: every hive
+std::atomic<std::uint64_t> g_writesDone{0};
 
 Error writeError(const fs::path& file, int err) {
     return Error{winErrorFromErrno(err), "cannot write '" + file.string() + "': " + std::strerror(err)};
@@ -372,6 +373,7 @@ Result<void> commitStaged(const StagedFile& staged) {
         ::unlink(staged.temporary.c_str());
         return writeError(staged.file, err);
     }
+    ++g_writesDone;
     // The rename is durable only once the folder is.
     const fs::path dir = staged.file.parent_path().empty() ? fs::path(".") : staged.file.parent_path();
     const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -593,5 +595,7 @@ void failHiveWrites(HiveWriteFault where, std::size_t afterBytes, int err, std::
     reg::g_faultFile = std::move(onlyFile);
     reg::g_fault = where;
 }
+
+std::uint64_t hiveWritesDone() { return reg::g_writesDone.load(); }
 
 } // namespace winsys::testing

@@ -345,4 +345,7 @@ namespace winsys::testing {
 enum class HiveWriteFault { None, AfterBytes, BeforeRename };
 void failHiveWrites(HiveWriteFault where, std::size_t afterBytes = 0, int err = EIO, std::string onlyFile = {});
 
+// The hive files this process has written (renamed into place) so far.
+std::uint64_t hiveWritesDone();
+
 } // namespace winsys::testing
