@@ -14,21 +14,24 @@ namespace {
 const char kHelp[] = R"(Usage: regtool COMMAND ARGUMENTS...
 
 Reads and changes the registry of the Windows machine in the Wine prefix
-named by WINEPREFIX (default ~/.wine); changed hives are written back at
-the end. KEY is ROOT\path\to\key with ROOT one of HKEY_LOCAL_MACHINE (HKLM),
+named by WINEPREFIX (default ~/.wine); every change is in the hive files
+when the command ends. Hive lines that cannot be read are named on stderr
+and kept in their files as they are. KEY is ROOT\path\to\key with ROOT one of HKEY_LOCAL_MACHINE (HKLM),
 HKEY_CURRENT_USER (HKCU), HKEY_CLASSES_ROOT (HKCR), HKEY_USERS (HKU),
 HKEY_CURRENT_CONFIG (HKCC).
 
   regtool import FILE.reg
       Applies a registry file: "Windows Registry Editor Version 5.00"
-      (UTF-16LE or UTF-8) or "REGEDIT4" (Windows-1252). Nothing is written
-      when any line of the file is bad; the message names file and line.
+      (UTF-16LE or UTF-8) or "REGEDIT4" (Windows-1252). All or nothing:
+      when any line of the file is bad or cannot be applied, nothing of the
+      file is written; the message names file and line.
   regtool export KEY [FILE]
       Writes KEY and all its subkeys as a version 5 registry file, UTF-16LE
       with CR LF as regedit writes it; without FILE, prints it as UTF-8.
   regtool query KEY [/v NAME | /ve] [/s]
       Shows the values and subkeys of KEY, or one value (/v NAME; /ve the
-      default value); /s goes through all subkeys.
+      default value); /s goes through all subkeys (a link key back to a key
+      above is named on stderr and not gone through again).
   regtool add KEY [/v NAME | /ve] [/t TYPE] [/s SEP] [/d DATA] [/f]
       Creates KEY and optionally sets a value. TYPE: REG_SZ (default),
       REG_EXPAND_SZ, REG_MULTI_SZ (items split at SEP, default \0),
