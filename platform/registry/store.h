@@ -286,6 +286,8 @@ private:
                       int& hops);
     Result<Node> followLink(const std::string& target, bool create, HiveMask* changed, int& hops);
     Result<Location> classes(std::string_view path, bool view32, bool openLink);
+    // A path below a merged classes key, in the view it was opened in.
+    Result<Location> classesBelow(const Location& from, const Parts& parts, std::string_view path, bool openLink);
     int existingClassesDepth(HiveId id, const Parts& parts, bool view32);
     bool mergesClasses(const Node& e, bool view32) const;
     // The names a key lists in the view, sorted.

@@ -174,6 +174,34 @@ Result<Location> Store::classes(std::string_view path, bool view32, bool openLin
     return loc;
 }
 
+Result<Location> Store::classesBelow(const Location& from, const Parts& parts, std::string_view path, bool openLink) {
+    // A walk from a merged key's own keys ends where one from the hive roots
+    // would (it passes through them); a side the key lacks (or lost) is
+    // looked up from its root, since it may have been made since.
+    Location loc;
+    loc.kind = Location::Kind::Classes;
+    loc.view32 = from.view32;
+    loc.classesPath = joinPath(from.classesPath, path);
+    std::optional<Parts> full;
+    for (HiveId id : {HiveId::User, HiveId::Machine}) {
+        const Node base = live(id == HiveId::User ? from.user : from.machine);
+        int hops = 0;
+        Result<Node> n = notFound();
+        if (base) {
+            n = walk(base, parts, WalkMode{from.view32, openLink, false}, nullptr, nullptr, hops);
+        } else {
+            auto root = hiveRoot(id);
+            if (!root) return root.error();
+            if (!full) full = classesParts(splitPath(loc.classesPath).value());
+            n = walk(*root, *full, WalkMode{from.view32, openLink, false}, nullptr, nullptr, hops);
+        }
+        if (!n && n.error().code != win::ERROR_FILE_NOT_FOUND) return n.error();
+        (id == HiveId::User ? loc.user : loc.machine) = n ? *n : Node{};
+    }
+    if (!loc.user && !loc.machine) return notFound();
+    return loc;
+}
+
 int Store::existingClassesDepth(HiveId id, const Parts& parts, bool view32) {
     auto root = hiveRoot(id);
     if (!root) return -1;
@@ -244,6 +272,7 @@ Result<Location> Store::open(const Location& from, std::string_view path, bool v
     case Location::Kind::Empty:
         return notFound();
     case Location::Kind::Classes:
+        if (from.view32 == view32) return classesBelow(from, *parts, path, openLink);
         return classes(joinPath(from.classesPath, path), view32, openLink);
     case Location::Kind::Users: {
         auto h = userHive(rest.front());

@@ -267,3 +267,26 @@ TEST(RegistryViews, ClassesRootOfTheThirtyTwoBitView) {
     EXPECT_EQ(subkeyNames(clsid64.get()), std::vector<std::string>{"{64}"});
     EXPECT_EQ(subkeyNames(HKEY_CLASSES_ROOT), std::vector<std::string>{"CLSID"});
 }
+
+// A key opened below a merged classes handle sees what the user's and the
+// machine's classes hold now, also on a side the handle's key did not have
+// (or lost) when it was opened.
+TEST(RegistryViews, KeysBelowAClassesHandleComeFromBothSidesAsTheyAreNow) {
+    testsupport::TestPrefix p;
+    const REGSAM v64 = KEY_ALL_ACCESS | KEY_WOW64_64KEY;
+    setText(createKey(HKEY_LOCAL_MACHINE, "Software\\Classes\\Merged\\FromMachine", v64).get(), "v", "machine");
+    setText(createKey(HKEY_CURRENT_USER, "Software\\Classes\\Both\\Old", v64).get(), "v", "old");
+    createKey(HKEY_LOCAL_MACHINE, "Software\\Classes\\Both", v64);
+    UniqueHKey merged, both;
+    ASSERT_EQ(openKey(HKEY_CLASSES_ROOT, "Merged", KEY_READ, merged), ERROR_SUCCESS);
+    ASSERT_EQ(openKey(HKEY_CLASSES_ROOT, "Both", KEY_READ, both), ERROR_SUCCESS);
+
+    setText(createKey(HKEY_CURRENT_USER, "Software\\Classes\\Merged\\FromUser", v64).get(), "v", "user");
+    ASSERT_EQ(RegDeleteTree(HKEY_CURRENT_USER, "Software\\Classes\\Both"), ERROR_SUCCESS);
+    setText(createKey(HKEY_CURRENT_USER, "Software\\Classes\\Both\\New", v64).get(), "v", "new");
+
+    EXPECT_EQ(textOf(merged.get(), "FromMachine", "v"), "machine");
+    EXPECT_EQ(textOf(merged.get(), "FromUser", "v"), "user");
+    EXPECT_EQ(textOf(both.get(), "New", "v"), "new");
+    EXPECT_EQ(textOf(both.get(), "Old", "v"), "<missing>");
+}
