@@ -23,6 +23,8 @@
 #include "app/core/screen.h"
 #include "app/core/strings.h"
 #include "app/enumerators/cieenumerator.h"
+#include "app/enumerators/coperapluginenum.h"
+#include "app/enumerators/csafaripluginenum.h"
 #include "common/interfaces/log.h"
 #include "platform/com/variant.h"
 
@@ -79,11 +81,11 @@ std::array<EnumeratorRow, kLastAddonType>& enumerators() {
         /* 17 */ {nullptr, false}, // CChromeExtEnumerator::EnumChromeExtensions
         /* 18 */ {nullptr, false}, // CChromePluginEnum::EnumerateChromePlugins
         /* 19 */ {nullptr, false}, // CSafariExtEnum::EnumSafariExtensions
-        /* 20 */ {nullptr, false}, // CSafariPluginEnum::EnumSafariPlugins
+        /* 20 */ {run<&CSafariPluginEnum::EnumSafariPlugins>, false},
         /* 21 */ {nullptr, false}, // COperaExtEnum::EnumOperaExtensions
-        /* 22 */ {nullptr, false}, // COperaPluginEnum::EnumOperaPlugins
+        /* 22 */ {run<&COperaPluginEnum::EnumOperaPlugins>, false},
         /* 23 */ {nullptr, true},  // COperaExtEnum::EnumOperaExtensions
-        /* 24 */ {nullptr, true},  // COperaPluginEnum::EnumOperaPlugins
+        /* 24 */ {run<&COperaPluginEnum::EnumOperaPlugins>, true},
     }};
     return rows;
 }

@@ -65,6 +65,7 @@ int main(int argc, char** argv) {
     sorlix::app::CloseWindowsOnTerminationSignals();
     sorlix::MMain::StartupHooks hooks;
     hooks.messageBox = showMessageBox;
+    hooks.createAppVisor = sorlix::MMain::CreateAppVisor;
     sorlix::MFileProps::setFilePropertiesSheet(sorlix::app::ShowFilePropertiesSheet);
     sorlix::Screen::SetMousePointerHook(showMousePointer);
     std::unique_ptr<sorlix::ui::FMain> mainForm;

@@ -282,4 +282,35 @@ TEST_F(DemoPrefix, SystemToolbarAndExplorerBarAreRegisteredButLeftOut) {
     }
 }
 
+// Safari's plugins and both Opera builds' plugins, less the one each Opera
+// build's ignore list names; the 64-bit ones marked for the 64-bit view.
+TEST_F(DemoPrefix, SafariAndOperaPluginsLessTheIgnored) {
+    struct Case {
+        LONG type;
+        std::map<std::string, std::string> files; // display name -> file
+        const char* flag;
+    } cases[] = {
+        {20,
+         {{"Pinwheel Player", "C:\\Program Files (x86)\\Safari\\Plugins\\npPinwheel.dll"},
+          {"Calico Viewer", "C:\\Program Files (x86)\\Safari\\Plugins\\npCalico.dll"}},
+         "<missing>"},
+        {22, {{"Fern Reader", "C:\\Program Files (x86)\\Opera\\program\\plugins\\npFernReader.dll"}}, "False"},
+        {24, {{"Fern Reader", "C:\\Program Files\\Opera\\program\\plugins\\npFernReader64.dll"}}, "True"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("type " + std::to_string(c.type));
+        sorlix::MInfoCollector::CollectAddonInfo(c.type);
+        std::map<std::string, std::string> found;
+        for (const auto& [name, info] : listing(c.type)) {
+            found[name] = paramText(info.get(), "dLL");
+            EXPECT_EQ(paramText(info.get(), "file64bitSystem32"), c.flag);
+        }
+        EXPECT_EQ(found, c.files);
+    }
+    for (const testsupport::LogLine& line : program_->log->lines) {
+        EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
+        EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
+    }
+}
+
 } // namespace
