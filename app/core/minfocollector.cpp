@@ -22,8 +22,10 @@
 #include "app/core/resume_next.h"
 #include "app/core/screen.h"
 #include "app/core/strings.h"
+#include "app/enumerators/cchromeextenumerator.h"
 #include "app/enumerators/cieenumerator.h"
 #include "app/enumerators/coperapluginenum.h"
+#include "app/enumerators/csafariextenum.h"
 #include "app/enumerators/csafaripluginenum.h"
 #include "common/interfaces/log.h"
 #include "platform/com/variant.h"
@@ -78,9 +80,9 @@ std::array<EnumeratorRow, kLastAddonType>& enumerators() {
         /* 14 */ {nullptr, false}, // CFFPluginsEnumerator::EnumFirefoxPlugins
         /* 15 */ {nullptr, false}, // CWF64ExtEnum::EnumWaterfox64Extensions
         /* 16 */ {nullptr, false}, // CWF64PluginEnum::EnumWaterfox64Plugins
-        /* 17 */ {nullptr, false}, // CChromeExtEnumerator::EnumChromeExtensions
+        /* 17 */ {run<&CChromeExtEnumerator::EnumChromeExtensions>, false},
         /* 18 */ {nullptr, false}, // CChromePluginEnum::EnumerateChromePlugins
-        /* 19 */ {nullptr, false}, // CSafariExtEnum::EnumSafariExtensions
+        /* 19 */ {run<&CSafariExtEnum::EnumSafariExtensions>, false},
         /* 20 */ {run<&CSafariPluginEnum::EnumSafariPlugins>, false},
         /* 21 */ {nullptr, false}, // COperaExtEnum::EnumOperaExtensions
         /* 22 */ {run<&COperaPluginEnum::EnumOperaPlugins>, false},
