@@ -14,44 +14,19 @@ using namespace moztest;
 
 namespace {
 
-constexpr const char* kRealRegistry = R"(Windows Registry Editor Version 5.00
-
-[HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Mozilla\Mozilla Firefox\24.0 (x86 en-US)\Main]
-"Install Directory"="C:\\Program Files (x86)\\Mozilla Firefox"
-
-[HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Mozilla\Waterfox\56.2.0 (x64 en-US)\Main]
-"Install Directory"="C:\\\\Program Files\\\\Waterfox"
-
-[HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Mozilla\Firefox\Extensions]
-"ose@baton34dev"="C:\\Program Files (x86)\\Organize Search Engines\\ose@baton34dev"
-
-[HKEY_LOCAL_MACHINE\SOFTWARE\Mozilla\Firefox\Extensions]
-"{2B8EFF80-1240-11DB-BF6C-934CD2EFDFE8}"="C:\\Program Files\\AVIM\\{2B8EFF80-1240-11DB-BF6C-934CD2EFDFE8}"
-
-[HKEY_CURRENT_USER\Software\Mozilla\Firefox\Extensions]
-"grwatcher@ajnasz.hu"="C:\\users\\root\\AppData\\Roaming\\Google Reader Watcher\\grwatcher@ajnasz.hu"
-)";
-
-const std::string kRoot = "C:\\users\\root\\AppData\\Roaming";
-const std::string kDefault = kRoot + "\\Mozilla\\Firefox\\Profiles\\k3x9wq2m.default\\extensions\\";
-const std::string kWork = kRoot + "\\Mozilla\\Firefox\\Profiles\\p7f2d1zc.work\\extensions\\staged\\";
+const std::string kRoot = kRealRoaming;
+const std::string kWork = kRealWork + "\\extensions\\staged\\";
 const std::string kOse = "C:\\Program Files (x86)\\Organize Search Engines\\ose@baton34dev\\";
 const std::string kAvim = "C:\\Program Files\\AVIM\\{2B8EFF80-1240-11DB-BF6C-934CD2EFDFE8}\\";
 const std::string kGrw = kRoot + "\\Google Reader Watcher\\grwatcher@ajnasz.hu\\";
 const std::string kStatusBar = "C:\\Program Files (x86)\\Mozilla Firefox\\Extensions\\{6c28e999-e900-4635-a39d-b1ec90ba0c0f}.xpi";
 const std::string kCookies = "C:\\Program Files\\Waterfox\\Extensions\\{45d8ff86-d909-11db-9705-005056c00008}\\";
-const std::string kGreasemonkey = kDefault + "{e4a8a97b-f2ed-450b-b12d-ee082ba24781}\\";
-const std::string kSidebar = kDefault + "{097d3191-e6fa-4728-9826-b533d755359d}.xpi";
+const std::string kGreasemonkey = kRealGreasemonkey;
+const std::string kSidebar = kRealSidebar;
 const std::string kTreeStyleTab = kWork + "treestyletab@piro.sakura.ne.jp.xpi";
 
 struct RealMachine : MozMachine {
-    RealMachine() : MozMachine(testsupport::TestPrefixOptions{.userName = "root"}) {
-        for (const char* folder : {"users/root/AppData/Roaming/Mozilla", "users/root/AppData/Roaming/Google Reader Watcher",
-                                   "Program Files (x86)/Mozilla Firefox", "Program Files (x86)/Organize Search Engines",
-                                   "Program Files/Waterfox", "Program Files/AVIM"})
-            copyReal(folder);
-        prefix.importReg(kRealRegistry);
-    }
+    RealMachine() : MozMachine(testsupport::TestPrefixOptions{.userName = "root"}) { installRealData(prefix); }
 };
 
 using Named = std::vector<std::pair<std::string, std::string>>; // dLL, websearchName
