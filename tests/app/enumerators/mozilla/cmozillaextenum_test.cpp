@@ -8,9 +8,12 @@
 
 #include <fstream>
 
+#include "app/core/caddontypevisor.h"
 #include "app/core/globals.h"
+#include "app/core/minfocollector.h"
 #include "app/enumerators/cmozillaextenum.h"
 #include "platform/core/text.h"
+#include "tests/support/records.h"
 
 using namespace moztest;
 using sorlix::CFFextEnumerator;
@@ -430,6 +433,37 @@ TEST(FirefoxExtensions, RegistryValuesNamingSharedFolders) {
     CFFextEnumerator firefox;
     EXPECT_EQ(firefox.EnumExtensionsThatAreFolders(),
               (Lines{ok, kFirefoxDir + "\\Extensions\\i@example.org", profile + "\\extensions\\p@example.org"}));
+}
+
+// On 32-bit Windows the install key and the Extensions values sit in the one
+// registry there is, Firefox in the native program files; the collection
+// does not ask for Waterfox's 64-bit extensions at all.
+TEST(FirefoxExtensions, ThirtyTwoBitWindows) {
+    MozMachine m(testsupport::TestPrefixOptions{.arch = winsys::Arch::Win32});
+    m.prefix.importReg(R"(Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Mozilla\Mozilla Firefox\24.0 (x86 en-US)\Main]
+"Install Directory"="C:\\Program Files\\Mozilla Firefox"
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Mozilla\Waterfox\56.2.0 (x64 en-US)\Main]
+"Install Directory"="C:\\Program Files\\Waterfox"
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Mozilla\Firefox\Extensions]
+"reg@example.org"="C:\\Addons\\Reg"
+)");
+    const std::string reg = m.folderExtension("C:\\Addons\\Reg", manifest("reg", "Reg"));
+    const std::string inst = m.packedExtension("C:\\Program Files\\Mozilla Firefox\\Extensions\\i.xpi", manifest("i", "I"));
+    m.packedExtension("C:\\Program Files\\Waterfox\\Extensions\\w.xpi", manifest("w", "W"));
+    const std::string prof = m.packedExtension(kProfiles + "\\a.default\\extensions\\p.xpi", manifest("p", "P"));
+
+    const auto result = CFFextEnumerator().EnumFirefoxExtensions();
+    ASSERT_TRUE(result);
+    EXPECT_EQ(dllsOf(result.get()), (Lines{reg + "\\", inst, prof})) << logText(m.log());
+    sorlix::MInfoCollector::CollectAddonInfo(sorlix::atWaterfox64Extension);
+    EXPECT_EQ(testsupport::listingRows(sorlix::DB->TypeObjects(sorlix::atWaterfox64Extension).get()).size(), 0u);
+    sorlix::MInfoCollector::CollectAddonInfo(sorlix::atFirefox32Extension);
+    EXPECT_EQ(testsupport::listingRows(sorlix::DB->TypeObjects(sorlix::atFirefox32Extension).get()).size(), 3u);
+    EXPECT_TRUE(m.log().empty()) << logText(m.log());
 }
 
 } // namespace
