@@ -61,6 +61,9 @@ done
 # Safari's and Opera's plugins.
 . "$here/safari-opera-plugins.sh"
 
+# Firefox's and Waterfox's extensions, packages made here.
+. "$here/mozilla.sh"
+
 # The program's two component libraries, registered as an installer would.
 for lib in common/libhalvenlib.so components/libquarncust.so; do
   WINEPREFIX="$prefix" "$build/tools/regsvr/regsvr" "$build/$lib" >/dev/null
