@@ -85,6 +85,28 @@ TEST_F(Startup, FirstRunMakesTheFoldersAndWritesTheFirstLinesInOrder) {
     EXPECT_FALSE(IsNT4);
 }
 
+// A hive line the registry cannot read is named in the log, file and line,
+// right after the Windows line; the line itself stays in its file.
+TEST_F(Startup, AHiveLineThatCannotBeReadIsLogged) {
+    TestPrefix prefix;
+    ComLibrary common(HALVENLIB_PATH), product(QUARNCUST_PATH);
+    const std::filesystem::path system = prefix.root() / "system.reg";
+    std::FILE* f = std::fopen(system.c_str(), "ab");
+    ASSERT_NE(f, nullptr);
+    std::fputs("\n[Software\\\\Odd] 1\n\"v\"=dword:nothex\n", f);
+    std::fclose(f);
+    prefix.reopen();
+
+    EXPECT_EQ(MMain::Main(rec.hooks()), StartupEnd::MainFormClosed);
+    const auto lines = readLog(prefix, kMainLog);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[2].description, "Windows: " + windowsText());
+    EXPECT_EQ(lines[3].severity, "Warning");
+    EXPECT_EQ(lines[3].source, "MMain.Main");
+    EXPECT_EQ(lines[3].description.rfind("Registry: " + system.string() + ":", 0), 0u) << lines[3].description;
+    EXPECT_NE(lines[3].description.find(": bad dword '\"v\"=dword:nothex'"), std::string::npos) << lines[3].description;
+}
+
 TEST_F(Startup, ASecondRunStartsAFreshShortLogAndKeepsTheMainLog) {
     TestPrefix prefix;
     ComLibrary common(HALVENLIB_PATH), product(QUARNCUST_PATH);
