@@ -5,6 +5,7 @@
 #include "common/cregistry_keys.h"
 #include "common/interfaces/registry.h"
 #include "platform/core/text.h"
+#include "platform/registry/registry.h"
 
 namespace halvenlib::regexport {
 
@@ -84,12 +85,22 @@ std::string valueLine(const std::string& name, win::DWORD type, const std::vecto
     return (name.empty() ? std::string("@") : "\"" + name + "\"") + "=" + dataPart(type, data) + kCrLf;
 }
 
-std::optional<ListingError> exportTree(win::LONG key, std::string subKey, std::string* text) {
+namespace {
+
+// `above` holds the full names of the keys written on the way down: a
+// subkey that is a link back to one of them is left out, as going through
+// it again would never end.
+std::optional<ListingError> exportBelow(win::LONG key, std::string subKey, std::string* text,
+                                        std::vector<std::string>& above) {
     removeTrailingBackslash(subKey);
     const std::optional<std::string> name = headerName(key);
     win::UniqueHKey k;
     std::string reason;
     if (!name || regkeys::OpenKey(key, subKey, true, &k, &reason) != win::ERROR_SUCCESS) return std::nullopt;
+    auto fullName = winsys::registryKeyName(k.get());
+    if (!fullName) return ListingError{static_cast<win::LSTATUS>(fullName.error().code)};
+    for (const std::string& up : above)
+        if (up == *fullName) return std::nullopt;
     std::string out = header(*name, subKey);
     win::LSTATUS s = regkeys::forEachValue(k.get(), [&](const regkeys::Value& v) {
         out += valueLine(v.name, v.type, v.data);
@@ -99,13 +110,22 @@ std::optional<ListingError> exportTree(win::LONG key, std::string subKey, std::s
     if (s == win::ERROR_SUCCESS) s = regkeys::subKeyNames(k.get(), &children);
     if (s != win::ERROR_SUCCESS) return ListingError{s};
     k.reset();
+    above.push_back(std::move(*fullName));
     for (const std::string& child : children) {
         std::string below;
-        if (auto e = exportTree(key, regkeys::childPath(subKey, child), &below)) return e;
+        if (auto e = exportBelow(key, regkeys::childPath(subKey, child), &below, above)) return e;
         out += below;
     }
+    above.pop_back();
     *text += out;
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<ListingError> exportTree(win::LONG key, std::string subKey, std::string* text) {
+    std::vector<std::string> above;
+    return exportBelow(key, std::move(subKey), text, above);
 }
 
 std::optional<ListingError> exportSingleValue(win::LONG key, std::string subKey, const std::string& valueName,

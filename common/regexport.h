@@ -30,7 +30,9 @@ struct ListingError {
 };
 
 // The block of `subKey` and of every key below it, depth first; a key that
-// cannot be opened gives nothing. `key` must have a header name.
+// cannot be opened gives nothing, and so does a subkey that is a link back
+// to a key above it (going through it again would never end). `key` must
+// have a header name.
 // Fails when a listing of an opened key fails.
 std::optional<ListingError> exportTree(win::LONG key, std::string subKey, std::string* text);
 // The header of `subKey` and the line of the value named `valueName`

@@ -48,6 +48,25 @@ TEST_F(RegExportTest, SampleKeyRendersExactly) {
     EXPECT_EQ(saveAsReg50(HKEY_CURRENT_USER, "Software\\Sample\\"), saveAsReg50(HKEY_CURRENT_USER, "Software\\Sample"));
 }
 
+// Link keys back to a key above (to the key itself, two levels up) are left
+// out: the text ends, holding every other key once.
+TEST_F(RegExportTest, LinksBackUpAreLeftOut) {
+    prefix.importReg("REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Loop]\n\"v\"=\"x\"\n[HKEY_CURRENT_USER\\Software\\Loop\\Sub]\n");
+    const std::string target = "\\Registry\\User\\" + winsys::machine().userSid() + "\\Software\\Loop";
+    std::string hex;
+    for (win::BYTE b : winsys::toUtf16leBytes(target, false)) {
+        char buf[4];
+        std::snprintf(buf, sizeof buf, hex.empty() ? "%02x" : ",%02x", b);
+        hex += buf;
+    }
+    std::ofstream(prefix.root() / "user.reg", std::ios::app)
+        << "\n[Software\\\\Loop\\\\Self] 1\n#link\n\"SymbolicLinkValue\"=hex(6):" << hex << "\n"
+        << "\n[Software\\\\Loop\\\\Sub\\\\Up] 1\n#link\n\"SymbolicLinkValue\"=hex(6):" << hex << "\n";
+    prefix.reopen();
+    EXPECT_EQ(saveAsReg50(HKEY_CURRENT_USER, "Software\\Loop"),
+              "\r\n[HKEY_CURRENT_USER\\Software\\Loop]\r\n\"v\"=\"x\"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Loop\\Sub]\r\n");
+}
+
 TEST_F(RegExportTest, DataPartsByType) {
     const struct {
         const char* label;
