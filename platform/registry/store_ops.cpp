@@ -2,6 +2,8 @@
 // deleting keys and trees.
 #include "platform/registry/store.h"
 
+#include <algorithm>
+
 #include "platform/core/text.h"
 #include "platform/registry/store_detail.h"
 
@@ -337,6 +339,11 @@ Result<void> Store::copyKeyInto(const Key& source, const Node& into, HiveMask& c
             step.to.key->setValue(v.name, v.type, v.data.data(), v.data.size());
         if (step.from->link) step.to.key->link = true;
         if (step.from->klass) step.to.key->klass = step.from->klass;
+        // Lines the loader could not read go along as they stood (once).
+        for (const std::string& line : step.from->unreadLines)
+            if (std::find(step.to.key->unreadLines.begin(), step.to.key->unreadLines.end(), line) ==
+                step.to.key->unreadLines.end())
+                step.to.key->unreadLines.push_back(line);
         step.to.key->touch();
         noteChange(step.to.hive, &changed);
         for (const auto& sub : step.from->subkeys()) {

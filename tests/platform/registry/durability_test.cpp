@@ -273,7 +273,23 @@ TEST(RegistryDurability, ALineThatCannotBeReadSurvivesChangesToItsHive) {
     EXPECT_EQ(RegDeleteValue(createKey(HKEY_CURRENT_USER, "Software\\Kept").get(), "v"), ERROR_SUCCESS);
     EXPECT_NE(readFile(user).find("\"w\"=dword:00000002\n\"x\"=\"new\"\n\"v\"=hex:01,zz\n"), std::string::npos)
         << readFile(user);
+    // A copy of the key takes it along, once however often it is copied (a
+    // backup and its restore put back what was there).
+    for (int i = 0; i < 2; ++i) {
+        UniqueHKey from, to = createKey(HKEY_CURRENT_USER, "Software\\Copy");
+        ASSERT_EQ(openKey(HKEY_CURRENT_USER, "Software\\Kept", KEY_READ, from), ERROR_SUCCESS);
+        ASSERT_EQ(RegCopyTree(from.get(), "Odd", to.get()), ERROR_SUCCESS);
+    }
+    auto count = [&](const std::string& text) {
+        const std::string file = readFile(user);
+        std::size_t n = 0;
+        for (std::size_t at = file.find(text); at != std::string::npos; at = file.find(text, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(count("[Software\\\\Copy] "), 1u) << readFile(user);
+    EXPECT_EQ(count("\"v\"=hex:01,zz\n"), 2u) << readFile(user);
     // Deleting the key that held it deletes it with the key.
     EXPECT_EQ(RegDeleteTree(HKEY_CURRENT_USER, "Software\\Kept\\Odd"), ERROR_SUCCESS);
-    EXPECT_EQ(readFile(user).find("hex:01,zz"), std::string::npos);
+    EXPECT_EQ(readFile(user).find("[Software\\\\Kept\\\\Odd]"), std::string::npos);
+    EXPECT_EQ(count("\"v\"=hex:01,zz\n"), 1u);
 }
