@@ -24,6 +24,7 @@
 #include "app/core/strings.h"
 #include "app/enumerators/cchromeextenumerator.h"
 #include "app/enumerators/cieenumerator.h"
+#include "app/enumerators/coperaextenum.h"
 #include "app/enumerators/coperapluginenum.h"
 #include "app/enumerators/csafariextenum.h"
 #include "app/enumerators/csafaripluginenum.h"
@@ -84,9 +85,9 @@ std::array<EnumeratorRow, kLastAddonType>& enumerators() {
         /* 18 */ {nullptr, false}, // CChromePluginEnum::EnumerateChromePlugins
         /* 19 */ {run<&CSafariExtEnum::EnumSafariExtensions>, false},
         /* 20 */ {run<&CSafariPluginEnum::EnumSafariPlugins>, false},
-        /* 21 */ {nullptr, false}, // COperaExtEnum::EnumOperaExtensions
+        /* 21 */ {run<&COperaExtEnum::EnumOperaExtensions>, false},
         /* 22 */ {run<&COperaPluginEnum::EnumOperaPlugins>, false},
-        /* 23 */ {nullptr, true},  // COperaExtEnum::EnumOperaExtensions
+        /* 23 */ {run<&COperaExtEnum::EnumOperaExtensions>, true},
         /* 24 */ {run<&COperaPluginEnum::EnumOperaPlugins>, true},
     }};
     return rows;
