@@ -137,26 +137,20 @@ ComPtr<halvenlib::_CNodes> COperaExtEnum::EnumOperaExtensions(bool Opera64bit) {
         opera64bit_ = Opera64bit;
         const std::string local = localAppData();
         const RedirectionOff redirection(Opera64bit);
-        // Without a temporary folder the work folder would be a relative
-        // path, whose removal would reach into the current folder.
-        if (TempFolder.empty()) throw ComError(win::E_FAIL, "The temporary folder is not known", kSource);
         workFolder_ = MMain::JoinPath(TempFolder, "OperaExtEnumerator");
         std::string ignored;
         removeTree(workFolder_, ignored);
         const WorkFolderRemoval removal(workFolder_);
         call([&] { return FileOps()->EnsureFolderExist(workFolder_); });
+        // Unpacking into a folder that is not there would fail for every package.
         if (!exists(workFolder_) || !isFolder(workFolder_))
             throw ComError(win::E_FAIL, "The work folder '" + workFolder_ + "' cannot be created", kSource);
 
         result_ = NewResult();
-        // Without a local application-data folder there is no widgets folder
-        // (a relative one would be read against the current folder).
-        if (!local.empty()) {
-            const std::string widgets =
-                MMain::JoinPath(local, Opera64bit ? "Opera\\Opera x64\\widgets" : "Opera\\Opera\\widgets");
-            for (const std::string& entry : DirectoryEntries(widgets))
-                if (winsys::endsWithNoCase(entry, ".oex")) ProcessExtensionFile(widgets + "\\" + entry);
-        }
+        const std::string widgets =
+            MMain::JoinPath(local, Opera64bit ? "Opera\\Opera x64\\widgets" : "Opera\\Opera\\widgets");
+        for (const std::string& entry : DirectoryEntries(widgets))
+            if (winsys::endsWithNoCase(entry, ".oex")) ProcessExtensionFile(widgets + "\\" + entry);
         return result_;
     } catch (const std::exception& e) {
         LogError(e, kSource);
