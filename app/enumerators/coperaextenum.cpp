@@ -9,6 +9,7 @@
 
 #include <exception>
 #include <string>
+#include <utility>
 
 #include "app/core/comcalls.h"
 #include "app/core/cunzip.h"
@@ -187,8 +188,8 @@ void COperaExtEnum::ProcessConfigXml(const std::string& configXml, const std::st
     try {
         std::string cause;
         if (!parser_.Parse(configXml, cause)) {
-            // The parser's reason names the work folder's file; the package
-            // is what the reader looks for.
+            // The reason is about the extracted file; the line names the
+            // package it was taken from.
             LogLine(0, "W3CWidgetParser.Parse Failed. " + cause + " ('" + oexPath + "')", halvenlib::sevInternalError,
                     kSource);
             return;
