@@ -64,6 +64,9 @@ done
 # Opera's extensions, packed from demo/opera.
 . "$here/opera.sh"
 
+# Firefox's and Waterfox's extensions, packages made here.
+. "$here/mozilla.sh"
+
 # The program's two component libraries, registered as an installer would.
 for lib in common/libhalvenlib.so components/libquarncust.so; do
   WINEPREFIX="$prefix" "$build/tools/regsvr/regsvr" "$build/$lib" >/dev/null

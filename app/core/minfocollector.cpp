@@ -24,6 +24,7 @@
 #include "app/core/strings.h"
 #include "app/enumerators/cchromeextenumerator.h"
 #include "app/enumerators/cieenumerator.h"
+#include "app/enumerators/cmozillaextenum.h"
 #include "app/enumerators/coperaextenum.h"
 #include "app/enumerators/coperapluginenum.h"
 #include "app/enumerators/csafariextenum.h"
@@ -77,9 +78,9 @@ std::array<EnumeratorRow, kLastAddonType>& enumerators() {
         /* 10 */ {run<&CIEEnumerator::EnumBHOs>, true},
         /* 11 */ {nullptr, false}, // CShared32PluginsEnum::EnumerateShared32Plugins
         /* 12 */ {nullptr, false}, // CShared64PluginsEnum::EnumerateShared64Plugins
-        /* 13 */ {nullptr, false}, // CFFextEnumerator::EnumFirefoxExtensions
+        /* 13 */ {run<&CFFextEnumerator::EnumFirefoxExtensions>, false},
         /* 14 */ {nullptr, false}, // CFFPluginsEnumerator::EnumFirefoxPlugins
-        /* 15 */ {nullptr, false}, // CWF64ExtEnum::EnumWaterfox64Extensions
+        /* 15 */ {run<&CWF64ExtEnum::EnumWaterfox64Extensions>, false},
         /* 16 */ {nullptr, false}, // CWF64PluginEnum::EnumWaterfox64Plugins
         /* 17 */ {run<&CChromeExtEnumerator::EnumChromeExtensions>, false},
         /* 18 */ {nullptr, false}, // CChromePluginEnum::EnumerateChromePlugins
