@@ -1,0 +1,41 @@
+#include "app/enumerators/cwf64pluginenum.h"
+
+#include <exception>
+#include <string>
+
+#include "app/core/caddontypevisor.h"
+#include "app/core/comcalls.h"
+#include "app/core/mmainhelpers.h"
+#include "app/enumerators/cmozillafolders.h"
+#include "app/enumerators/cpluginscan.h"
+#include "common/interfaces/registry.h"
+
+namespace sorlix {
+
+namespace {
+
+constexpr const char* kSource = "CWF64PluginEnum.EnumWaterfox64Plugins";
+
+} // namespace
+
+winsys::com::ComPtr<halvenlib::_CNodes> CWF64PluginEnum::EnumWaterfox64Plugins() {
+    try {
+        CPluginScan scan(atWaterfox64Plugin);
+        const CMozillaFolders waterfox(MozillaBrowser::Waterfox64);
+        const MMain::Wow64RedirectionOff redirection(kSource);
+        for (const std::string& install : waterfox.EnumInstallFolders())
+            scan.QueuePluginFolder(install + (install.ends_with('\\') ? "Plugins" : "\\Plugins"));
+        for (const std::string& profile : waterfox.FirefoxProfileFolders()) scan.QueuePluginFolder(profile + "\\Plugins");
+        QueueMozillaPluginRegistrations(scan, halvenlib::HKEY_CURRENT_USER);
+        scan.QueuePluginFolder(CMozillaFolders::MozillaAppDataFolder() + "Plugins");
+        for (const std::string& extension : waterfox.EnumExtensionsThatAreFolders())
+            scan.QueuePluginFolder(extension + "\\Plugins");
+        scan.ProcessPluginFolders();
+        return scan.ProcessPlugins();
+    } catch (const std::exception& e) {
+        LogError(e, kSource);
+        return nullptr;
+    }
+}
+
+} // namespace sorlix
