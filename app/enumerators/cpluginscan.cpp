@@ -14,6 +14,7 @@
 #include "platform/com/class_registry.h"
 #include "platform/com/com_error.h"
 #include "platform/com/variant.h"
+#include "platform/files/files.h"
 
 namespace sorlix {
 
@@ -124,6 +125,15 @@ bool isPluginName(const std::string& name) {
     return lower.starts_with("np") && lower.ends_with(".dll");
 }
 
+// A file's key in the plugin set: its path folded as Windows folds it ("/"
+// as "\", "." and ".." resolved, repeated separators one), so that a
+// registration that spells a scanned file otherwise meets it in one record.
+// A path that cannot be folded is its own key.
+std::string pluginKey(const std::string& path) {
+    std::string full;
+    return win::GetFullPathName(path, &full) != 0 ? full : path;
+}
+
 ComPtr<_CLittleConfig> fileRecord(const std::string& path, bool x64bitSystem32) {
     ComPtr<_CLittleConfig> cfg;
     check(winsys::com::createInstance(quarncust::CLSID_CLittleConfig, &cfg));
@@ -228,7 +238,7 @@ void CPluginScan::queuePlugin(std::string path, ComPtr<_CLittleConfig> record) {
     } else if (path.empty()) {
         return;
     }
-    if (const auto stored = records_.find(path); stored != records_.end()) {
+    if (const auto stored = records_.find(pluginKey(path)); stored != records_.end()) {
         if (settings_.mergesRepeats) {
             _CLittleConfig* other = record.get();
             call([&] { return stored->second->AddLittleConfig(&other); });
@@ -238,7 +248,7 @@ void CPluginScan::queuePlugin(std::string path, ComPtr<_CLittleConfig> record) {
     if (!isExistingFile(path)) return;
     if (IsIgnored && IsIgnored(path)) return;
     plugins_.push_back(path);
-    records_.emplace(path, std::move(record));
+    records_.emplace(pluginKey(path), std::move(record));
 }
 
 ComPtr<_CNodes> CPluginScan::ProcessPlugins() {
@@ -268,7 +278,7 @@ void CPluginScan::processPlugin(const std::string& path, _CNodes* result) {
 
     addText(params.get(), "dLL", path);
     if (settings_.flagKey) AddParam(params.get(), "file64bitSystem32", winsys::com::makeBool(settings_.x64bitSystem32));
-    AddParam(params.get(), "backupCfg", winsys::com::makeObject(records_.at(path).get()));
+    AddParam(params.get(), "backupCfg", winsys::com::makeObject(records_.at(pluginKey(path)).get()));
 
     if (count(info.get()) > 0) {
         MMain::AddParamFromCollection(info.get(), params.get(), "CompanyName", "manufacturer");

@@ -24,6 +24,7 @@
 #include "app/enumerators/cshared64pluginsenum.h"
 #include "app/enumerators/cwf64pluginenum.h"
 #include "app/enumerators/enumcalls.h"
+#include "platform/core/text.h"
 #include "platform/files/paths.h"
 #include "tests/app/collection/collection_support.h"
 
@@ -365,6 +366,40 @@ TEST(MozillaPlugins, HostileRegistrationPaths) {
     EXPECT_EQ(sorlix::Wow64RedirectionCount, 0);
     EXPECT_TRUE(m.log().empty());
     fs::remove_all(outsideDir);
+}
+
+// A registration may spell a scanned or registered file otherwise ("/",
+// "." and "..", doubled separators, a trailing dot): the file still has one
+// record, under the spelling that reached it first, holding every route.
+TEST(MozillaPlugins, TwoSpellingsOfOneFileMeetInOneRecord) {
+    MozillaMachine m;
+    m.prefix.importReg(R"(Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\SOFTWARE\MozillaPlugins\@s/slashes]
+"Path"="C:/Program Files/Waterfox/Plugins/./npwf64.dll"
+
+[HKEY_CURRENT_USER\SOFTWARE\MozillaPlugins\@s/up]
+"Path"="C:\\Plugins\\..\\Plugins\\\\npreg32.dll."
+)");
+    const std::string npwf64 = kWaterfox + "\\Plugins\\npwf64.dll";
+    struct Case {
+        LONG type;
+        Found plugin;
+    } cases[] = {
+        {16, {"C:/Program Files/Waterfox/Plugins/./npwf64.dll", {file(npwf64, true), subkey(kHKCU, "@s/slashes")}}},
+        {11, {"C:\\Plugins\\npreg32.dll",
+              {subkey(kHKLM, "@a/reg"), subkey(kHKCU, "@a/reg"), subkey(kHKCU, "@s/up")}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("type " + std::to_string(c.type));
+        const auto result = run(c.type);
+        ASSERT_TRUE(result);
+        std::vector<Found> same;
+        for (const Found& f : found(result.get()))
+            if (winsys::lowerCase(f.file).find(c.type == 16 ? "npwf64" : "npreg32") != std::string::npos) same.push_back(f);
+        EXPECT_EQ(same, std::vector<Found>{c.plugin});
+    }
+    EXPECT_TRUE(m.log().empty());
 }
 
 TEST(MozillaPlugins, A32bitMachine) {
