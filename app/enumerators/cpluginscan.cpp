@@ -231,24 +231,28 @@ void CPluginScan::QueuePlugin(const std::string& path, ComPtr<_CLittleConfig> re
 }
 
 void CPluginScan::queuePlugin(std::string path, ComPtr<_CLittleConfig> record) {
-    if (!record) record = fileRecord(path, settings_.x64bitSystem32);
-    if (settings_.machine != Machine::Any) {
+    const bool machineTest = settings_.machine != Machine::Any;
+    if (machineTest) {
         path = MAPI::Trim(path);
-        if (path.empty() || !exists(path) || !machineIs(path, settings_.machine)) return;
+        // Reading the image header is the existence test: a missing path, a
+        // folder or a file of no image never has a machine.
+        if (path.empty() || !machineIs(path, settings_.machine)) return;
     } else if (path.empty()) {
         return;
     }
+    const auto recordOrFile = [&] { return record ? record : fileRecord(path, settings_.x64bitSystem32); };
     if (const auto stored = records_.find(pluginKey(path)); stored != records_.end()) {
         if (settings_.mergesRepeats) {
-            _CLittleConfig* other = record.get();
+            const ComPtr<_CLittleConfig> merged = recordOrFile();
+            _CLittleConfig* other = merged.get();
             call([&] { return stored->second->AddLittleConfig(&other); });
         }
         return;
     }
-    if (!isExistingFile(path)) return;
+    if (!machineTest && !isExistingFile(path)) return;
     if (IsIgnored && IsIgnored(path)) return;
     plugins_.push_back(path);
-    records_.emplace(pluginKey(path), std::move(record));
+    records_.emplace(pluginKey(path), recordOrFile());
 }
 
 ComPtr<_CNodes> CPluginScan::ProcessPlugins() {
