@@ -538,9 +538,10 @@ struct OnDisk {
 };
 
 // A plugin found both in a folder and through the user's registration
-// (Waterfox, 64-bit view) and one registered outside the prefix (shared):
-// deleting takes the file and the registration, or the registration alone,
-// and restoring brings back what was there, as a new process sees it.
+// (Waterfox, 64-bit view), one registered outside the prefix (shared) and
+// the 64-bit Flash registered in the 64-bit view: deleting takes the file
+// and the registration, or the registration alone, and restoring brings
+// back what was there, as a new process sees it.
 TEST(MozillaPlugins, DeleteAndRestoreThroughTheBackupEngine) {
     RestartableMachine m;
     const fs::path outsideDir = fs::temp_directory_path() / ("sorlix-outside-r-" + std::to_string(::getpid()));
@@ -553,21 +554,24 @@ TEST(MozillaPlugins, DeleteAndRestoreThroughTheBackupEngine) {
                        "\"Path\"=\"" + escaped + "\"\n");
 
     const std::string roam64 = kMozilla + "\\Plugins\\np64roam.dll";
+    const std::string flash64 = "C:\\windows\\system32\\Macromed\\Flash\\NPSWF64_11_1_102.DLL";
     struct Case {
         LONG type;
         std::string file;
         fs::path host;
+        LONG root;
         std::string id;
         bool fileGoes;
     } cases[] = {
-        {16, roam64, m.prefix.host(roam64), "@c/both", true},
-        {11, outside, outsideDir / "npoutside.dll", "@o/outside", false},
+        {16, roam64, m.prefix.host(roam64), halvenlib::HKEY_CURRENT_USER, "@c/both", true},
+        {11, outside, outsideDir / "npoutside.dll", halvenlib::HKEY_CURRENT_USER, "@o/outside", false},
+        {12, flash64, m.prefix.host(flash64), halvenlib::HKEY_LOCAL_MACHINE_64BIT, "@d/flash64", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         auto state = [&] {
             return OnDisk{fs::exists(c.host), bytesOf(c.host),
-                          sorlix::Enum::QueryString(halvenlib::HKEY_CURRENT_USER, kPlugins + c.id, "Path")};
+                          sorlix::Enum::QueryString(c.root, kPlugins + c.id, "Path")};
         };
         const OnDisk before = state();
         ASSERT_TRUE(before.present);
