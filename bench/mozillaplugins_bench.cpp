@@ -37,12 +37,12 @@ struct Machine {
             return r;
         };
         std::string t = "Windows Registry Editor Version 5.00\n";
-        t += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Mozilla\\Mozilla Firefox\\24.0\\Main]\n\"Install Directory\"=\"" +
-             escaped(kFirefox) + "\"\n";
-        t += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Mozilla\\Waterfox\\56.0\\Main]\n\"Install Directory\"=\"" +
-             escaped(kWaterfox) + "\"\n";
+        const std::string mozilla = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Mozilla\\";
+        t += mozilla + "Mozilla Firefox\\24.0\\Main]\n\"Install Directory\"=\"" + escaped(kFirefox) + "\"\n";
+        t += mozilla + "Waterfox\\56.0\\Main]\n\"Install Directory\"=\"" + escaped(kWaterfox) + "\"\n";
         for (int n = 0; n < kRegistrations; ++n) {
-            const std::string root = n % 2 ? "HKEY_CURRENT_USER\\SOFTWARE" : "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node";
+            const std::string root =
+                n % 2 ? "HKEY_CURRENT_USER\\SOFTWARE" : "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node";
             t += "[" + root + "\\MozillaPlugins\\@vendor" + std::to_string(n) + "/plugin]\n\"Path\"=\"" +
                  escaped(registered(n)) + "\"\n";
         }

@@ -19,7 +19,8 @@ winsys::com::ComPtr<halvenlib::_CNodes> CFFPluginsEnumerator::EnumFirefoxPlugins
         CPluginScan scan(atFirefox32Plugin);
         const CMozillaFolders firefox(MozillaBrowser::Firefox);
         scan.QueuePluginFolder(CMozillaFolders::MozillaAppDataFolder() + "Plugins");
-        for (const std::string& profile : firefox.FirefoxProfileFolders()) scan.QueuePluginFolder(profile + "\\Plugins");
+        for (const std::string& profile : firefox.FirefoxProfileFolders())
+            scan.QueuePluginFolder(profile + "\\Plugins");
         for (const std::string& extension : firefox.EnumExtensionsThatAreFolders())
             scan.QueuePluginFolder(extension + "\\Plugins");
         const CAppVisor& visor = ProgramObject(AppVisor);

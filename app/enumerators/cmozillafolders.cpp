@@ -137,27 +137,27 @@ std::vector<std::string> CMozillaFolders::EnumInstallFolders() const {
 std::vector<std::string> CMozillaFolders::EnumExtensionsThatAreFolders() const {
     OrderedSet parents, items;
     Enum::Trapped(source("EnumExtensions"), halvenlib::sevError, [&] {
-            for (const std::string& install : EnumInstallFolders())
-                queueExtensionsFolder(parents, MMain::JoinPath(install, "Extensions"));
-            queueExtensionsFolder(parents, MozillaAppDataFolder() + "Extensions");
-            for (const std::string& profile : FirefoxProfileFolders()) {
-                queueExtensionsFolder(parents, profile + "\\extensions\\");
-                queueExtensionsFolder(parents, profile + "\\extensions\\staged\\");
-            }
-            const LONG machine = browser_ == MozillaBrowser::Firefox ? halvenlib::HKEY_LOCAL_MACHINE
-                                                                      : halvenlib::HKEY_LOCAL_MACHINE_64BIT;
-            for (const LONG root : {machine, static_cast<LONG>(halvenlib::HKEY_CURRENT_USER)}) {
-                std::vector<std::string> names;
-                if (!Enum::ValueNames(root, kExtensionsKey, names)) continue;
-                for (const std::string& name : names)
-                    if (std::string path; queryString(root, kExtensionsKey, name, path)) queueExtension(items, path);
-            }
-            for (const std::string& parent : parents.items()) {
-                Enum::Trapped(source("EnumExtensionsFolder"), halvenlib::sevError, [&] {
-                    const std::string base = parent.ends_with('\\') ? parent : parent + "\\";
-                    for (const std::string& name : Enum::DirectoryContents(base)) queueExtension(items, base + name);
-                });
-            }
+        for (const std::string& install : EnumInstallFolders())
+            queueExtensionsFolder(parents, MMain::JoinPath(install, "Extensions"));
+        queueExtensionsFolder(parents, MozillaAppDataFolder() + "Extensions");
+        for (const std::string& profile : FirefoxProfileFolders()) {
+            queueExtensionsFolder(parents, profile + "\\extensions\\");
+            queueExtensionsFolder(parents, profile + "\\extensions\\staged\\");
+        }
+        const LONG machine =
+            browser_ == MozillaBrowser::Firefox ? halvenlib::HKEY_LOCAL_MACHINE : halvenlib::HKEY_LOCAL_MACHINE_64BIT;
+        for (const LONG root : {machine, static_cast<LONG>(halvenlib::HKEY_CURRENT_USER)}) {
+            std::vector<std::string> names;
+            if (!Enum::ValueNames(root, kExtensionsKey, names)) continue;
+            for (const std::string& name : names)
+                if (std::string path; queryString(root, kExtensionsKey, name, path)) queueExtension(items, path);
+        }
+        for (const std::string& parent : parents.items()) {
+            Enum::Trapped(source("EnumExtensionsFolder"), halvenlib::sevError, [&] {
+                const std::string base = parent.ends_with('\\') ? parent : parent + "\\";
+                for (const std::string& name : Enum::DirectoryContents(base)) queueExtension(items, base + name);
+            });
+        }
     });
     return items.items();
 }

@@ -21,7 +21,8 @@ namespace {
 
 using winsys::com::call;
 
-constexpr const char* kQuickTimeAppPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\QuickTimePlayer.exe";
+constexpr const char* kQuickTimeAppPath =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\QuickTimePlayer.exe";
 constexpr const char* kQuickTimeUninstall =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{57752979-A1C9-4C02-856B-FBB27AC4E02C}";
 
@@ -36,10 +37,12 @@ bool windows64bit() {
 std::optional<std::vector<std::string>> CShared32PluginsEnum::FindQuickTimeInstallFolders() {
     std::vector<std::string> folders;
     const bool failed = Enum::Trapped("CShared32PluginsEnum.FindQuickTimeInstallFolders", halvenlib::sevError, [&] {
-        const win::LONG appPathRoot = windows64bit() ? halvenlib::HKEY_LOCAL_MACHINE_64BIT : halvenlib::HKEY_LOCAL_MACHINE;
+        const win::LONG appPathRoot =
+            windows64bit() ? halvenlib::HKEY_LOCAL_MACHINE_64BIT : halvenlib::HKEY_LOCAL_MACHINE;
         if (std::string path = Enum::QueryString(appPathRoot, kQuickTimeAppPath, "Path"); !path.empty())
             folders.push_back(path);
-        const std::string location = Enum::QueryString(halvenlib::HKEY_LOCAL_MACHINE, kQuickTimeUninstall, "InstallLocation");
+        const std::string location =
+            Enum::QueryString(halvenlib::HKEY_LOCAL_MACHINE, kQuickTimeUninstall, "InstallLocation");
         if (!location.empty() && (folders.empty() || !winsys::equalsNoCase(folders[0], location)))
             folders.push_back(location);
     });

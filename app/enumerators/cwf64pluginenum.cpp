@@ -25,7 +25,8 @@ winsys::com::ComPtr<halvenlib::_CNodes> CWF64PluginEnum::EnumWaterfox64Plugins()
         const MMain::Wow64RedirectionOff redirection(kSource);
         for (const std::string& install : waterfox.EnumInstallFolders())
             scan.QueuePluginFolder(install + (install.ends_with('\\') ? "Plugins" : "\\Plugins"));
-        for (const std::string& profile : waterfox.FirefoxProfileFolders()) scan.QueuePluginFolder(profile + "\\Plugins");
+        for (const std::string& profile : waterfox.FirefoxProfileFolders())
+            scan.QueuePluginFolder(profile + "\\Plugins");
         QueueMozillaPluginRegistrations(scan, halvenlib::HKEY_CURRENT_USER);
         scan.QueuePluginFolder(CMozillaFolders::MozillaAppDataFolder() + "Plugins");
         for (const std::string& extension : waterfox.EnumExtensionsThatAreFolders())
