@@ -61,6 +61,9 @@ done
 # Safari's and Opera's plugins.
 . "$here/safari-opera-plugins.sh"
 
+# Firefox's and Waterfox's extensions, packages made here.
+. "$here/mozilla.sh"
+
 # The Mozilla browsers' plugins.
 . "$here/mozilla-plugins.sh"
 

@@ -25,6 +25,7 @@
 #include "app/enumerators/cchromeextenumerator.h"
 #include "app/enumerators/cffpluginsenumerator.h"
 #include "app/enumerators/cieenumerator.h"
+#include "app/enumerators/cmozillaextenum.h"
 #include "app/enumerators/coperapluginenum.h"
 #include "app/enumerators/csafariextenum.h"
 #include "app/enumerators/csafaripluginenum.h"
@@ -80,9 +81,9 @@ std::array<EnumeratorRow, kLastAddonType>& enumerators() {
         /* 10 */ {run<&CIEEnumerator::EnumBHOs>, true},
         /* 11 */ {run<&CShared32PluginsEnum::EnumerateShared32Plugins>, false},
         /* 12 */ {run<&CShared64PluginsEnum::EnumerateShared64Plugins>, false},
-        /* 13 */ {nullptr, false}, // CFFextEnumerator::EnumFirefoxExtensions
+        /* 13 */ {run<&CFFextEnumerator::EnumFirefoxExtensions>, false},
         /* 14 */ {run<&CFFPluginsEnumerator::EnumFirefoxPlugins>, false},
-        /* 15 */ {nullptr, false}, // CWF64ExtEnum::EnumWaterfox64Extensions
+        /* 15 */ {run<&CWF64ExtEnum::EnumWaterfox64Extensions>, false},
         /* 16 */ {run<&CWF64PluginEnum::EnumWaterfox64Plugins>, false},
         /* 17 */ {run<&CChromeExtEnumerator::EnumChromeExtensions>, false},
         /* 18 */ {nullptr, false}, // CChromePluginEnum::EnumerateChromePlugins

@@ -9,7 +9,8 @@
 #include "app/core/mmain.h"
 #include "app/core/mmainhelpers.h"
 #include "app/core/resume_next.h"
-#include "app/enumerators/cmozillafolders.h"
+#include "app/enumerators/cmozillaextenum.h"
+#include "app/enumerators/mozillaplugins.h"
 #include "app/enumerators/cpluginscan.h"
 
 namespace sorlix {
@@ -17,8 +18,8 @@ namespace sorlix {
 winsys::com::ComPtr<halvenlib::_CNodes> CFFPluginsEnumerator::EnumFirefoxPlugins() {
     try {
         CPluginScan scan(atFirefox32Plugin);
-        const CMozillaFolders firefox(MozillaBrowser::Firefox);
-        scan.QueuePluginFolder(CMozillaFolders::MozillaAppDataFolder() + "Plugins");
+        CFFextEnumerator firefox;
+        scan.QueuePluginFolder(MozillaPluginsFolder());
         for (const std::string& profile : firefox.FirefoxProfileFolders())
             scan.QueuePluginFolder(profile + "\\Plugins");
         for (const std::string& extension : firefox.EnumExtensionsThatAreFolders())

@@ -8,7 +8,8 @@
 #include "app/core/mmain.h"
 #include "app/core/mmainhelpers.h"
 #include "app/core/resume_next.h"
-#include "app/enumerators/cmozillafolders.h"
+#include "app/enumerators/cmozillaextenum.h"
+#include "app/enumerators/mozillaplugins.h"
 #include "app/enumerators/cpluginscan.h"
 #include "app/enumerators/enumcalls.h"
 #include "common/interfaces/registry.h"
@@ -55,7 +56,7 @@ winsys::com::ComPtr<halvenlib::_CNodes> CShared32PluginsEnum::EnumerateShared32P
         CPluginScan scan(atShared32Plugin);
         QueueMozillaPluginRegistrations(scan, halvenlib::HKEY_LOCAL_MACHINE);
         QueueMozillaPluginRegistrations(scan, halvenlib::HKEY_CURRENT_USER);
-        for (const std::string& install : CMozillaFolders(MozillaBrowser::Firefox).EnumInstallFolders())
+        for (const std::string& install : CFFextEnumerator().EnumFirefoxInstallFolders())
             scan.QueuePluginFolder(MMain::JoinPath(install, "plugins"));
         const auto quickTime = FindQuickTimeInstallFolders();
         if (!quickTime) throw ObjectNotSet();

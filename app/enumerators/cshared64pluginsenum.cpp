@@ -5,7 +5,7 @@
 #include "app/core/caddontypevisor.h"
 #include "app/core/comcalls.h"
 #include "app/core/mmainhelpers.h"
-#include "app/enumerators/cmozillafolders.h"
+#include "app/enumerators/mozillaplugins.h"
 #include "app/enumerators/cpluginscan.h"
 #include "common/interfaces/registry.h"
 

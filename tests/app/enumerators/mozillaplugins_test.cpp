@@ -19,7 +19,6 @@
 #include "app/core/minfocollector.h"
 #include "app/core/mmain.h"
 #include "app/enumerators/cffpluginsenumerator.h"
-#include "app/enumerators/cmozillafolders.h"
 #include "app/enumerators/cshared32pluginsenum.h"
 #include "app/enumerators/cshared64pluginsenum.h"
 #include "app/enumerators/cwf64pluginenum.h"
@@ -311,27 +310,6 @@ TEST(MozillaPlugins, RecordsFromVersionResourcesAndFixedNames) {
             if (param(n.get(), "dLL") == c.file) got = dump(n.get());
         EXPECT_EQ(got, expected);
     }
-    EXPECT_TRUE(m.log().empty());
-}
-
-TEST(MozillaPlugins, TheMozillaFolderLists) {
-    MozillaMachine m;
-    const sorlix::CMozillaFolders firefox(sorlix::MozillaBrowser::Firefox);
-    const sorlix::CMozillaFolders waterfox(sorlix::MozillaBrowser::Waterfox64);
-    EXPECT_EQ(sorlix::CMozillaFolders::MozillaAppDataFolder(), kMozilla + "\\");
-    // A file among the profiles is no profile.
-    m.prefix.writeFile(kProfiles + "\\profiles.ini.bak", "");
-    EXPECT_EQ(firefox.FirefoxProfileFolders(), (Lines{kDefaultProfile, kProfiles + "\\p7f2d1zc.work"}));
-    EXPECT_EQ(waterfox.FirefoxProfileFolders(), firefox.FirefoxProfileFolders());
-    EXPECT_EQ(firefox.EnumInstallFolders(), Lines{kFirefox});
-    EXPECT_EQ(waterfox.EnumInstallFolders(), Lines{kWaterfox}); // "\\" made "\"
-    // Folders only: the packages of the install, the profile and "staged" are left out.
-    const std::string staged = kProfiles + "\\p7f2d1zc.work\\extensions\\staged";
-    EXPECT_EQ(firefox.EnumExtensionsThatAreFolders(), (Lines{kOse, kProfileExtension, staged}));
-    EXPECT_EQ(waterfox.EnumExtensionsThatAreFolders(),
-              (Lines{kAvim, kWaterfoxExtensionListed, kProfileExtension, staged}));
-    const std::string workFolder = std::string(testsupport::ProgramObjects::kDataFolder) + "\\Temp\\FFExtTemp";
-    EXPECT_FALSE(fs::exists(m.prefix.host(workFolder)));
     EXPECT_TRUE(m.log().empty());
 }
 

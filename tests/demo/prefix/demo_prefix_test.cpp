@@ -3,7 +3,8 @@
 // of all five kinds in both registry views, for the machine, for "demo" and
 // for new users; one broken toolbar; one 64-bit toolbar in the 64-bit system
 // folder; every add-on file a PE DLL of its view's machine; and the system
-// toolbar and explorer bar that are registered there left out.
+// toolbar and explorer bar that are registered there left out. Beside them
+// Safari's and Opera's add-ons, and Firefox's and Waterfox's extensions.
 
 #include <gtest/gtest.h>
 
@@ -348,6 +349,66 @@ TEST_F(DemoPrefix, SafariAndOperaExtensions) {
         EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
         EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
     }
+}
+
+// Firefox's and Waterfox's extensions: folders and packages (made when the
+// prefix is built) in the install folders and both profiles, and the ones
+// the registry names for each browser and for the user.
+TEST_F(DemoPrefix, FirefoxAndWaterfoxExtensions) {
+    const std::string profiles = "C:\\users\\demo\\AppData\\Roaming\\Mozilla\\Firefox\\Profiles\\";
+    const std::string sidebar = profiles + "k3x9wq2m.default\\extensions\\{097d3191-e6fa-4728-9826-b533d755359d}.xpi";
+    const std::string greasemonkey = profiles + "k3x9wq2m.default\\extensions\\{e4a8a97b-f2ed-450b-b12d-ee082ba24781}\\";
+    const std::string treeStyleTab = profiles + "p7f2d1zc.work\\extensions\\staged\\treestyletab@piro.sakura.ne.jp.xpi";
+    const std::string readerWatcher = "C:\\users\\demo\\AppData\\Roaming\\Google Reader Watcher\\grwatcher@ajnasz.hu\\";
+    struct Case {
+        LONG type;
+        std::map<std::string, std::string> extensions; // dLL -> name
+        const char* flag;
+    } cases[] = {
+        {13,
+         {{"C:\\Program Files (x86)\\Organize Search Engines\\ose@baton34dev\\", "Organize Search Engines"},
+          {readerWatcher, "Google Reader Watcher"},
+          {"C:\\Program Files (x86)\\Mozilla Firefox\\Extensions\\{6c28e999-e900-4635-a39d-b1ec90ba0c0f}.xpi",
+           "Download Status Bar"},
+          {sidebar, "All-in-One Sidebar"},
+          {greasemonkey, "Greasemonkey"},
+          {treeStyleTab, "<missing>"}},
+         "False"},
+        {15,
+         {{"C:\\Program Files\\AVIM\\{2B8EFF80-1240-11DB-BF6C-934CD2EFDFE8}\\", "AVIM"},
+          {readerWatcher, "Google Reader Watcher"},
+          {"C:\\Program Files\\Waterfox\\Extensions\\{45d8ff86-d909-11db-9705-005056c00008}\\", "Cookie Monster"},
+          {sidebar, "All-in-One Sidebar"},
+          {greasemonkey, "Greasemonkey"},
+          {treeStyleTab, "<missing>"}},
+         "True"},
+    };
+    for (const std::string& package : {sidebar, treeStyleTab}) {
+        std::ifstream in(host(package), std::ios::binary);
+        char magic[4] = {};
+        in.read(magic, 4);
+        EXPECT_EQ(std::string(magic, 4), std::string("PK\x03\x04", 4)) << package;
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE("type " + std::to_string(c.type));
+        sorlix::MInfoCollector::CollectAddonInfo(c.type);
+        std::map<std::string, std::string> found;
+        for (const auto& [name, info] : listing(c.type)) {
+            found[paramText(info.get(), "dLL")] = paramText(info.get(), "originalName");
+            const auto cfg = ComPtr<win::IDispatch>(sorlix::ParamValue(info.get(), "backupCfg").pdispVal)
+                                 .as<quarncust::_CLittleConfig>();
+            ASSERT_TRUE(cfg);
+            win::VARIANT_BOOL flag = win::VARIANT_FALSE;
+            cfg->get_FileOrFolderx64bitSystem32(1, &flag);
+            EXPECT_EQ(flag ? "True" : "False", std::string(c.flag));
+        }
+        EXPECT_EQ(found, c.extensions);
+    }
+    for (const testsupport::LogLine& line : program_->log->lines) {
+        EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
+        EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
+    }
+    EXPECT_FALSE(fs::exists(host(std::string(testsupport::ProgramObjects::kDataFolder) + "\\Temp\\FFExtTemp")));
 }
 
 // The Mozilla browsers' plugins and the shared ones, each with its details
