@@ -3,8 +3,9 @@
 // installs and extension folders of the fixtures: every source of each type
 // in order, i386 against x64, the MozillaPlugins registrations of both views
 // and of the user with their removal records, the same file merged,
-// hostile registration paths, a 32-bit machine, failed runs, the details
-// through the collection, and deleting and restoring a plugin.
+// two spellings of one file, hostile registration paths, a 32-bit machine,
+// failed runs, the details through the collection, and deleting and
+// restoring plugins through the backup engine.
 
 #include "tests/app/enumerators/ie_fixture.h"
 
@@ -214,6 +215,21 @@ std::ostream& operator<<(std::ostream& o, const Found& f) {
     return o << "]";
 }
 
+// A host folder outside every prefix (reached as Z:), removed at the end.
+struct OutsideFolder {
+    explicit OutsideFolder(const std::string& name)
+        : path(fs::temp_directory_path() / ("sorlix-outside-" + name + "-" + std::to_string(::getpid()))) {
+        fs::create_directories(path);
+    }
+    ~OutsideFolder() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+    OutsideFolder(const OutsideFolder&) = delete;
+    OutsideFolder& operator=(const OutsideFolder&) = delete;
+    fs::path path;
+};
+
 // A .reg section registering `path` as plugin `id` of the user.
 std::string userRegistration(const std::string& id, const std::string& path) {
     std::string escaped;
@@ -321,8 +337,8 @@ TEST(MozillaPlugins, HostileRegistrationPaths) {
     // Where a naive join of "C:\..\.." would lead: next to drive_c.
     writePlugin(m.prefix.root() / "Plugins" / "npescape.dll", I386);
     writePlugin(m.prefix.root() / "npescape.dll", X64);
-    const fs::path outsideDir = fs::temp_directory_path() / ("sorlix-outside-" + std::to_string(::getpid()));
-    fs::create_directories(outsideDir);
+    const OutsideFolder outsideFolder("hostile");
+    const fs::path& outsideDir = outsideFolder.path;
     writePlugin(outsideDir / "npoutside.dll", X64);
     const std::string outside = winsys::toWindowsPath(outsideDir / "npoutside.dll");
     std::string reg = "Windows Registry Editor Version 5.00\n\n";
@@ -354,7 +370,6 @@ TEST(MozillaPlugins, HostileRegistrationPaths) {
     }
     EXPECT_EQ(sorlix::Wow64RedirectionCount, 0);
     EXPECT_TRUE(m.log().empty());
-    fs::remove_all(outsideDir);
 }
 
 // A registration may spell a scanned or registered file otherwise ("/",
@@ -534,8 +549,8 @@ struct OnDisk {
 // back what was there, as a new process sees it.
 TEST(MozillaPlugins, DeleteAndRestoreThroughTheBackupEngine) {
     RestartableMachine m;
-    const fs::path outsideDir = fs::temp_directory_path() / ("sorlix-outside-r-" + std::to_string(::getpid()));
-    fs::create_directories(outsideDir);
+    const OutsideFolder outsideFolder("restore");
+    const fs::path& outsideDir = outsideFolder.path;
     writePlugin(outsideDir / "npoutside.dll", I386);
     const std::string outside = winsys::toWindowsPath(outsideDir / "npoutside.dll");
     m.prefix.importReg("Windows Registry Editor Version 5.00\n\n" + userRegistration("@o/outside", outside));
@@ -596,7 +611,6 @@ TEST(MozillaPlugins, DeleteAndRestoreThroughTheBackupEngine) {
         EXPECT_EQ(state(), before);
     }
     EXPECT_TRUE(m.log().empty());
-    fs::remove_all(outsideDir);
 }
 
 } // namespace
