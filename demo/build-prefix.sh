@@ -67,6 +67,9 @@ done
 # Firefox's and Waterfox's extensions, packages made here.
 . "$here/mozilla.sh"
 
+# The Mozilla browsers' plugins.
+. "$here/mozilla-plugins.sh"
+
 # The program's two component libraries, registered as an installer would.
 for lib in common/libhalvenlib.so components/libquarncust.so; do
   WINEPREFIX="$prefix" "$build/tools/regsvr/regsvr" "$build/$lib" >/dev/null

@@ -511,4 +511,88 @@ TEST_F(DemoPrefix, FirefoxAndWaterfoxExtensions) {
     EXPECT_FALSE(fs::exists(host(std::string(testsupport::ProgramObjects::kDataFolder) + "\\Temp\\FFExtTemp")));
 }
 
+// The Mozilla browsers' plugins and the shared ones, each with its details
+// and what deleting it would take: the file where a folder held it, the
+// registration where one named it.
+TEST_F(DemoPrefix, MozillaAndSharedPluginsWithDetails) {
+    const std::string local = "C:\\users\\demo\\AppData\\Local\\", roaming = "C:\\users\\demo\\AppData\\Roaming\\";
+    struct Plugin {
+        LONG type;
+        const char* name;
+        std::string file;
+        const char* description;
+        const char* manufacturer;
+        const char* copyright;
+        int files, registrations; // in the removal record
+    } plugins[] = {
+        {11, "Cloudberry Viewer", "C:\\Program Files (x86)\\Cloudberry Viewer\\npcloudberry.dll",
+         "Cloudberry document viewer", "Cloudberry Documents", "Copyright (C) 2013 Cloudberry Documents", 0, 1},
+        {11, "Pinecone Player", local + "Pinecone Player\\nppinecone.dll", "Pinecone media player", "Pinecone Media",
+         "(C) 2012-2013 Pinecone Media", 0, 1},
+        {11, "Pinecone Player x64", local + "Pinecone Player\\nppinecone64.dll", "Pinecone media player (64-bit)",
+         "Pinecone Media", "(C) 2012-2013 Pinecone Media", 0, 1},
+        {11, "Cobalt Maps", "C:\\Program Files (x86)\\Mozilla Firefox\\plugins\\npcobaltmaps.dll", "Cobalt street maps",
+         "Cobalt Cartography", "Copyright (C) 2012 Cobalt Cartography", 1, 0},
+        {11, "Adobe Reader", "C:\\Program Files (x86)\\Adobe\\Reader 11.0\\Reader\\browser\\nppdf32.dll",
+         "Adobe Reader browser plugin", "Adobe Systems Incorporated",
+         "Copyright (C) 1984-2012 Adobe Systems Incorporated", 1, 0},
+        {12, "Cloudberry Viewer", "C:\\Program Files\\Cloudberry Viewer\\npcloudberry64.dll",
+         "Cloudberry document viewer (64-bit)", "Cloudberry Documents", "Copyright (C) 2013 Cloudberry Documents", 0,
+         1},
+        {14, "Wavelet Streams", roaming + "Mozilla\\Plugins\\npwavelet.dll", "Wavelet audio streams", "Wavelet Audio",
+         "Copyright (C) 2013 Wavelet Audio", 1, 0},
+        {16, "Pinecone Player x64", local + "Pinecone Player\\nppinecone64.dll", "Pinecone media player (64-bit)",
+         "Pinecone Media", "(C) 2012-2013 Pinecone Media", 0, 1},
+        {16, "Wavelet Streams", roaming + "Mozilla\\Plugins\\npwavelet64.dll", "Wavelet audio streams (64-bit)",
+         "Wavelet Audio", "Copyright (C) 2013 Wavelet Audio", 1, 0},
+        {16, "Marlin Charts", "C:\\Program Files\\Waterfox\\Plugins\\npmarlin64.dll", "Marlin live charts (64-bit)",
+         "Marlin Analytics", "Copyright (C) 2013 Marlin Analytics", 1, 0},
+    };
+    for (LONG type : {11, 12, 14, 16}) {
+        SCOPED_TRACE("type " + std::to_string(type));
+        sorlix::MInfoCollector::CollectAddonInfo(type);
+        std::set<std::string> expected, names;
+        for (const Plugin& p : plugins)
+            if (p.type == type) expected.insert(p.name);
+        const auto found = ids(type);
+        for (const auto& [name, id] : found) names.insert(name);
+        EXPECT_EQ(names, expected);
+        for (const Plugin& p : plugins) {
+            if (p.type != type || !found.count(p.name)) continue;
+            SCOPED_TRACE(p.name);
+            const std::string id = found.at(p.name);
+            const ComPtr<_CParams> details = sorlix::DB->Details(id);
+            std::vector<std::pair<std::string, std::string>> rows;
+            LONG n = 0;
+            details->get_Count(&n);
+            for (LONG i = 1; i <= n; ++i) {
+                win::VARIANT index = winsys::com::makeLong(i), v;
+                ComPtr<halvenlib::_CParam> param;
+                ASSERT_EQ(details->get_Item(&index, param.put()), win::S_OK);
+                std::string label;
+                param->get_Name(&label);
+                param->get_Value(&v);
+                rows.emplace_back(label, text(v));
+            }
+            EXPECT_EQ(rows, (std::vector<std::pair<std::string, std::string>>{{"File", p.file},
+                                                                              {"Description", p.description},
+                                                                              {"Manufacturer", p.manufacturer},
+                                                                              {"Copyright", p.copyright}}));
+            const ComPtr<_CParams> info = sorlix::DB->AddonInfo(id);
+            win::VARIANT cfgValue = sorlix::ParamValue(info.get(), "backupCfg");
+            const auto cfg = ComPtr<win::IDispatch>(cfgValue.pdispVal).as<quarncust::_CLittleConfig>();
+            ASSERT_TRUE(cfg);
+            LONG files = 0, registrations = 0;
+            cfg->get_FileOrFoldersCount(&files);
+            cfg->get_RegistrySubkeysCount(&registrations);
+            EXPECT_EQ(files, p.files);
+            EXPECT_EQ(registrations, p.registrations);
+        }
+    }
+    for (const testsupport::LogLine& line : program_->log->lines) {
+        EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
+        EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
+    }
+}
+
 } // namespace
