@@ -419,6 +419,10 @@ TEST_F(EndToEnd, DeletedAddonsLoseWhatTheirRecordsListAndComeBackWhole) {
         {sorlix::atSafariPlugin, "Pinwheel Player", false},
         {sorlix::atOpera32Extension, "Google Adsense Monitor", false},
         {sorlix::atOpera64Plugin, "Fern Reader", false},
+        {sorlix::atFirefox32Extension, "Greasemonkey", false},
+        {sorlix::atWaterfox64Extension, "All-in-One Sidebar", false},
+        {sorlix::atShared32Plugin, "Cloudberry Viewer", false},
+        {sorlix::atFirefox32Plugin, "Wavelet Streams", false},
     };
     std::string dataFolder;
     bool ran = false;
