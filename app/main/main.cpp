@@ -15,7 +15,7 @@
 #include "app/core/minfocollector.h"
 #include "app/core/mmain.h"
 #include "app/core/screen.h"
-#include "app/main/file_properties_sheet.h"
+#include "app/ui/file_properties_sheet.h"
 #include "app/main/termination.h"
 #include "app/ui/fmain.h"
 #include "platform/com/class_registry.h"
@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     sorlix::app::CloseWindowsOnTerminationSignals();
     sorlix::MMain::StartupHooks hooks;
     hooks.messageBox = showMessageBox;
-    sorlix::MFileProps::setFilePropertiesSheet(sorlix::app::ShowFilePropertiesSheet);
+    sorlix::MFileProps::setFilePropertiesSheet(sorlix::ui::ShowFilePropertiesSheet);
     sorlix::Screen::SetMousePointerHook(showMousePointer);
     std::unique_ptr<sorlix::ui::FMain> mainForm;
     hooks.createMainForm = [&mainForm] {

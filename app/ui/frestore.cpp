@@ -106,9 +106,7 @@ bool FRestore::Init(LONG DefaultAddonType, std::string& FalseCause) {
     try {
         CResource module;
         OpenProgramResources(module);
-        QPixmap image;
-        image.loadFromData(LoadPngResource(module, kBackupImage), "PNG");
-        image1_ = QIcon(image);
+        image1_ = LoadIconResource(module, kBackupImage);
 
         lv_->setColumnCount(2);
         lv_->setHeaderLabels({"Name", "Description"});
