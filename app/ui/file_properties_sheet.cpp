@@ -8,6 +8,8 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QPushButton>
+#include <algorithm>
 #include <cctype>
 #include <ctime>
 #include <exception>
@@ -141,11 +143,12 @@ public:
         text->setAccessibleName(QStringLiteral("Name"));
         grid_->addWidget(text, row_++, 1);
     }
-    void row(const QString& label, const QString& value) {
+    // Only a path wraps; a date or a size stays on its line.
+    void row(const QString& label, const QString& value, bool wraps = false) {
         auto* caption = new QLabel(label);
         auto* text = new QLabel(value);
         text->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        text->setWordWrap(true);
+        text->setWordWrap(wraps);
         text->setAccessibleName(QString(label).remove(QLatin1Char(':')));
         caption->setBuddy(text);
         grid_->addWidget(caption, row_, 0, Qt::AlignTop);
@@ -226,7 +229,7 @@ std::unique_ptr<FilePropertiesSheet> FilePropertiesSheet::Create(const std::stri
     general.separator();
     if (isFolder) {
         general.row(QStringLiteral("Type:"), QStringLiteral("File folder"));
-        general.row(QStringLiteral("Location:"), QString::fromStdString(folder));
+        general.row(QStringLiteral("Location:"), QString::fromStdString(folder), true);
         general.separator();
         general.row(QStringLiteral("Created:"), dateText(data.ftCreationTime, formats));
     } else {
@@ -237,7 +240,7 @@ std::unique_ptr<FilePropertiesSheet> FilePropertiesSheet::Create(const std::stri
                                                          : QStringLiteral("%1 (%2)").arg(
                                                                type, QString::fromStdString(lowerCase(fileName.substr(dot)))));
         general.separator();
-        general.row(QStringLiteral("Location:"), QString::fromStdString(folder));
+        general.row(QStringLiteral("Location:"), QString::fromStdString(folder), true);
         const unsigned long long size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
         general.row(QStringLiteral("Size:"), SizeText(size, formats));
         general.separator();
@@ -279,12 +282,14 @@ std::unique_ptr<FilePropertiesSheet> FilePropertiesSheet::Create(const std::stri
     }
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
+    // The skin draws the button; the style's stock image does not belong.
+    buttons->button(QDialogButtonBox::Ok)->setIcon(QIcon());
     QObject::connect(buttons, &QDialogButtonBox::accepted, sheet.get(), &QDialog::accept);
     auto* outer = new QVBoxLayout(sheet.get());
     outer->addWidget(sheet->pages_);
     outer->addWidget(buttons);
-    // Windows' sheet is narrow and as tall as its General page.
-    sheet->resize(380, sheet->sizeHint().height());
+    // Windows' sheet is narrow, as wide as a date line, as tall as its General page.
+    sheet->resize(std::max(380, sheet->sizeHint().width()), sheet->sizeHint().height());
     return sheet;
 }
 

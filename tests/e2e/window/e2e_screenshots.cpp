@@ -3,7 +3,8 @@
 // window as it opens on that screen, named <what>-<width>x<height>.png:
 //   main-window       an add-on selected, its details shown
 //   confirmation      the delete question over the main window
-//   file-properties   the file-properties sheet of the selected add-on
+//   file-properties   the file-properties sheet of the selected add-on,
+//                     and file-properties-details its last page
 //   restore-window    the restore window listing the backups of two
 //                     deleted add-ons
 //   about-box         the about box
@@ -17,7 +18,10 @@
 #include <QCursor>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QLinearGradient>
 #include <QMessageBox>
+#include <QPainter>
+#include <QTabWidget>
 #include <QPixmap>
 #include <QScreen>
 #include <QTest>
@@ -83,13 +87,36 @@ void pointerAway(QWidget& w) {
     settle();
 }
 
-// What the screen shows over the main window's frame: the window and any
-// dialog open over it.
-QPixmap screenOver(const QWidget& form) {
+// What the screen shows over the main window: the window and the dialog
+// open over it. Xvfb runs no window manager, so the dialog gets a plain
+// frame with its title drawn round it here.
+QPixmap screenOver(const QWidget& form, const QWidget* dialog = nullptr) {
     settle();
     QScreen* screen = form.screen();
     if (!screen) return {};
-    return screen->grabWindow(0).copy(form.frameGeometry());
+    QPixmap shot = screen->grabWindow(0);
+    if (dialog) {
+        constexpr int kTitle = 24;
+        const QRect inner = dialog->frameGeometry();
+        const QRect frame = inner.adjusted(-1, -kTitle - 1, 1, 1);
+        QPainter p(&shot);
+        // A shadow right of and below the frame, a line round it.
+        p.fillRect(QRect(frame.right() + 1, frame.top() + 3, 3, frame.height()), QColor(0, 0, 0, 50));
+        p.fillRect(QRect(frame.left() + 3, frame.bottom() + 1, frame.width() - 3, 3), QColor(0, 0, 0, 50));
+        p.setPen(QColor(0x6f, 0x8f, 0xbf));
+        p.drawRect(frame.adjusted(0, 0, -1, -1));
+        const QRect title(inner.left(), inner.top() - kTitle, inner.width(), kTitle);
+        QLinearGradient g(title.topLeft(), title.bottomLeft());
+        g.setColorAt(0, QColor(0xe4, 0xee, 0xfa));
+        g.setColorAt(1, QColor(0xc4, 0xd6, 0xee));
+        p.fillRect(title, g);
+        p.setPen(QColor(0x15, 0x42, 0x8b));
+        p.drawText(title.adjusted(8, 0, -8, 0), Qt::AlignVCenter | Qt::AlignLeft, dialog->windowTitle());
+        p.end();
+        // Crop the shot to the window plus the dialog's frame.
+        return shot.copy(form.frameGeometry().united(frame.adjusted(0, 0, 3, 3)));
+    }
+    return shot.copy(form.frameGeometry());
 }
 
 } // namespace
@@ -135,7 +162,7 @@ int main(int argc, char** argv) {
         const bool shown = e2e::whileModal<W>(open, [&](W& w) {
             if (prepare) prepare(w);
             pointerAway(w);
-            save(screenOver(form), name);
+            save(screenOver(form, &w), name);
             w.close();
         });
         if (!shown) fail(name);
@@ -160,6 +187,9 @@ int main(int argc, char** argv) {
             modalPicture.operator()<QMessageBox>(form, "confirmation", click(form, "cmd_5001"), {});
             modalPicture.operator()<sorlix::ui::FilePropertiesSheet>(form, "file-properties", click(form, "cmd_5002"),
                                                                      {});
+            modalPicture.operator()<sorlix::ui::FilePropertiesSheet>(
+                form, "file-properties-details", click(form, "cmd_5002"),
+                [](sorlix::ui::FilePropertiesSheet& w) { w.pages()->setCurrentIndex(w.pages()->count() - 1); });
             modalPicture.operator()<sorlix::ui::FAbout>(
                 form, "about-box", [&form] { form.CommandBars_Execute(6006); }, {});
 

@@ -308,6 +308,16 @@ TEST_F(Restore, TheListAndTheButtonFollowTheWindowsSize) {
     EXPECT_EQ(w.addonTypeCombo()->geometry(), combo.adjusted(0, 0, 200, 0));
     // The columns share the new width: a third for the names.
     EXPECT_EQ(w.backupList()->columnWidth(0), w.backupList()->viewport()->width() / 3);
+
+    // A skin that makes the button wider than its design: it grows to the
+    // left, whole, in line with the list.
+    w.setStyleSheet(QStringLiteral("QPushButton { min-width: 120px; padding: 4px 12px; }"));
+    w.resize(design);
+    QApplication::processEvents();
+    const QRect wide = w.restoreButton()->geometry();
+    EXPECT_GE(wide.width(), w.restoreButton()->sizeHint().width());
+    EXPECT_EQ(wide.right(), w.backupList()->geometry().right());
+    EXPECT_LE(wide.right(), w.width() - 1);
 }
 
 } // namespace
