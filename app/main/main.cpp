@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QString>
 
 #include <iostream>
@@ -18,6 +17,7 @@
 #include "app/ui/file_properties_sheet.h"
 #include "app/main/termination.h"
 #include "app/ui/fmain.h"
+#include "app/ui/startup_message.h"
 #include "platform/com/class_registry.h"
 #include "platform/core/machine.h"
 #include "platform/registry/registry.h"
@@ -27,9 +27,7 @@ namespace {
 // Also written to stderr, for a start from a terminal without a screen.
 void showMessageBox(const std::string& text, const std::string& title, sorlix::MessageIcon icon) {
     std::cerr << "sorlix: " << text << "\n";
-    QMessageBox box(icon == sorlix::MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
-                    QString::fromStdString(title), QString::fromStdString(text), QMessageBox::Ok);
-    box.exec();
+    sorlix::ui::ShowStartupMessage(text, title, icon);
 }
 
 // The hourglass while a long operation runs, the usual pointer otherwise.

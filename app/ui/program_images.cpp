@@ -21,6 +21,13 @@ std::string ProgramFile() {
 
 void setProgramFile(const std::string& windowsPath) { programFileOverride() = windowsPath; }
 
+std::string ProgramFolder() {
+    std::string folder = ProgramFile();
+    const auto slash = folder.find_last_of('\\');
+    folder.erase(slash == std::string::npos ? 0 : slash);
+    return folder;
+}
+
 void OpenProgramResources(CResource& module) { module.Init(ProgramFile()); }
 
 namespace {

@@ -307,6 +307,27 @@ void backup(QPainter& p) {
     addon(p, QRectF(11, 3, 8, 8), QColor(0x2f, 0x8f, 0x4f));
 }
 
+// A warning: an exclamation mark on a yellow triangle.
+void exclamation(QPainter& p) {
+    QPainterPath triangle;
+    triangle.moveTo(16, 2.5);
+    triangle.lineTo(30, 28.5);
+    triangle.lineTo(2, 28.5);
+    triangle.closeSubpath();
+    const QColor yellow(0xf5, 0xc2, 0x1b);
+    fillGradient(p, triangle, yellow.lighter(130), yellow.darker(110), QColor(0x9a, 0x6a, 0x08));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x3a, 0x2a, 0x08));
+    QPainterPath mark;
+    mark.moveTo(14.2, 10);
+    mark.lineTo(17.8, 10);
+    mark.lineTo(17, 20.5);
+    mark.lineTo(15, 20.5);
+    mark.closeSubpath();
+    p.drawPath(mark);
+    p.drawEllipse(QPointF(16, 24.5), 2, 2);
+}
+
 void productPicture(QPainter& p) {
     // A browser window with an add-on piece lifted out of it.
     QPainterPath window;
@@ -350,6 +371,7 @@ const Picture kPictures[] = {
     {1402, 16, [](QPainter& p) { folder(p, false); }},
     {1403, 16, [](QPainter& p) { addon(p, QRectF(2, 8, 22, 22), QColor(0x2f, 0x8f, 0x4f)); }},
     {1501, 16, [](QPainter& p) { backup(p); }},
+    {1601, 32, [](QPainter& p) { exclamation(p); }},
     {2001, 96, [](QPainter& p) { productPicture(p); }},
 };
 

@@ -2,11 +2,13 @@
 // and again at twice it, and icons that take the double-size drawing at
 // 200 % instead of a scaled copy.
 
+#include <QAbstractButton>
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
 
 #include "app/ui/program_images.h"
+#include "app/ui/startup_message.h"
 #include "platform/controls/image_store.h"
 #include "tests/ui/restore/ui_support.h"
 
@@ -34,7 +36,7 @@ TEST_F(ProgramImages, EachAtItsSizeAndTwiceIt) {
     const struct {
         int id;
         int size;
-    } images[] = {{1001, 32}, {1006, 32}, {1101, 16}, {1403, 16}, {1501, 16}, {2001, 96}};
+    } images[] = {{1001, 32}, {1006, 32}, {1101, 16}, {1403, 16}, {1501, 16}, {1601, 32}, {2001, 96}};
     for (const auto& i : images) {
         QImage once, twice;
         ASSERT_TRUE(once.loadFromData(LoadPngResource(module, i.id), "PNG")) << i.id;
@@ -66,6 +68,32 @@ TEST_F(ProgramImages, AnIconWithoutAUsableDoubleSizeImage) {
     const QByteArray png = LoadPngResource(module, 1403);
     EXPECT_FALSE(winsys::controls::IconFromPng(png, "not an image").isNull());
     EXPECT_TRUE(winsys::controls::IconFromPng("not an image", png).isNull());
+}
+
+TEST_F(ProgramImages, StartUpWarningsInTheSkinWithTheProgramsImage) {
+    CResource module;
+    sorlix::ui::OpenProgramResources(module);
+    QImage drawn;
+    ASSERT_TRUE(drawn.loadFromData(LoadPngResource(module, sorlix::ui::kExclamationImage), "PNG"));
+    const auto warning = sorlix::ui::StartupMessageBox("No library", "Vendrel Sorlix", sorlix::MessageIcon::Exclamation);
+    EXPECT_EQ(warning->iconPixmap().toImage().convertToFormat(drawn.format()), drawn);
+    EXPECT_TRUE(warning->styleSheet().contains("QPushButton"));
+    ASSERT_EQ(warning->buttons().size(), 1);
+    EXPECT_TRUE(warning->buttons().front()->icon().isNull());
+    const auto plain = sorlix::ui::StartupMessageBox("Note", "Vendrel Sorlix", sorlix::MessageIcon::None);
+    EXPECT_TRUE(plain->iconPixmap().isNull());
+    EXPECT_EQ(plain->text(), "Note");
+}
+
+// Start-up may be telling that the program's files are missing: the box
+// then still says so, with its OK, in Qt's own look.
+TEST_F(ProgramImages, StartUpWarningWithoutTheProgramFile) {
+    sorlix::ui::setProgramFile("C:\\nowhere\\Sorlix.exe");
+    const auto warning = sorlix::ui::StartupMessageBox("No library", "Vendrel Sorlix", sorlix::MessageIcon::Exclamation);
+    EXPECT_EQ(warning->text(), "No library");
+    EXPECT_EQ(warning->windowTitle(), "Vendrel Sorlix");
+    EXPECT_EQ(warning->buttons().size(), 1);
+    EXPECT_TRUE(warning->styleSheet().isEmpty());
 }
 
 } // namespace
