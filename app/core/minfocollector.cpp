@@ -22,7 +22,11 @@
 #include "app/core/resume_next.h"
 #include "app/core/screen.h"
 #include "app/core/strings.h"
+#include "app/enumerators/cchromeextenumerator.h"
 #include "app/enumerators/cieenumerator.h"
+#include "app/enumerators/coperapluginenum.h"
+#include "app/enumerators/csafariextenum.h"
+#include "app/enumerators/csafaripluginenum.h"
 #include "common/interfaces/log.h"
 #include "platform/com/variant.h"
 
@@ -76,14 +80,14 @@ std::array<EnumeratorRow, kLastAddonType>& enumerators() {
         /* 14 */ {nullptr, false}, // CFFPluginsEnumerator::EnumFirefoxPlugins
         /* 15 */ {nullptr, false}, // CWF64ExtEnum::EnumWaterfox64Extensions
         /* 16 */ {nullptr, false}, // CWF64PluginEnum::EnumWaterfox64Plugins
-        /* 17 */ {nullptr, false}, // CChromeExtEnumerator::EnumChromeExtensions
+        /* 17 */ {run<&CChromeExtEnumerator::EnumChromeExtensions>, false},
         /* 18 */ {nullptr, false}, // CChromePluginEnum::EnumerateChromePlugins
-        /* 19 */ {nullptr, false}, // CSafariExtEnum::EnumSafariExtensions
-        /* 20 */ {nullptr, false}, // CSafariPluginEnum::EnumSafariPlugins
+        /* 19 */ {run<&CSafariExtEnum::EnumSafariExtensions>, false},
+        /* 20 */ {run<&CSafariPluginEnum::EnumSafariPlugins>, false},
         /* 21 */ {nullptr, false}, // COperaExtEnum::EnumOperaExtensions
-        /* 22 */ {nullptr, false}, // COperaPluginEnum::EnumOperaPlugins
+        /* 22 */ {run<&COperaPluginEnum::EnumOperaPlugins>, false},
         /* 23 */ {nullptr, true},  // COperaExtEnum::EnumOperaExtensions
-        /* 24 */ {nullptr, true},  // COperaPluginEnum::EnumOperaPlugins
+        /* 24 */ {run<&COperaPluginEnum::EnumOperaPlugins>, true},
     }};
     return rows;
 }

@@ -37,6 +37,7 @@ std::unique_ptr<CDB> DB;
 std::unique_ptr<CFileChecker> FileChecker;
 ComPtr<halvenlib::_CRegistry> Registry;
 std::unique_ptr<CAddonTypeVisor> AddonTypeVisor;
+std::unique_ptr<CAppVisor> AppVisor;
 bool IsNT = false;
 bool IsNT4 = false;
 bool Is64bitWindows = false;
@@ -179,10 +180,13 @@ std::string AppPath() {
     return ec ? std::string() : winsys::toWindowsPath(exe.parent_path());
 }
 
+void CreateAppVisor() { AppVisor = std::make_unique<CAppVisor>(); }
+
 void ReleaseProgramObjects() {
     DB.reset();
     FileChecker.reset();
     AddonTypeVisor.reset();
+    AppVisor.reset();
     Registry.reset();
     Log.reset();
     DataFolder.clear();

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/core/caddontypevisor.h"
+#include "app/core/cappvisor.h"
 #include "app/core/cdb.h"
 #include "app/core/cfilechecker.h"
 #include "app/core/globals.h"
@@ -32,6 +33,7 @@ extern std::unique_ptr<CDB> DB;
 extern std::unique_ptr<CFileChecker> FileChecker;
 extern winsys::com::ComPtr<halvenlib::_CRegistry> Registry;
 extern std::unique_ptr<CAddonTypeVisor> AddonTypeVisor;
+extern std::unique_ptr<CAppVisor> AppVisor;
 extern bool IsNT;
 extern bool IsNT4;
 extern bool Is64bitWindows;
@@ -44,6 +46,7 @@ struct StartupHooks {
     std::string programFolder;
     // The program-wide objects after FileChecker, in this order, then the first
     // collection and the main window, whose show returns when the user leaves.
+    // The program passes CreateAppVisor; tests put their own step there.
     std::function<void()> createAppVisor, createMainForm;
     std::function<void()> collectAllAddonInfo, showMainForm;
 };
@@ -64,6 +67,9 @@ bool CheckComponentsRegistered(std::string& Message);
 
 // The folder of the running program file, as a Windows path (Z:\...).
 std::string AppPath();
+
+// AppVisor = a new plugin-host detector.
+void CreateAppVisor();
 
 // Drops every program-wide object (at the end of the program, and between tests).
 void ReleaseProgramObjects();

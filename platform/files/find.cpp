@@ -83,6 +83,9 @@ HANDLE FindFirstFile(const std::string& pattern, WIN32_FIND_DATA* data) {
     while (const dirent* e = ::readdir(dir)) {
         std::string name = e->d_name;
         if (atRoot && (name == "." || name == "..")) continue;
+        // A host name holding "\" has no Windows name: joined to its folder
+        // it would read as several components, ".." among them.
+        if (name.find('\\') != std::string::npos) continue;
         if (!winsys::matchesWildcard(mask, name)) continue;
         auto own = winsys::statHost(::dirfd(dir), e->d_name, false);
         if (!own) continue; // gone since readdir

@@ -4,7 +4,8 @@
 // "C:\x\*.*" lists C:\x, "." and ".." first as Windows gives them (a drive's
 // root has neither); "C:\x\name" finds that one entry, which is how a path's
 // existence is tested. Entries come sorted without regard to case. The
-// search takes its snapshot when it starts.
+// search takes its snapshot when it starts. Host names holding "\" are not
+// listed: no Windows name can hold one.
 //
 // Failures: 2 when nothing matches or the pattern ends in "\", 3 when the
 // folder is missing, 267 when it is a file, 18 from FindNextFile at the end,

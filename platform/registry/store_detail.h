@@ -18,6 +18,8 @@ inline Error keyDeleted() { return Error{win::ERROR_KEY_DELETED, "the key was de
 
 using Parts = std::vector<std::string_view>;
 
+inline constexpr std::string_view kWow64Node = "Wow6432Node";
+
 // Splits a subkey path; a trailing backslash is allowed, a leading one not.
 inline Result<Parts> splitPath(std::string_view path) {
     if (!path.empty() && path.front() == '\\')

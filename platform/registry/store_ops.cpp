@@ -91,19 +91,52 @@ Result<void> Store::deleteValue(const Location& at, std::string_view name, HiveM
     return {};
 }
 
+bool Store::mergesClasses(const Node& e, bool view32) const { return view32 && e && redirectOf(e) == Redirect::Classes; }
+
+std::vector<std::string> Store::viewSubkeyNames(const Node& e, bool view32) const {
+    std::vector<std::string> names;
+    if (!e) return names;
+    const auto& own = e.key->subkeys();
+    if (!mergesClasses(e, view32)) {
+        names.reserve(own.size());
+        for (const auto& k : own) names.push_back(k->name());
+        return names;
+    }
+    // A classes key in the 32-bit view: its shared names, with those that
+    // Wow6432Node holds taken from there; Wow6432Node itself is not listed.
+    static const std::vector<std::shared_ptr<Key>> kNone;
+    const auto w = e.key->findSubkey(kWow64Node);
+    const auto& redirected = w ? w->subkeys() : kNone;
+    names.reserve(own.size() + redirected.size());
+    std::size_t i = 0, j = 0;
+    while (i < own.size() || j < redirected.size()) {
+        const int c = i == own.size()          ? 1
+                      : j == redirected.size() ? -1
+                                               : compareKeyNames(own[i]->name(), redirected[j]->name());
+        if (c < 0 && !equalsNoCase(own[i]->name(), kWow64Node)) names.push_back(own[i]->name());
+        if (c >= 0) names.push_back(redirected[j]->name());
+        if (c <= 0) ++i;
+        if (c >= 0) ++j;
+    }
+    return names;
+}
+
+void Store::refreshKeyNames(const Node& e, bool view32, EnumCache& cache) {
+    if (cache.stamp == changes_) return;
+    cache.names = viewSubkeyNames(e, view32);
+    cache.stamp = changes_;
+}
+
 void Store::refreshClassesKeys(const Location& at, EnumCache& cache) {
     if (cache.stamp == changes_) return;
     cache.names.clear();
-    const Node u = readNode(at.user, at.view32);
-    const Node m = readNode(at.machine, at.view32);
-    static const std::vector<std::shared_ptr<Key>> kNone;
-    const auto& a = u ? u.key->subkeys() : kNone;
-    const auto& b = m ? m.key->subkeys() : kNone;
+    const std::vector<std::string> a = viewSubkeyNames(readNode(at.user, at.view32), at.view32);
+    const std::vector<std::string> b = viewSubkeyNames(readNode(at.machine, at.view32), at.view32);
     std::size_t i = 0, j = 0;
     while (i < a.size() || j < b.size()) {
-        const int c = i == a.size() ? 1 : j == b.size() ? -1 : compareKeyNames(a[i]->name(), b[j]->name());
-        if (c <= 0) cache.names.push_back(a[i]->name());
-        else cache.names.push_back(b[j]->name());
+        const int c = i == a.size() ? 1 : j == b.size() ? -1 : compareKeyNames(a[i], b[j]);
+        if (c <= 0) cache.names.push_back(a[i]);
+        else cache.names.push_back(b[j]);
         if (c <= 0) ++i;
         if (c >= 0) ++j;
     }
@@ -134,6 +167,11 @@ Result<std::string> Store::enumSubkey(const Location& at, std::size_t index, Enu
     switch (at.kind) {
     case Location::Kind::Key: {
         const Node e = readNode(at.named, at.view32);
+        if (mergesClasses(e, at.view32)) {
+            refreshKeyNames(e, at.view32, cache);
+            if (index >= cache.names.size()) return noMoreItems();
+            return cache.names[index];
+        }
         if (!e || index >= e.key->subkeys().size()) return noMoreItems();
         return e.key->subkeys()[index]->name();
     }
@@ -176,6 +214,10 @@ Result<std::pair<std::size_t, std::size_t>> Store::countInfo(const Location& at,
     case Location::Kind::Key: {
         const Node e = readNode(at.named, at.view32);
         if (!e) return std::pair<std::size_t, std::size_t>{0, 0};
+        if (mergesClasses(e, at.view32)) {
+            refreshKeyNames(e, at.view32, keys);
+            return std::pair{keys.names.size(), e.key->values().size()};
+        }
         return std::pair{e.key->subkeys().size(), e.key->values().size()};
     }
     case Location::Kind::Classes:
@@ -219,8 +261,8 @@ Result<std::vector<Node>> Store::deletionTargets(const Location& from, std::stri
     }
     std::vector<Node> targets;
     if (at.kind == Location::Kind::Key) {
-        // In the 32-bit view a redirected key stands for its Wow6432Node child.
-        Node n = at.view32 && redirectOf(at.named) != Redirect::None ? readNode(at.named, true) : at.named;
+        // In the 32-bit view HKLM\Software stands for its Wow6432Node child.
+        Node n = at.view32 && redirectOf(at.named) == Redirect::Software ? readNode(at.named, true) : at.named;
         if (!n) return notFound();
         targets.push_back(n);
     } else if (at.kind == Location::Kind::Classes && !splitPath(at.classesPath)->empty()) {
@@ -273,6 +315,60 @@ Result<void> Store::deleteTree(const Location& from, std::string_view path, bool
         n.key->touch();
         noteChange(n.hive, &changed);
     }
+    return {};
+}
+
+// ---- Copying -----------------------------------------------------------------------
+
+Result<void> Store::copyKeyInto(const Key& source, const Node& into, HiveMask& changed) {
+    for (const Key* k = into.key.get(); k; k = k->parent())
+        if (k == &source) return Error{win::ERROR_INVALID_PARAMETER, "a key cannot be copied into itself"};
+    // Depth first with an explicit stack: the source's nesting is bounded
+    // by the destination's depth check in addKey.
+    struct Step {
+        const Key* from;
+        Node to;
+    };
+    std::vector<Step> pending{{&source, into}};
+    while (!pending.empty()) {
+        const Step step = pending.back();
+        pending.pop_back();
+        for (const Value& v : step.from->values())
+            step.to.key->setValue(v.name, v.type, v.data.data(), v.data.size());
+        if (step.from->link) step.to.key->link = true;
+        if (step.from->klass) step.to.key->klass = step.from->klass;
+        step.to.key->touch();
+        noteChange(step.to.hive, &changed);
+        for (const auto& sub : step.from->subkeys()) {
+            auto added = addKey(step.to, sub->name(), &changed);
+            if (!added) return added.error();
+            pending.push_back(Step{sub.get(), Node{*added, step.to.hive}});
+        }
+    }
+    return {};
+}
+
+Result<void> Store::copyTree(const Location& from, std::string_view path, const Location& to, HiveMask& changed) {
+    if (auto c = check(to); !c) return c.error();
+    Location src = from;
+    if (auto parts = splitPath(path); !parts) return parts.error();
+    else if (!parts->empty()) {
+        auto opened = open(from, path, from.view32, true);
+        if (!opened) return opened.error();
+        src = *opened;
+    } else if (auto c = check(from); !c) {
+        return c.error();
+    }
+    std::vector<Node> sources;
+    if (src.kind == Location::Kind::Key) sources.push_back(readNode(src.named, src.view32));
+    else if (src.kind == Location::Kind::Classes)
+        sources = {readNode(src.machine, src.view32), readNode(src.user, src.view32)};
+    else return accessDenied();
+    auto target = writeNode(to, changed);
+    if (!target) return target.error();
+    for (const Node& n : sources)
+        if (n)
+            if (auto r = copyKeyInto(*n.key, *target, changed); !r) return r;
     return {};
 }
 

@@ -12,7 +12,6 @@ using namespace detail;
 
 namespace {
 
-constexpr std::string_view kWow64Node = "Wow6432Node";
 constexpr int kMaxLinkHops = 16;
 constexpr std::size_t kMaxDepth = 512; // Windows' limit on key nesting
 constexpr std::string_view kCurrentConfig = "System\\CurrentControlSet\\Hardware Profiles\\Current";
@@ -45,12 +44,16 @@ Store::Redirect Store::redirectOf(const Node& n) const {
     return Redirect::None;
 }
 
-bool Store::hopsBefore(Redirect r, std::string_view next) {
-    switch (r) {
+bool Store::hopsBefore(const Node& cur, std::string_view next) const {
+    switch (redirectOf(cur)) {
     case Redirect::Software:
         return !equalsNoCase(next, "Classes") && !equalsNoCase(next, kWow64Node);
-    case Redirect::Classes:
-        return !equalsNoCase(next, kWow64Node);
+    case Redirect::Classes: {
+        // Only the names Wow6432Node holds are redirected; the rest are shared.
+        if (equalsNoCase(next, kWow64Node)) return false;
+        const auto w = cur.key->findSubkey(kWow64Node);
+        return w && w->findSubkey(next);
+    }
     case Redirect::None:
         break;
     }
@@ -80,7 +83,7 @@ Result<std::shared_ptr<Key>> Store::addKey(const Node& parent, std::string_view 
 }
 
 Node Store::effective(const Node& named, bool view32, bool create, HiveMask* changed) {
-    if (!view32 || redirectOf(named) == Redirect::None) return named;
+    if (!view32 || redirectOf(named) != Redirect::Software) return named;
     auto w = named.key->findSubkey(kWow64Node);
     if (!w && create) {
         w = named.key->addSubkey(kWow64Node);
@@ -98,7 +101,7 @@ Result<Node> Store::walk(Node cur, const Parts& parts, const WalkMode& mode, boo
         if (cur.key->deleted()) return keyDeleted();
         const std::string_view name = parts[i];
         const bool last = i + 1 == parts.size();
-        if (mode.view32 && hopsBefore(redirectOf(cur), name)) {
+        if (mode.view32 && hopsBefore(cur, name)) {
             auto w = cur.key->findSubkey(kWow64Node);
             if (!w) {
                 if (!mode.create) return notFound();

@@ -1,8 +1,8 @@
 #pragma once
 // The running program's program-wide objects on a test machine, as start-up
 // makes them: a recording log, the registry object, the file checker, the
-// type table, a new catalogue, the data and temporary folders and the
-// Windows flags. Both component libraries must be registered first:
+// type table, the plugin-host detector, a new catalogue, the data and
+// temporary folders and the Windows flags. Both component libraries must be registered first:
 //
 //   TestPrefix prefix;
 //   ComLibrary common(HALVENLIB_PATH), product(QUARNCUST_PATH);
@@ -38,6 +38,7 @@ public:
         Registry = std::move(registry);
         FileChecker = std::make_unique<CFileChecker>(IsNT, IsNT4);
         AddonTypeVisor = std::make_unique<CAddonTypeVisor>();
+        AppVisor = std::make_unique<CAppVisor>();
         DB = std::make_unique<CDB>(Log);
     }
     ~ProgramObjects() {

@@ -114,8 +114,8 @@ TEST_F(Startup, TheCustomisationObjectMayExchangeTheLogButNotLoseIt) {
         SCOPED_TRACE(row.label);
         TestPrefix prefix;
         ComLibrary common(HALVENLIB_PATH), product(QUARNCUST_PATH), fake(FAKECUSTOM_PATH);
-        // This 32-bit process sees its classes in the 32-bit view, where they were registered.
-        const std::string progIdKey = "[HKEY_CURRENT_USER\\Software\\Classes\\Wow6432Node\\Quarncust.CCustom2";
+        // A ProgID is a class key both views share.
+        const std::string progIdKey = "[HKEY_CURRENT_USER\\Software\\Classes\\Quarncust.CCustom2";
         if (row.custom)
             prefix.importReg("Windows Registry Editor Version 5.00\n\n" + progIdKey + "\\CLSID]\n@=\"" +
                              winsys::guidToString(*row.custom) + "\"\n");

@@ -1,6 +1,7 @@
 #include "platform/files/find.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -145,4 +146,17 @@ TEST(Find, SearchesFollowRedirection) {
     EXPECT_EQ(listing("C:\\windows\\system32\\*.dll"), Names{"native.dll"});
     ASSERT_TRUE(Wow64RevertWow64FsRedirection(old));
     EXPECT_EQ(listing("C:\\windows\\system32\\*.dll"), Names{"wow.dll"});
+}
+
+TEST(Find, HostNamesWithBackslashAreNotListed) {
+    TestPrefix p;
+    p.writeFile("C:\\x\\kept.dll", "");
+    // Joined to C:\x, "..\..\windows" would leave the folder it lies in.
+    const fs::path x = p.host("C:\\x");
+    fs::create_directories(x / "..\\..\\windows");
+    std::ofstream(x / "a\\b.dll") << "";
+    EXPECT_EQ(listing("C:\\x\\*"), (Names{".", "..", "kept.dll"}));
+    DWORD error = 0;
+    EXPECT_TRUE(listing("C:\\x\\a\\b.dll", &error).empty());
+    EXPECT_EQ(error, ERROR_PATH_NOT_FOUND);
 }

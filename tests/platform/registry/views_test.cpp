@@ -37,6 +37,8 @@ void writeSystemHive(const testsupport::TestPrefix& p, const std::string& sectio
 } // namespace
 
 // Where a key written in the 32-bit view lands, seen from the 64-bit view.
+// The prefix's class keys redirect CLSID, as Wine's do; other class names
+// are shared.
 TEST(RegistryViews, ThirtyTwoBitPathsAreRedirected) {
     struct Row {
         const char* label;
@@ -48,8 +50,10 @@ TEST(RegistryViews, ThirtyTwoBitPathsAreRedirected) {
         {"machine software", HKEY_LOCAL_MACHINE, "Software\\Vendor\\App", "Software\\Wow6432Node\\Vendor\\App"},
         {"machine classes", HKEY_LOCAL_MACHINE, "Software\\Classes\\CLSID\\{1}",
          "Software\\Classes\\Wow6432Node\\CLSID\\{1}"},
-        {"names compare without case", HKEY_LOCAL_MACHINE, "SOFTWARE\\classes\\Foo",
-         "Software\\Classes\\Wow6432Node\\Foo"},
+        {"names compare without case", HKEY_LOCAL_MACHINE, "SOFTWARE\\classes\\clsid\\{4}",
+         "Software\\Classes\\Wow6432Node\\CLSID\\{4}"},
+        {"class name Wow6432Node lacks is shared", HKEY_LOCAL_MACHINE, "Software\\Classes\\Foo.Bar",
+         "Software\\Classes\\Foo.Bar"},
         {"already Wow6432Node", HKEY_LOCAL_MACHINE, "Software\\Wow6432Node\\Vendor2",
          "Software\\Wow6432Node\\Vendor2"},
         {"classes already Wow6432Node", HKEY_LOCAL_MACHINE, "Software\\Classes\\Wow6432Node\\Bar",
@@ -57,11 +61,15 @@ TEST(RegistryViews, ThirtyTwoBitPathsAreRedirected) {
         {"outside Software", HKEY_LOCAL_MACHINE, "System\\Setup\\X", "System\\Setup\\X"},
         {"user classes", HKEY_CURRENT_USER, "Software\\Classes\\CLSID\\{2}",
          "Software\\Classes\\Wow6432Node\\CLSID\\{2}"},
+        {"user class name Wow6432Node lacks is shared", HKEY_CURRENT_USER, "Software\\Classes\\.ext",
+         "Software\\Classes\\.ext"},
         {"user software is shared", HKEY_CURRENT_USER, "Software\\Vendor", "Software\\Vendor"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         testsupport::TestPrefix p;
+        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+            createKey(root, "Software\\Classes\\Wow6432Node\\CLSID", KEY_ALL_ACCESS | KEY_WOW64_64KEY);
         {
             UniqueHKey k = createKey(row.root, row.path);
             setText(k.get(), "where", row.label);
@@ -75,11 +83,14 @@ TEST(RegistryViews, ThirtyTwoBitPathsAreRedirected) {
     }
 }
 
-// A redirected key lists its Wow6432Node child's contents in the 32-bit view.
+// HKLM\Software lists its Wow6432Node child's contents in the 32-bit view;
+// a classes key lists its shared names and those Wow6432Node holds.
 TEST(RegistryViews, RedirectedKeysListTheirWow6432NodeContents) {
     testsupport::TestPrefix p;
     createKey(HKEY_LOCAL_MACHINE, "Software\\Only64", KEY_ALL_ACCESS | KEY_WOW64_64KEY);
     createKey(HKEY_LOCAL_MACHINE, "Software\\Only32");
+    createKey(HKEY_LOCAL_MACHINE, "Software\\Classes\\CLSID\\{64}", KEY_ALL_ACCESS | KEY_WOW64_64KEY);
+    createKey(HKEY_LOCAL_MACHINE, "Software\\Classes\\Wow6432Node\\CLSID\\{32}", KEY_ALL_ACCESS | KEY_WOW64_64KEY);
     createKey(HKEY_LOCAL_MACHINE, "Software\\Classes\\Class64", KEY_ALL_ACCESS | KEY_WOW64_64KEY);
     createKey(HKEY_LOCAL_MACHINE, "Software\\Classes\\Class32");
 
@@ -90,8 +101,15 @@ TEST(RegistryViews, RedirectedKeysListTheirWow6432NodeContents) {
     ASSERT_EQ(openKey(HKEY_LOCAL_MACHINE, "Software\\Classes", KEY_READ | KEY_WOW64_64KEY, c64), ERROR_SUCCESS);
     EXPECT_EQ(subkeyNames(s32.get()), std::vector<std::string>{"Only32"});
     EXPECT_EQ(subkeyNames(s64.get()), (std::vector<std::string>{"Classes", "Only64", "Wow6432Node"}));
-    EXPECT_EQ(subkeyNames(c32.get()), std::vector<std::string>{"Class32"});
-    EXPECT_EQ(subkeyNames(c64.get()), (std::vector<std::string>{"Class64", "Wow6432Node"}));
+    EXPECT_EQ(subkeyNames(c32.get()), (std::vector<std::string>{"Class32", "Class64", "CLSID"}));
+    EXPECT_EQ(subkeyNames(c64.get()), (std::vector<std::string>{"Class32", "Class64", "CLSID", "Wow6432Node"}));
+    DWORD subkeys = 0;
+    ASSERT_EQ(RegQueryInfoKey(c32.get(), &subkeys, nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(subkeys, 3u);
+    EXPECT_EQ(textOf(HKEY_CLASSES_ROOT, "CLSID\\{32}", "", KEY_READ), "<missing>"); // the key exists, no value
+    EXPECT_TRUE(keyExists(HKEY_CLASSES_ROOT, "CLSID\\{32}"));
+    EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, "CLSID\\{64}"));
+    EXPECT_TRUE(keyExists(HKEY_CLASSES_ROOT, "CLSID\\{64}", KEY_READ | KEY_WOW64_64KEY));
 
     // Values and relative opens through a 32-bit handle stay in that view.
     setText(s32.get(), "v", "32");

@@ -2,6 +2,7 @@
 // read, written back and read by Wine again.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include "platform/core/text.h"
 #include "platform/registry/hive.h"
 #include "platform/registry/registry.h"
+#include "platform/registry/store.h"
 #include "tests/platform/registry/tree_compare.h"
 #include "tests/support/test_prefix.h"
 
@@ -127,6 +129,68 @@ TEST(WineFixture, LinksAndViewsOfARealPrefix) {
     // HKCC is Wine's current hardware profile.
     UniqueHKey fonts;
     EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_CONFIG, "Software\\Fonts", 0, KEY_READ, fonts.put()), ERROR_SUCCESS);
+}
+
+// Class keys as Windows 7 shares them: in the 32-bit view only the names
+// that Software\Classes\Wow6432Node holds are redirected; a 64-bit
+// installer's ProgID is seen by this 32-bit program, a 32-bit registration
+// puts its class under Wow6432Node\CLSID and its ProgID in the shared place.
+TEST(WineFixture, ClassKeysAreSharedButForTheRedirectedNames) {
+    WinePrefix w;
+    const REGSAM v64 = KEY_WOW64_64KEY;
+    auto write = [](HKEY root, const std::string& path, REGSAM view, const std::string& text) {
+        UniqueHKey k;
+        ASSERT_EQ(RegCreateKeyEx(root, path, 0, KEY_ALL_ACCESS | view, k.put(), nullptr), ERROR_SUCCESS) << path;
+        ASSERT_EQ(RegSetValueEx(k.get(), "", REG_SZ, winsys::toUtf16leBytes(text, true)), ERROR_SUCCESS);
+    };
+    // 64 -> 32: what a 64-bit installer writes.
+    write(HKEY_LOCAL_MACHINE, "Software\\Classes\\ChromeHTML\\shell\\open\\command", v64, "chrome.exe");
+    write(HKEY_LOCAL_MACHINE, "Software\\Classes\\CLSID\\{64000000-0000-0000-0000-000000000064}", v64, "class64");
+    EXPECT_EQ(queryString(HKEY_CLASSES_ROOT, "ChromeHTML\\shell\\open\\command", "", 0), "chrome.exe");
+    EXPECT_EQ(queryString(HKEY_LOCAL_MACHINE, "Software\\Classes\\ChromeHTML\\shell\\open\\command", "", 0),
+              "chrome.exe");
+    EXPECT_EQ(queryString(HKEY_CLASSES_ROOT, "CLSID\\{64000000-0000-0000-0000-000000000064}", "", 0), "<no key>");
+
+    // 32 -> 64: a 32-bit registration, through HKCR and through HKLM.
+    write(HKEY_CLASSES_ROOT, "CLSID\\{32000000-0000-0000-0000-000000000032}", 0, "class32");
+    write(HKEY_CLASSES_ROOT, "Vendor.Class32", 0, "progid32");
+    write(HKEY_LOCAL_MACHINE, "Software\\Classes\\Interface\\{32000000-0000-0000-0000-0000000000aa}", 0, "iface32");
+    write(HKEY_LOCAL_MACHINE, "Software\\Classes\\.vnd32", 0, "type32");
+    const std::string wow = "Software\\Classes\\Wow6432Node\\";
+    EXPECT_EQ(queryString(HKEY_LOCAL_MACHINE, wow + "CLSID\\{32000000-0000-0000-0000-000000000032}", "", v64),
+              "class32");
+    EXPECT_EQ(queryString(HKEY_CLASSES_ROOT, "CLSID\\{32000000-0000-0000-0000-000000000032}", "", v64), "<no key>");
+    EXPECT_EQ(queryString(HKEY_LOCAL_MACHINE, wow + "Interface\\{32000000-0000-0000-0000-0000000000aa}", "", v64),
+              "iface32");
+    EXPECT_EQ(queryString(HKEY_CLASSES_ROOT, "Vendor.Class32", "", v64), "progid32");
+    EXPECT_EQ(queryString(HKEY_LOCAL_MACHINE, "Software\\Classes\\.vnd32", "", v64), "type32");
+    EXPECT_EQ(queryString(HKEY_LOCAL_MACHINE, wow + "Vendor.Class32", "", v64), "<no key>");
+
+    // Wow6432Node's AppId is Wine's link to the shared AppId key.
+    write(HKEY_CLASSES_ROOT, "AppId\\{32000000-0000-0000-0000-0000000000bb}", 0, "app32");
+    EXPECT_EQ(queryString(HKEY_CLASSES_ROOT, "AppId\\{32000000-0000-0000-0000-0000000000bb}", "", v64), "app32");
+
+    // The 32-bit listing holds each name once and no Wow6432Node.
+    UniqueHKey hkcr;
+    ASSERT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, "", 0, KEY_READ, hkcr.put()), ERROR_SUCCESS);
+    std::vector<std::string> names;
+    std::string name;
+    for (DWORD i = 0; RegEnumKeyEx(hkcr.get(), i, &name) == ERROR_SUCCESS; ++i) names.push_back(name);
+    auto count = [&](const std::string& n) {
+        return std::count_if(names.begin(), names.end(), [&](const std::string& x) { return winsys::equalsNoCase(x, n); });
+    };
+    EXPECT_EQ(count("CLSID"), 1);
+    EXPECT_EQ(count("ChromeHTML"), 1);
+    EXPECT_EQ(count("Vendor.Class32"), 1);
+    EXPECT_EQ(count("Wow6432Node"), 0);
+    EXPECT_TRUE(std::is_sorted(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return winsys::reg::compareKeyNames(a, b) < 0;
+    }));
+
+    // All of it is in the files: a fresh load sees the same.
+    w.prefix.reopen();
+    EXPECT_EQ(queryString(HKEY_CLASSES_ROOT, "ChromeHTML\\shell\\open\\command", "", 0), "chrome.exe");
+    EXPECT_EQ(queryString(HKEY_CLASSES_ROOT, "CLSID\\{32000000-0000-0000-0000-000000000032}", "", 0), "class32");
 }
 
 // A change writes its hive back whole; reading the new file gives every key

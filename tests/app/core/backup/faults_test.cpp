@@ -327,7 +327,8 @@ TEST_F(BackupFaults, ABackupCutShortByAKillIsNeverListed) {
 TEST_F(BackupFaults, RemovalLogsEachStepItCouldNotDoAndGoesOn) {
     const SmallAddon a(prefix, "Remove");
     writeValue(HKEY_CURRENT_USER, a.valueKey, text("Other", "o"));
-    // A host name that no Windows path can reach: listed, never deletable.
+    // A host name that no Windows path can reach: never listed, so the
+    // folder can never be emptied.
     prefix.makeDir("C:\\Remove\\Stuck");
     prefix.writeFile("C:\\Remove\\Stuck\\plain.txt", "p");
     std::ofstream(prefix.host("C:\\Remove\\Stuck") / "odd\\name") << "x";
@@ -341,7 +342,7 @@ TEST_F(BackupFaults, RemovalLogsEachStepItCouldNotDoAndGoesOn) {
 
     EXPECT_FALSE(CAxBackuper().RemoveByLittleConfig(r.get()));
     ASSERT_EQ(logLines().size(), 2u);
-    const std::string fileLine = "Cannot delete 'C:\\Remove\\Stuck'. DeleteFilesByMask2 failed. ";
+    const std::string fileLine = "Cannot delete 'C:\\Remove\\Stuck'. RemoveFolder2 failed. ";
     EXPECT_EQ(logLines()[0].description.substr(0, fileLine.size()), fileLine) << logLines()[0].description;
     EXPECT_EQ(logLines()[1].description, "Cannot delete 'HKEY_CURRENT_USER\\Software\\Remove' Missing");
     for (const auto& line : logLines()) {

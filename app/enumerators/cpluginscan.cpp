@@ -1,0 +1,297 @@
+#include "app/enumerators/cpluginscan.h"
+
+// Operations that fail log one sevError line "<class>.<operation>" and end;
+// the folder queue of the AsGiven form and the QueuePlugin that reads image
+// headers have no trap, so their errors reach the caller's.
+
+#include <exception>
+#include <string_view>
+
+#include "app/core/comcalls.h"
+#include "app/core/mapi.h"
+#include "app/core/mmainhelpers.h"
+#include "app/core/programming_error.h"
+#include "platform/com/class_registry.h"
+#include "platform/com/com_error.h"
+#include "platform/com/variant.h"
+
+namespace sorlix {
+
+namespace {
+
+using halvenlib::_CCollection;
+using halvenlib::_CNode;
+using halvenlib::_CNodes;
+using halvenlib::_CParams;
+using quarncust::_CLittleConfig;
+using win::LONG;
+using winsys::com::call;
+using winsys::com::check;
+using winsys::com::ComPtr;
+
+using Form = PluginFolderForm;
+using Machine = PluginMachine;
+
+// Index by type number; the columns follow PluginScanSettings.
+const std::vector<PluginScanSettings>& settingsTable() {
+    static const std::vector<PluginScanSettings> rows{
+        {11, "CShared32PluginsEnum", "QueuePluginFolder", "ProcessPluginsFolder", "ProcessPlugin", Form::AsGiven,
+         false, Machine::Any, true, false, false, {1}, false},
+        {12, "CShared64PluginsEnum", "QueuePluginFolder", "ProcessPluginsFolder", "ProcessPlugin", Form::AsGiven,
+         true, Machine::Any, true, false, false, {1, 2}, true},
+        {14, "CFFPluginsEnumerator", "QueuePluginFolder", "ProcessMoPluginFolders", "ProcessMoPlugins",
+         Form::DropBackslash, false, Machine::I386, true, true, false, {1}, false},
+        {16, "CWF64PluginEnum", "QueuePluginFolder", "ProcessMoPluginFolders", "ProcessMoPlugins",
+         Form::DropBackslash, true, Machine::X64, true, true, false, {1}, true},
+        {18, "CChromePluginEnum", "QueuePluginsFolder", "ProcessPluginsFolder", "ProcessPlugin", Form::AsGiven,
+         false, Machine::Any, true, false, false, {4, 5, 6, 7}, false},
+        {20, "CSafariPluginEnum", "QueuePluginsFolder", "ProcessPluginsFolder", "ProcessPlugin", Form::Folder,
+         false, Machine::Any, false, false, false, {1}, false},
+        {22, "COperaPluginEnum", "QueuePluginsFolder", "ProcessPluginsFolder", "ProcessPluginFile",
+         Form::TrimmedFolder, false, Machine::Any, true, false, true, {1, 3}, false},
+        {24, "COperaPluginEnum", "QueuePluginsFolder", "ProcessPluginsFolder", "ProcessPluginFile",
+         Form::TrimmedFolder, true, Machine::Any, true, false, true, {1, 3}, true},
+    };
+    return rows;
+}
+
+// Well-known files that carry no version resource, matched on the end of
+// the lower-cased path.
+struct FixedName {
+    std::string_view tail;
+    const char* originalName;
+    const char* manufacturer;
+    const char* description; // null: none
+};
+constexpr FixedName kFixedNames[] = {
+    {"flash\\npswf32.dll", "Shockwave Flash", "Adobe Systems Incorporated", nullptr},
+    {"flash\\npswf64_11_1_102.dll", "Shockwave Flash", "Adobe Systems Incorporated", nullptr},
+    {"\\npswf64_11_1_102.dll", "Shockwave Flash", "Adobe Systems Incorporated", "Shockwave Flash 11.1 r102"},
+    {"\\npswf32.dll", "Shockwave Flash", "Adobe Systems Incorporated", nullptr},
+    {"\\gcswf32.dll", "Shockwave Flash", "Adobe Systems Incorporated", nullptr},
+    {"\\ppgooglenaclpluginchrome.dll", "Native Client", "Google Inc", nullptr},
+    {"\\pepflashplayer.dll", "Shockwave Flash", "Google Inc", nullptr},
+};
+
+template <class F>
+void trapped(const std::string& source, F&& f) {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        LogError(e, source);
+    }
+}
+
+bool exists(const std::string& path) {
+    win::VARIANT_BOOL r = win::VARIANT_FALSE;
+    call([&] { return FileOps()->isFileExist(path, &r); });
+    return r != win::VARIANT_FALSE;
+}
+
+bool isFolder(const std::string& path) {
+    win::VARIANT_BOOL r = win::VARIANT_FALSE;
+    call([&] { return FileOps()->IsFolder(path, &r); });
+    return r != win::VARIANT_FALSE;
+}
+
+bool isExistingFile(const std::string& path) { return exists(path) && !isFolder(path); }
+
+std::vector<std::string> entriesOf(const std::string& folder) {
+    ComPtr<halvenlib::_Collection> names;
+    call([&] { return FileOps()->DirectoryContents(folder, names.put()); });
+    LONG n = 0;
+    call([&] { return names->Count(&n); });
+    std::vector<std::string> r;
+    for (LONG i = 1; i <= n; ++i) {
+        win::VARIANT index = winsys::com::makeLong(i), v;
+        call([&] { return names->Item(&index, &v); });
+        r.push_back(VariantText(v));
+    }
+    return r;
+}
+
+bool machineIs(const std::string& path, Machine wanted) {
+    win::VARIANT_BOOL is32 = win::VARIANT_FALSE, is64 = win::VARIANT_FALSE, ok = win::VARIANT_FALSE;
+    std::string cause;
+    call([&] { return FileOps()->LoadFileHeaderMachine(path, &is32, &is64, &cause, &ok); });
+    if (ok == win::VARIANT_FALSE) return false;
+    return (wanted == Machine::I386 ? is32 : is64) != win::VARIANT_FALSE;
+}
+
+// "np" at the start and ".dll" at the end, in any case; "np.dll" qualifies.
+bool isPluginName(const std::string& name) {
+    const std::string lower = winsys::lowerCase(name);
+    return lower.starts_with("np") && lower.ends_with(".dll");
+}
+
+ComPtr<_CLittleConfig> fileRecord(const std::string& path, bool x64bitSystem32) {
+    ComPtr<_CLittleConfig> cfg;
+    check(winsys::com::createInstance(quarncust::CLSID_CLittleConfig, &cfg));
+    win::VARIANT flag = winsys::com::makeBool(x64bitSystem32);
+    call([&] { return cfg->AddFileOrFolder(path, &flag); });
+    return cfg;
+}
+
+LONG count(_CCollection* c) {
+    LONG n = 0;
+    call([&] { return c->get_Count(&n); });
+    return n;
+}
+
+void addText(_CParams* params, const char* name, const std::string& value) {
+    AddParam(params, name, winsys::com::makeText(value));
+}
+
+} // namespace
+
+const PluginScanSettings& PluginScanSettingsOf(LONG addonType) {
+    for (const PluginScanSettings& s : settingsTable())
+        if (s.addonType == addonType) return s;
+    programmingError("add-on type " + std::to_string(addonType) + " is no plugin type");
+}
+
+CPluginScan::CPluginScan(LONG addonType) : settings_(PluginScanSettingsOf(addonType)) {}
+
+std::string CPluginScan::source(const char* operation) const {
+    return std::string(settings_.className) + "." + operation;
+}
+
+void CPluginScan::QueuePluginFolder(const std::string& folder) {
+    if (settings_.folderForm == Form::AsGiven) return queueFolder(folder);
+    trapped(source(settings_.queueFolderName), [&] { queueFolder(folder); });
+}
+
+void CPluginScan::queueFolder(std::string folder) {
+    switch (settings_.folderForm) {
+    case Form::DropBackslash:
+        if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+        break;
+    case Form::TrimmedFolder: folder = MAPI::Trim(folder); break;
+    case Form::AsGiven:
+    case Form::Folder: break;
+    }
+    if (settings_.folderForm != Form::DropBackslash && folder.empty()) return;
+    if (folderKeys_.contains(folder) || !exists(folder)) return;
+    if ((settings_.folderForm == Form::Folder || settings_.folderForm == Form::TrimmedFolder) && !isFolder(folder))
+        return;
+    folderKeys_.insert(folder);
+    folders_.push_back(folder);
+}
+
+void CPluginScan::ProcessPluginFolders() {
+    if (settings_.onePass) {
+        trapped(source(settings_.scanName), [&] {
+            for (const std::string& folder : folders_) scanFolder(folder);
+        });
+        return;
+    }
+    // A copy: a folder queued while scanning is not scanned.
+    const std::vector<std::string> folders = folders_;
+    for (const std::string& folder : folders) ProcessPluginsFolder(folder);
+}
+
+void CPluginScan::ProcessPluginsFolder(const std::string& folder) {
+    trapped(source(settings_.scanName), [&] { scanFolder(folder); });
+}
+
+void CPluginScan::scanFolder(const std::string& folder) {
+    for (const std::string& name : entriesOf(folder)) {
+        if (!isPluginName(name)) continue;
+        if (settings_.folderForm == Form::DropBackslash)
+            QueuePlugin((folder.ends_with('\\') ? folder : folder + "\\") + name);
+        else
+            QueuePlugin(MMain::JoinPath(folder, name));
+    }
+}
+
+void CPluginScan::ProcessAdobeReaderFolder(const std::string& folder) {
+    trapped(source("ProcessAdobeReaderFolder"), [&] {
+        const std::string base = folder.ends_with('\\') ? folder : folder + "\\";
+        for (const std::string& name : entriesOf(base)) {
+            if (winsys::lowerCase(name) == "nppdf32.dll") continue;
+            const std::string path = base + name;
+            if (isExistingFile(path)) QueuePlugin(path);
+        }
+    });
+}
+
+void CPluginScan::QueuePlugin(const std::string& path, ComPtr<_CLittleConfig> record) {
+    if (settings_.machine != Machine::Any) return queuePlugin(path, std::move(record));
+    trapped(source("QueuePlugin"), [&] { queuePlugin(path, std::move(record)); });
+}
+
+void CPluginScan::queuePlugin(std::string path, ComPtr<_CLittleConfig> record) {
+    if (!record) record = fileRecord(path, settings_.x64bitSystem32);
+    if (settings_.machine != Machine::Any) {
+        path = MAPI::Trim(path);
+        if (path.empty() || !exists(path) || !machineIs(path, settings_.machine)) return;
+    } else if (path.empty()) {
+        return;
+    }
+    if (const auto stored = records_.find(path); stored != records_.end()) {
+        if (settings_.mergesRepeats) {
+            _CLittleConfig* other = record.get();
+            call([&] { return stored->second->AddLittleConfig(&other); });
+        }
+        return;
+    }
+    if (!isExistingFile(path)) return;
+    if (IsIgnored && IsIgnored(path)) return;
+    plugins_.push_back(path);
+    records_.emplace(path, std::move(record));
+}
+
+ComPtr<_CNodes> CPluginScan::ProcessPlugins() {
+    ComPtr<_CNodes> result;
+    check(winsys::com::createInstance(halvenlib::CLSID_CNodes, &result));
+    if (settings_.onePass) {
+        try {
+            for (const std::string& path : plugins_) processPlugin(path, result.get());
+        } catch (const std::exception& e) {
+            LogError(e, source(settings_.recordName));
+            return nullptr;
+        }
+        return result;
+    }
+    for (const std::string& path : plugins_)
+        trapped(source(settings_.recordName), [&] { processPlugin(path, result.get()); });
+    return result;
+}
+
+void CPluginScan::processPlugin(const std::string& path, _CNodes* result) {
+    ComPtr<_CCollection> info;
+    call([&] { return Global()->FileVersionInfo(path, info.put()); });
+    ComPtr<_CNode> node;
+    call([&] { return result->Add(node.put()); });
+    ComPtr<_CParams> params;
+    call([&] { return node->get_params(params.put()); });
+
+    addText(params.get(), "dLL", path);
+    if (settings_.flagKey) AddParam(params.get(), "file64bitSystem32", winsys::com::makeBool(settings_.x64bitSystem32));
+    AddParam(params.get(), "backupCfg", winsys::com::makeObject(records_.at(path).get()));
+
+    if (count(info.get()) > 0) {
+        MMain::AddParamFromCollection(info.get(), params.get(), "CompanyName", "manufacturer");
+        MMain::AddParamFromCollection(info.get(), params.get(), "ProductName", "originalName");
+        MMain::AddParamFromCollection(info.get(), params.get(), "FileDescription", "description");
+        MMain::AddParamFromCollection(info.get(), params.get(), "LegalCopyright", "copyright");
+        std::string searchName;
+        if (HasParam(params.get(), "originalName")) searchName = ParamText(params.get(), "originalName");
+        if (searchName.empty() && HasParam(params.get(), "description"))
+            searchName = ParamText(params.get(), "description");
+        addText(params.get(), "websearchName", searchName);
+        return;
+    }
+    const std::string lower = winsys::lowerCase(path);
+    for (int row : settings_.fixedNames) {
+        const FixedName& f = kFixedNames[row - 1];
+        if (!lower.ends_with(f.tail)) continue;
+        addText(params.get(), "originalName", f.originalName);
+        addText(params.get(), "websearchName", f.originalName);
+        addText(params.get(), "manufacturer", f.manufacturer);
+        if (f.description) addText(params.get(), "description", f.description);
+        return;
+    }
+}
+
+} // namespace sorlix

@@ -1,0 +1,103 @@
+#include "app/enumerators/enumcalls.h"
+
+#include "app/core/mmain.h"
+#include "app/core/resume_next.h"
+#include "common/interfaces/fileops.h"
+#include "common/interfaces/registry.h"
+#include "platform/com/class_registry.h"
+#include "platform/com/com_error.h"
+#include "platform/com/variant.h"
+
+namespace sorlix::Enum {
+
+using halvenlib::_CCollection;
+using halvenlib::_CNode;
+using halvenlib::_CNodes;
+using halvenlib::_CParams;
+using win::LONG;
+using winsys::com::call;
+using winsys::com::check;
+using winsys::com::ComPtr;
+
+ComPtr<_CNodes> NewNodes() {
+    ComPtr<_CNodes> nodes;
+    check(winsys::com::createInstance(halvenlib::CLSID_CNodes, &nodes));
+    return nodes;
+}
+
+ComPtr<_CParams> NewRecord(_CNodes* result) {
+    ComPtr<_CNode> node;
+    call([&] { return result->Add(node.put()); });
+    ComPtr<_CParams> params;
+    call([&] { return node->get_params(params.put()); });
+    return params;
+}
+
+ComPtr<quarncust::_CLittleConfig> NewLittleConfig() {
+    ComPtr<quarncust::_CLittleConfig> cfg;
+    check(winsys::com::createInstance(quarncust::CLSID_CLittleConfig, &cfg));
+    return cfg;
+}
+
+void AddText(_CParams* record, const std::string& name, const std::string& value) {
+    AddParam(record, name, winsys::com::makeText(value));
+}
+
+void AddObject(_CParams* record, const std::string& name, win::IDispatch* object) {
+    AddParam(record, name, winsys::com::makeObject(object));
+}
+
+bool FileExists(const std::string& path) {
+    win::VARIANT_BOOL exists = win::VARIANT_FALSE;
+    call([&] { return FileOps()->isFileExist(path, &exists); });
+    return exists != win::VARIANT_FALSE;
+}
+
+std::vector<std::string> DirectoryContents(const std::string& folder) {
+    ComPtr<halvenlib::_Collection> c;
+    call([&] { return FileOps()->DirectoryContents(folder, c.put()); });
+    LONG n = 0;
+    call([&] { return c->Count(&n); });
+    std::vector<std::string> names;
+    names.reserve(static_cast<std::size_t>(n));
+    for (LONG i = 1; i <= n; ++i) {
+        win::VARIANT index = winsys::com::makeLong(i), item;
+        call([&] { return c->Item(&index, &item); });
+        names.push_back(VariantText(item));
+    }
+    return names;
+}
+
+std::vector<std::string> Texts(_CCollection* list) {
+    LONG n = 0;
+    call([&] { return required(ComPtr<_CCollection>(list))->get_Count(&n); });
+    std::vector<std::string> texts;
+    texts.reserve(static_cast<std::size_t>(n));
+    for (LONG i = 1; i <= n; ++i) texts.push_back(ItemText(list, i));
+    return texts;
+}
+
+void AddKeyedText(_CCollection* list, const std::string& text) {
+    if (HasItem(list, text)) return;
+    win::VARIANT item = winsys::com::makeText(text), key = winsys::com::makeText(text);
+    call([&] { return list->Add(&item, &key, nullptr, nullptr); });
+}
+
+std::string QueryString(LONG root, std::string subkey, std::string valueName) {
+    std::string value;
+    win::VARIANT_BOOL ok = win::VARIANT_FALSE;
+    call([&] { return required(Registry)->QuerySTRING(&root, &subkey, &valueName, &value, &ok); });
+    return ok != win::VARIANT_FALSE ? value : std::string();
+}
+
+bool ValueNames(LONG root, const std::string& subkey, std::vector<std::string>& names) {
+    ComPtr<_CCollection> list;
+    std::string cause;
+    win::VARIANT_BOOL ok = win::VARIANT_FALSE;
+    call([&] { return required(Registry)->EnumValuesEx(root, subkey, list.put(), &cause, &ok); });
+    if (ok == win::VARIANT_FALSE) return false;
+    names = Texts(list.get());
+    return true;
+}
+
+} // namespace sorlix::Enum

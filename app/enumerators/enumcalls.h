@@ -1,0 +1,54 @@
+#pragma once
+// Calls that the browser enumerators of extension folders and plugin files
+// share: new results, records and removal records, folder listings and
+// existence tests through FileOps, keyed lists of texts, registry texts,
+// and the error trap that logs one line and lets the caller go on.
+
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "app/core/comcalls.h"
+#include "common/interfaces/records.h"
+#include "components/interfaces/quarncust.h"
+#include "platform/com/com_ptr.h"
+
+namespace sorlix::Enum {
+
+winsys::com::ComPtr<halvenlib::_CNodes> NewNodes();
+// A new node of `result` and its parameters: the record to fill.
+winsys::com::ComPtr<halvenlib::_CParams> NewRecord(halvenlib::_CNodes* result);
+winsys::com::ComPtr<quarncust::_CLittleConfig> NewLittleConfig();
+
+void AddText(halvenlib::_CParams* record, const std::string& name, const std::string& value);
+void AddObject(halvenlib::_CParams* record, const std::string& name, win::IDispatch* object);
+
+// FileOps.isFileExist: true for a file and for a folder.
+bool FileExists(const std::string& path);
+// FileOps.DirectoryContents: the entry names; none for a missing folder.
+std::vector<std::string> DirectoryContents(const std::string& folder);
+
+// The texts of a keyed list, in order; `text` added keyed by itself unless present.
+std::vector<std::string> Texts(halvenlib::_CCollection* list);
+void AddKeyedText(halvenlib::_CCollection* list, const std::string& text);
+
+// The registry text, "" when it cannot be read.
+std::string QueryString(win::LONG root, std::string subkey, std::string valueName);
+// The value names of a key; false when the key cannot be listed.
+bool ValueNames(win::LONG root, const std::string& subkey, std::vector<std::string>& names);
+
+// Runs `f`; a failure is logged (number, text, `severity`, `source`) and
+// ends only `f`. True when `f` failed.
+template <class F>
+bool Trapped(const std::string& source, win::LONG severity, F&& f) {
+    try {
+        f();
+        return false;
+    } catch (const std::exception& e) {
+        const ErrorText error = DescribeError(e);
+        LogLine(error.number, error.text, severity, source);
+    }
+    return true;
+}
+
+} // namespace sorlix::Enum
