@@ -1,6 +1,7 @@
 // e2e_screenshots: runs the program on a fresh demo machine on an X screen
-// (Xvfb) and writes the README's pictures into <folder>, each the main
-// window as it opens on that screen, named <what>-<width>x<height>.png:
+// (Xvfb) and writes the README's pictures into <folder>: the main window as
+// it opens on that screen, and each dialog over it with a strip of the
+// window round it, named <what>-<width>x<height>.png:
 //   main-window       an add-on selected, its details shown
 //   confirmation      the delete question over the main window
 //   file-properties   the file-properties sheet of the selected add-on,
@@ -113,8 +114,10 @@ QPixmap screenOver(const QWidget& form, const QWidget* dialog = nullptr) {
         p.setPen(QColor(0x15, 0x42, 0x8b));
         p.drawText(title.adjusted(8, 0, -8, 0), Qt::AlignVCenter | Qt::AlignLeft, dialog->windowTitle());
         p.end();
-        // Crop the shot to the window plus the dialog's frame.
-        return shot.copy(form.frameGeometry().united(frame.adjusted(0, 0, 3, 3)));
+        // The dialog with a strip of the window round it, which is what the
+        // picture is about; the whole window has a picture of its own.
+        constexpr int kAround = 40;
+        return shot.copy(frame.adjusted(-kAround, -kAround, kAround, kAround).intersected(form.frameGeometry().united(frame.adjusted(0, 0, 3, 3))));
     }
     return shot.copy(form.frameGeometry());
 }
@@ -152,7 +155,8 @@ int main(int argc, char** argv) {
     };
     const auto save = [&](const QPixmap& picture, const char* name) {
         const QString file = folder + "/" + name + suffix;
-        const bool saved = !picture.isNull() && picture.save(file, "PNG");
+        // Quality 0: the strongest compression, the pictures live in the repository.
+        const bool saved = !picture.isNull() && picture.save(file, "PNG", 0);
         if (!saved) std::fprintf(stderr, "e2e_screenshots: could not write %s\n", qPrintable(file));
         ok = ok && saved;
     };
