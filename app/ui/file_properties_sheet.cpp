@@ -1,5 +1,6 @@
 #include "app/ui/file_properties_sheet.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QFrame>
 #include <QGridLayout>
@@ -25,9 +26,11 @@ namespace sorlix::ui {
 
 namespace {
 
-// Images of the program file shown at the sheet's top left.
-constexpr int kFileImage = 1104;
-constexpr int kFolderImage = 1402;
+// Images of the program file shown at the sheet's top left, 32 pixels and
+// drawn again at 64 for screens at 200 %.
+constexpr int kFileImage = 1602;
+constexpr int kFolderImage = 1603;
+constexpr int kPictureSize = 32;
 
 // FILETIME counts 100 ns from 1601-01-01; Unix time from 1970-01-01.
 constexpr std::uint64_t kUnixEpochTicks = 116444736000000000ULL;
@@ -134,7 +137,8 @@ public:
     }
     void header(const QPixmap& picture, const QString& name) {
         auto* image = new QLabel;
-        image->setFixedSize(32, 32);
+        image->setObjectName(QStringLiteral("sheetPicture"));
+        image->setFixedSize(kPictureSize, kPictureSize);
         image->setPixmap(picture);
         grid_->addWidget(image, row_, 0);
         auto* text = new QLabel(name);
@@ -214,10 +218,9 @@ std::unique_ptr<FilePropertiesSheet> FilePropertiesSheet::Create(const std::stri
     try {
         CResource module;
         OpenProgramResources(module);
-        // The 16-pixel image's double-size drawing is the sheet's 32 pixels.
-        const int id = isFolder ? kFolderImage : kFileImage;
-        if (!picture.loadFromData(LoadPngResource2x(module, id), "PNG"))
-            picture.loadFromData(LoadPngResource(module, id), "PNG");
+        const QIcon image = LoadIconResource(module, isFolder ? kFolderImage : kFileImage);
+        if (!image.isNull())
+            picture = image.pixmap(QSize(kPictureSize, kPictureSize), qApp->devicePixelRatio());
     } catch (const std::exception&) {
     }
 

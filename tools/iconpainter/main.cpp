@@ -372,6 +372,9 @@ const Picture kPictures[] = {
     {1403, 16, [](QPainter& p) { addon(p, QRectF(2, 8, 22, 22), QColor(0x2f, 0x8f, 0x4f)); }},
     {1501, 16, [](QPainter& p) { backup(p); }},
     {1601, 32, [](QPainter& p) { exclamation(p); }},
+    // The file-properties sheet's pictures of a file and a folder.
+    {1602, 32, [](QPainter& p) { sheet(p, QRectF(6, 2, 20, 28)); }},
+    {1603, 32, [](QPainter& p) { folder(p, false); }},
     {2001, 96, [](QPainter& p) { productPicture(p); }},
 };
 

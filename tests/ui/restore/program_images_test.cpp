@@ -36,7 +36,7 @@ TEST_F(ProgramImages, EachAtItsSizeAndTwiceIt) {
     const struct {
         int id;
         int size;
-    } images[] = {{1001, 32}, {1006, 32}, {1101, 16}, {1403, 16}, {1501, 16}, {1601, 32}, {2001, 96}};
+    } images[] = {{1001, 32}, {1006, 32}, {1101, 16}, {1403, 16}, {1501, 16}, {1601, 32}, {1602, 32}, {1603, 32}, {2001, 96}};
     for (const auto& i : images) {
         QImage once, twice;
         ASSERT_TRUE(once.loadFromData(LoadPngResource(module, i.id), "PNG")) << i.id;

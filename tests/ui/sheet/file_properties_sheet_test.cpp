@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
+#include <QLabel>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <cstdlib>
@@ -227,6 +229,30 @@ TEST_F(Sheet, FoldersAndMissingPaths) {
     prefix.makeDir("C:\\Top");
     EXPECT_EQ(FilePropertiesSheet::Create("C:\\Top", nullptr)->generalValue("Location:"), "C:\\");
     EXPECT_FALSE(FilePropertiesSheet::Create("C:\\Acme\\missing.dll", nullptr));
+}
+
+// The picture at the top left is the program's own 32-pixel drawing of a
+// file or a folder; without the program's images the sheet still opens.
+TEST_F(Sheet, PictureOfAFileOrAFolderFromTheProgramFile) {
+    prefix.writeFile("C:\\Acme\\notes.txt", "x");
+    prefix.makeDir("C:\\Acme\\Plugins");
+    sorlix::CResource module;
+    sorlix::ui::OpenProgramResources(module);
+    for (const auto& [path, id] : {std::pair{"C:\\Acme\\notes.txt", 1602}, std::pair{"C:\\Acme\\Plugins", 1603}}) {
+        SCOPED_TRACE(path);
+        QImage drawn;
+        ASSERT_TRUE(drawn.loadFromData(sorlix::ui::LoadPngResource(module, id), "PNG"));
+        auto sheet = FilePropertiesSheet::Create(path, nullptr);
+        ASSERT_TRUE(sheet);
+        const auto* picture = sheet->findChild<QLabel*>("sheetPicture");
+        ASSERT_NE(picture, nullptr);
+        EXPECT_EQ(picture->pixmap().toImage().convertToFormat(drawn.format()), drawn);
+    }
+    sorlix::ui::setProgramFile("C:\\nowhere\\Sorlix.exe");
+    auto sheet = FilePropertiesSheet::Create("C:\\Acme\\notes.txt", nullptr);
+    ASSERT_TRUE(sheet);
+    EXPECT_TRUE(sheet->findChild<QLabel*>("sheetPicture")->pixmap().isNull());
+    EXPECT_EQ(sheet->generalValue("Size:"), "1 bytes (1 bytes)");
 }
 
 } // namespace
