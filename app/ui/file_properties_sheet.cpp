@@ -10,6 +10,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QPushButton>
+#include <QStyle>
 #include <algorithm>
 #include <cctype>
 #include <ctime>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "app/ui/program_images.h"
+#include "platform/controls/elided_text_tips.h"
 #include "platform/files/files.h"
 #include "platform/pe/pefile.h"
 #include "platform/system/regread.h"
@@ -31,6 +33,9 @@ namespace {
 constexpr int kFileImage = 1602;
 constexpr int kFolderImage = 1603;
 constexpr int kPictureSize = 32;
+// The sheet's narrowest width, and the widest that its details list asks for.
+constexpr int kNarrowestSheet = 380;
+constexpr int kWidestDetails = 560;
 
 // FILETIME counts 100 ns from 1601-01-01; Unix time from 1970-01-01.
 constexpr std::uint64_t kUnixEpochTicks = 116444736000000000ULL;
@@ -270,13 +275,19 @@ std::unique_ptr<FilePropertiesSheet> FilePropertiesSheet::Create(const std::stri
         QFont bold = group->font(0);
         bold.setBold(true);
         group->setFont(0, bold);
-        for (const auto& [label, value] : fields) {
-            auto* item = new QTreeWidgetItem(group, QStringList{label, value});
-            item->setToolTip(1, value);
-        }
+        for (const auto& [label, value] : fields) new QTreeWidgetItem(group, QStringList{label, value});
+        winsys::controls::ElidedTextTips::Install(list);
         list->expandAll();
         list->resizeColumnToContents(0);
         list->header()->setStretchLastSection(true);
+        // Wide enough for every value whole, up to a bound; a value longer
+        // still shows whole in its tooltip.
+        int widest = 0;
+        for (int i = 0; i < group->childCount(); ++i)
+            widest = std::max(widest, list->fontMetrics().horizontalAdvance(group->child(i)->text(1)));
+        const int textMargins = 2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1);
+        list->setMinimumWidth(
+            std::min(kWidestDetails, list->columnWidth(0) + widest + textMargins + 2 * list->frameWidth()));
         sheet->details_ = list;
         auto* page = new QWidget;
         auto* column = new QVBoxLayout(page);
@@ -291,8 +302,9 @@ std::unique_ptr<FilePropertiesSheet> FilePropertiesSheet::Create(const std::stri
     auto* outer = new QVBoxLayout(sheet.get());
     outer->addWidget(sheet->pages_);
     outer->addWidget(buttons);
-    // Windows' sheet is narrow, as wide as a date line, as tall as its General page.
-    sheet->resize(std::max(380, sheet->sizeHint().width()), sheet->sizeHint().height());
+    // Windows' sheet is narrow, as wide as a date line, as tall as its
+    // General page; wider where the details list asks for it.
+    sheet->resize(std::max(kNarrowestSheet, sheet->sizeHint().width()), sheet->sizeHint().height());
     return sheet;
 }
 

@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QTabWidget>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <cstdlib>
 #include <ctime>
@@ -20,9 +21,11 @@
 #include <vector>
 
 #include "app/ui/program_images.h"
+#include "platform/controls/elided_text_tips.h"
 #include "platform/files/paths.h"
 #include "tests/support/pe_writer.h"
 #include "tests/support/test_prefix.h"
+#include "tests/ui/tooltip_at.h"
 
 namespace {
 
@@ -229,6 +232,43 @@ TEST_F(Sheet, FoldersAndMissingPaths) {
     prefix.makeDir("C:\\Top");
     EXPECT_EQ(FilePropertiesSheet::Create("C:\\Top", nullptr)->generalValue("Location:"), "C:\\");
     EXPECT_FALSE(FilePropertiesSheet::Create("C:\\Acme\\missing.dll", nullptr));
+}
+
+// A version value longer than the narrow sheet widens it to show whole; one
+// longer still leaves the sheet at its bound and shows whole in a tooltip.
+TEST_F(Sheet, LongDetailsWidenTheSheetWithinABound) {
+    const std::string copyright = "Copyright (C) 2011-2013 Bluebird Labs. All rights reserved.";
+    const std::string endless(400, 'c');
+    int boundWidth = 0;
+    for (const std::string& value : {copyright, endless}) {
+        SCOPED_TRACE(value.size());
+        testsupport::PeVersion version;
+        version.fileVersionMS = 0x00010000;
+        version.tables = {{0x0409, 1200, {{"LegalCopyright", value}, {"FileDescription", "Tool"}}}};
+        testsupport::PeSpec spec;
+        spec.version = version;
+        testsupport::writePe(prefix.host("C:\\Acme\\tool.dll"), spec);
+        auto sheet = FilePropertiesSheet::Create("C:\\Acme\\tool.dll", nullptr);
+        ASSERT_TRUE(sheet);
+        sheet->pages()->setCurrentIndex(1);
+        sheet->show();
+        QApplication::processEvents();
+        QTreeWidget* list = sheet->detailsList();
+        const auto rows = list->findItems(QString::fromStdString(value), Qt::MatchExactly | Qt::MatchRecursive, 1);
+        ASSERT_EQ(rows.size(), 1);
+        const QModelIndex cell = list->indexFromItem(rows.front(), 1);
+        if (value == copyright) {
+            EXPECT_GT(sheet->width(), 380);
+            EXPECT_FALSE(winsys::controls::ElidedTextTips::IsCut(list, cell));
+            EXPECT_EQ(uitest::toolTipAt(list, cell), "");
+        } else {
+            boundWidth = sheet->width();
+            EXPECT_TRUE(winsys::controls::ElidedTextTips::IsCut(list, cell));
+            EXPECT_EQ(uitest::toolTipAt(list, cell).toStdString(), value);
+        }
+    }
+    EXPECT_LT(boundWidth, 700);
+    QToolTip::hideText();
 }
 
 // The picture at the top left is the program's own 32-pixel drawing of a
