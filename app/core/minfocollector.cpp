@@ -24,6 +24,8 @@
 #include "app/core/strings.h"
 #include "app/enumerators/cchromeextenumerator.h"
 #include "app/enumerators/cieenumerator.h"
+#include "app/enumerators/cmozillaextenum.h"
+#include "app/enumerators/coperaextenum.h"
 #include "app/enumerators/coperapluginenum.h"
 #include "app/enumerators/csafariextenum.h"
 #include "app/enumerators/csafaripluginenum.h"
@@ -76,17 +78,17 @@ std::array<EnumeratorRow, kLastAddonType>& enumerators() {
         /* 10 */ {run<&CIEEnumerator::EnumBHOs>, true},
         /* 11 */ {nullptr, false}, // CShared32PluginsEnum::EnumerateShared32Plugins
         /* 12 */ {nullptr, false}, // CShared64PluginsEnum::EnumerateShared64Plugins
-        /* 13 */ {nullptr, false}, // CFFextEnumerator::EnumFirefoxExtensions
+        /* 13 */ {run<&CFFextEnumerator::EnumFirefoxExtensions>, false},
         /* 14 */ {nullptr, false}, // CFFPluginsEnumerator::EnumFirefoxPlugins
-        /* 15 */ {nullptr, false}, // CWF64ExtEnum::EnumWaterfox64Extensions
+        /* 15 */ {run<&CWF64ExtEnum::EnumWaterfox64Extensions>, false},
         /* 16 */ {nullptr, false}, // CWF64PluginEnum::EnumWaterfox64Plugins
         /* 17 */ {run<&CChromeExtEnumerator::EnumChromeExtensions>, false},
         /* 18 */ {nullptr, false}, // CChromePluginEnum::EnumerateChromePlugins
         /* 19 */ {run<&CSafariExtEnum::EnumSafariExtensions>, false},
         /* 20 */ {run<&CSafariPluginEnum::EnumSafariPlugins>, false},
-        /* 21 */ {nullptr, false}, // COperaExtEnum::EnumOperaExtensions
+        /* 21 */ {run<&COperaExtEnum::EnumOperaExtensions>, false},
         /* 22 */ {run<&COperaPluginEnum::EnumOperaPlugins>, false},
-        /* 23 */ {nullptr, true},  // COperaExtEnum::EnumOperaExtensions
+        /* 23 */ {run<&COperaExtEnum::EnumOperaExtensions>, true},
         /* 24 */ {run<&COperaPluginEnum::EnumOperaPlugins>, true},
     }};
     return rows;

@@ -188,6 +188,7 @@ private:
     void rebindHandles() {
         for (auto& [id, h] : r_.handles)
             if (h->machineSerial == r_.store->machineSerial()) r_.store->rebind(h->loc);
+        r_.store->releaseReplacedTrees();
     }
 
     Registry& r_;

@@ -443,6 +443,7 @@ void Store::reloadHive(Hive& h) {
     auto parsed = text ? parseHive(*text, h.file.string()) : Result<ParsedHive>(text.error());
     h.stamp = stampOf(h.file);
     h.dirty = false;
+    replaced_.push_back(h.tree.root);
     if (!text && text.error().code == win::ERROR_FILE_NOT_FOUND && h.id != HiveId::Machine) {
         // A user hive never written yet: empty again.
         h.tree.root = std::make_shared<Key>("", nullptr);

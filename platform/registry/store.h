@@ -229,6 +229,10 @@ public:
     // Points a location's keys of reloaded hives at the same keys of the new
     // trees (or at deleted keys when the file no longer holds them).
     void rebind(Location& at) const;
+    // Frees the trees that reloading replaced. Until then they stay whole,
+    // since rebind() finds a key's place in the new tree through its old
+    // parents; call it once every location has been rebound.
+    void releaseReplacedTrees() { replaced_.clear(); }
 
     // Serialises the writers of one prefix across processes: an exclusive
     // lock on a file in the prefix, held from reading a hive to writing it.
@@ -287,6 +291,7 @@ private:
     bool is64bit_ = true;
     std::string userSid_;
     Hive hives_[3];
+    std::vector<std::shared_ptr<Key>> replaced_; // old roots awaiting releaseReplacedTrees()
     std::uint64_t changes_ = 0; // stamp of the last change; merged enumerations compare against it
 };
 

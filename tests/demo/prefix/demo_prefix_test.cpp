@@ -3,7 +3,8 @@
 // of all five kinds in both registry views, for the machine, for "demo" and
 // for new users; one broken toolbar; one 64-bit toolbar in the 64-bit system
 // folder; every add-on file a PE DLL of its view's machine; and the system
-// toolbar and explorer bar that are registered there left out.
+// toolbar and explorer bar that are registered there left out. Beside them
+// Safari's and Opera's add-ons, and Firefox's and Waterfox's extensions.
 
 #include <gtest/gtest.h>
 
@@ -18,11 +19,15 @@
 #include <string>
 #include <vector>
 
+#include "app/core/caddontypevisor.h"
+#include "app/core/caxbackuper.h"
+#include "app/core/comcalls.h"
 #include "app/core/minfocollector.h"
 #include "app/core/mmain.h"
 #include "common/interfaces/records.h"
 #include "common/interfaces/registry.h"
 #include "common/interfaces/table.h"
+#include "components/interfaces/quarncust.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/variant.h"
 #include "platform/core/machine.h"
@@ -45,6 +50,9 @@ constexpr const char* kDemoSid = "S-1-5-21-1004336348-1177238915-682003330-1000"
 constexpr const char* kSystemToolbar = "{6A1B2C3D-0005-4E5F-8A9B-0C1D2E3F4A55}";
 constexpr const char* kSystemBar = "{EFA24E61-B078-11D0-89E4-00C04FC9E26E}";
 constexpr const char* kVerticalBars = "{00021493-0000-0000-C000-000000000046}";
+const std::string kLocal = "C:\\users\\demo\\AppData\\Local\\";
+const std::string kOpera32Widgets = kLocal + "Opera\\Opera\\widgets\\";
+const std::string kOpera64Widgets = kLocal + "Opera\\Opera x64\\widgets\\";
 
 std::string text(win::VARIANT& v) {
     std::string s;
@@ -96,6 +104,12 @@ protected:
         program_.reset();
         winsys::com::releaseApplicationObjects();
         winsys::setMachine(nullptr);
+    }
+
+    // Opens the prefix again as a new process of the program would.
+    void reopen() {
+        TearDown();
+        SetUp();
     }
 
     static fs::path prefix() { return *root_ / "prefix"; }
@@ -314,19 +328,24 @@ TEST_F(DemoPrefix, SafariAndOperaPluginsLessTheIgnored) {
 }
 
 TEST_F(DemoPrefix, SafariAndOperaExtensions) {
-    const std::string local = "C:\\users\\demo\\AppData\\Local\\";
-    const std::string safari = local + "Apple Computer\\Safari\\Extensions\\";
+    const std::string safari = kLocal + "Apple Computer\\Safari\\Extensions\\";
     struct Extension {
         LONG type;
         const char* displayName;
         std::string dLL;
         const char* manufacturer;
+        const char* license = nullptr; // Opera's only; nullptr: none
     } extensions[] = {
         {19, "Quiet Reader \u2013 Lesemodus", safari + "Quiet Reader-2.safariextension", "Mossgate Software"},
         {19, "Tab Tidy", safari + "Tab Tidy.safariextension", "Ravelstone Labs"},
+        {21, "Google Adsense Monitor", kOpera32Widgets + "google-adsense-monitor-12.16.oex", "M Shabeer Ali",
+         "Licensed under GPL v3.0"},
+        {21, "Sina Weibo For The World: A Social Web Experiment", kOpera32Widgets + "sina-weibo-ftw-0.1.oex",
+         "Rich Tibbett", "Licensed under the MIT license"},
+        {23, "Layers", kOpera64Widgets + "layers-1.0.oex", "andreasbovens", "Copyright 2011 andreasbovens"},
     };
     sorlix::MInfoCollector::CollectAllAddonInfo();
-    for (LONG type : {19}) {
+    for (LONG type : {19, 21, 23}) {
         SCOPED_TRACE("type " + std::to_string(type));
         std::set<std::string> expected, names;
         for (const Extension& e : extensions)
@@ -341,11 +360,155 @@ TEST_F(DemoPrefix, SafariAndOperaExtensions) {
         if (it == found.end()) continue; // reported above
         EXPECT_EQ(paramText(it->second.get(), "dLL"), e.dLL);
         EXPECT_EQ(paramText(it->second.get(), "manufacturer"), e.manufacturer);
+        if (!e.license) continue;
+        // The details the window shows for an Opera extension.
+        const ComPtr<_CParams> details = sorlix::DB->Details(ids(e.type)[e.displayName]);
+        ASSERT_TRUE(details);
+        EXPECT_EQ(paramText(details.get(), "Location"), e.dLL);
+        EXPECT_EQ(paramText(details.get(), "Manufacturer"), e.manufacturer);
+        EXPECT_EQ(paramText(details.get(), "License").rfind(e.license, 0), 0u) << paramText(details.get(), "License");
+        EXPECT_FALSE(paramText(it->second.get(), "description").empty());
+    }
+    EXPECT_FALSE(fs::exists(host(sorlix::TempFolder + "\\OperaExtEnumerator"))) << "work folder left";
+    for (const testsupport::LogLine& line : program_->log->lines) {
+        EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
+        EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
+    }
+}
+
+// Every file below `folder` with its bytes.
+std::map<std::string, std::string> filesBelow(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(folder)) {
+        if (!e.is_regular_file()) continue;
+        std::ifstream in(e.path(), std::ios::binary);
+        files[fs::relative(e.path(), folder).string()] =
+            std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    return files;
+}
+
+// The 64-bit Opera's extension deleted through the backup store and
+// restored, each step seen on disk and by a collection of a program that
+// opened the prefix afresh.
+TEST_F(DemoPrefix, OperaExtensionDeletedAndRestored) {
+    const LONG type = sorlix::atOpera64Extension;
+    const std::string package = kOpera64Widgets + "layers-1.0.oex";
+    const fs::path opera = host(kLocal + "Opera");
+    const auto before = filesBelow(opera);
+    ASSERT_EQ(before.count("Opera x64/widgets/layers-1.0.oex"), 1u);
+
+    sorlix::MInfoCollector::CollectAddonInfo(type);
+    ASSERT_EQ(ids(type).count("Layers"), 1u);
+    const ComPtr<_CParams> info = sorlix::DB->AddonInfo(ids(type)["Layers"]);
+    const win::VARIANT cfgValue = sorlix::ParamValue(info.get(), "backupCfg");
+    ASSERT_EQ(cfgValue.vt, win::VT_DISPATCH);
+    const auto cfg = ComPtr<win::IDispatch>(cfgValue.pdispVal).as<quarncust::_CLittleConfig>();
+    ASSERT_TRUE(cfg);
+    const std::string backupName = sorlix::AddonTypeVisor->BackupObjectName(type);
+    {
+        sorlix::CAxBackuper backuper;
+        std::string cause;
+        ASSERT_TRUE(backuper.Init(sorlix::DataFolder, sorlix::kProductRegistryKey, backupName, cause)) << cause;
+        ASSERT_TRUE(backuper.Backup("Layers", "", cfg.get(), cause)) << cause;
+        ASSERT_TRUE(backuper.RemoveByLittleConfig(cfg.get()));
+    }
+    reopen();
+    EXPECT_FALSE(fs::exists(host(package)));
+    auto expectedAfterDelete = before;
+    expectedAfterDelete.erase("Opera x64/widgets/layers-1.0.oex");
+    EXPECT_EQ(filesBelow(opera), expectedAfterDelete);
+    sorlix::MInfoCollector::CollectAddonInfo(type);
+    EXPECT_TRUE(ids(type).empty());
+    {
+        sorlix::CAxBackuper backuper;
+        std::string cause;
+        ASSERT_TRUE(backuper.Init(sorlix::DataFolder, sorlix::kProductRegistryKey, backupName, cause)) << cause;
+        LONG count = 0;
+        std::vector<sorlix::CAxBackuper::BackupRow> rows;
+        ASSERT_TRUE(backuper.ListBackups(count, rows, cause)) << cause;
+        ASSERT_EQ(count, 1);
+        EXPECT_EQ(rows[0].name, "Layers");
+        ASSERT_TRUE(backuper.Restore(rows[0].id, cause)) << cause;
+    }
+    reopen();
+    EXPECT_EQ(filesBelow(opera), before);
+    sorlix::MInfoCollector::CollectAddonInfo(type);
+    ASSERT_EQ(ids(type).count("Layers"), 1u);
+    EXPECT_EQ(paramText(sorlix::DB->AddonInfo(ids(type)["Layers"]).get(), "dLL"), package);
+    {
+        sorlix::CAxBackuper backuper;
+        std::string cause;
+        ASSERT_TRUE(backuper.Init(sorlix::DataFolder, sorlix::kProductRegistryKey, backupName, cause)) << cause;
+        LONG count = -1;
+        std::vector<sorlix::CAxBackuper::BackupRow> rows;
+        ASSERT_TRUE(backuper.ListBackups(count, rows, cause)) << cause;
+        EXPECT_EQ(count, 0) << "a restored backup leaves the store";
     }
     for (const testsupport::LogLine& line : program_->log->lines) {
         EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
         EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
     }
+}
+
+// Firefox's and Waterfox's extensions: folders and packages (made when the
+// prefix is built) in the install folders and both profiles, and the ones
+// the registry names for each browser and for the user.
+TEST_F(DemoPrefix, FirefoxAndWaterfoxExtensions) {
+    const std::string profiles = "C:\\users\\demo\\AppData\\Roaming\\Mozilla\\Firefox\\Profiles\\";
+    const std::string sidebar = profiles + "k3x9wq2m.default\\extensions\\{097d3191-e6fa-4728-9826-b533d755359d}.xpi";
+    const std::string greasemonkey = profiles + "k3x9wq2m.default\\extensions\\{e4a8a97b-f2ed-450b-b12d-ee082ba24781}\\";
+    const std::string treeStyleTab = profiles + "p7f2d1zc.work\\extensions\\staged\\treestyletab@piro.sakura.ne.jp.xpi";
+    const std::string readerWatcher = "C:\\users\\demo\\AppData\\Roaming\\Google Reader Watcher\\grwatcher@ajnasz.hu\\";
+    struct Case {
+        LONG type;
+        std::map<std::string, std::string> extensions; // dLL -> name
+        const char* flag;
+    } cases[] = {
+        {13,
+         {{"C:\\Program Files (x86)\\Organize Search Engines\\ose@baton34dev\\", "Organize Search Engines"},
+          {readerWatcher, "Google Reader Watcher"},
+          {"C:\\Program Files (x86)\\Mozilla Firefox\\Extensions\\{6c28e999-e900-4635-a39d-b1ec90ba0c0f}.xpi",
+           "Download Status Bar"},
+          {sidebar, "All-in-One Sidebar"},
+          {greasemonkey, "Greasemonkey"},
+          {treeStyleTab, "<missing>"}},
+         "False"},
+        {15,
+         {{"C:\\Program Files\\AVIM\\{2B8EFF80-1240-11DB-BF6C-934CD2EFDFE8}\\", "AVIM"},
+          {readerWatcher, "Google Reader Watcher"},
+          {"C:\\Program Files\\Waterfox\\Extensions\\{45d8ff86-d909-11db-9705-005056c00008}\\", "Cookie Monster"},
+          {sidebar, "All-in-One Sidebar"},
+          {greasemonkey, "Greasemonkey"},
+          {treeStyleTab, "<missing>"}},
+         "True"},
+    };
+    for (const std::string& package : {sidebar, treeStyleTab}) {
+        std::ifstream in(host(package), std::ios::binary);
+        char magic[4] = {};
+        in.read(magic, 4);
+        EXPECT_EQ(std::string(magic, 4), std::string("PK\x03\x04", 4)) << package;
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE("type " + std::to_string(c.type));
+        sorlix::MInfoCollector::CollectAddonInfo(c.type);
+        std::map<std::string, std::string> found;
+        for (const auto& [name, info] : listing(c.type)) {
+            found[paramText(info.get(), "dLL")] = paramText(info.get(), "originalName");
+            const auto cfg = ComPtr<win::IDispatch>(sorlix::ParamValue(info.get(), "backupCfg").pdispVal)
+                                 .as<quarncust::_CLittleConfig>();
+            ASSERT_TRUE(cfg);
+            win::VARIANT_BOOL flag = win::VARIANT_FALSE;
+            cfg->get_FileOrFolderx64bitSystem32(1, &flag);
+            EXPECT_EQ(flag ? "True" : "False", std::string(c.flag));
+        }
+        EXPECT_EQ(found, c.extensions);
+    }
+    for (const testsupport::LogLine& line : program_->log->lines) {
+        EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
+        EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
+    }
+    EXPECT_FALSE(fs::exists(host(std::string(testsupport::ProgramObjects::kDataFolder) + "\\Temp\\FFExtTemp")));
 }
 
 } // namespace

@@ -1,0 +1,367 @@
+#include "app/enumerators/cmozillaextenum.h"
+
+#include <exception>
+#include <optional>
+
+#include "app/core/comcalls.h"
+#include "app/core/cunzip.h"
+#include "app/core/globals.h"
+#include "app/core/mmain.h"
+#include "app/core/mmainhelpers.h"
+#include "app/core/resume_next.h"
+#include "app/enumerators/enumcalls.h"
+#include "common/interfaces/fileops.h"
+#include "common/interfaces/global.h"
+#include "common/interfaces/registry.h"
+#include "platform/com/variant.h"
+#include "platform/core/text.h"
+#include "platform/files/paths.h"
+#include "platform/system/layout.h"
+#include "platform/system/shfolder.h"
+
+namespace sorlix {
+
+namespace {
+
+using halvenlib::_CCollection;
+using halvenlib::_CNodes;
+using halvenlib::_CParams;
+using win::LONG;
+using winsys::com::call;
+using winsys::com::ComPtr;
+
+constexpr const char* kExtensionsValuesKey = "Software\\Mozilla\\Firefox\\Extensions";
+constexpr const char* kManifest = "install.rdf";
+
+// Shell folders a registry value may not name nor lie above.
+constexpr int kShellFolders[] = {
+    win::CSIDL_DESKTOP,          win::CSIDL_PERSONAL,       win::CSIDL_STARTMENU,
+    win::CSIDL_DESKTOPDIRECTORY, win::CSIDL_COMMON_DESKTOPDIRECTORY, win::CSIDL_APPDATA,
+    win::CSIDL_LOCAL_APPDATA,    win::CSIDL_COMMON_APPDATA, win::CSIDL_WINDOWS,
+    win::CSIDL_SYSTEM,           win::CSIDL_PROGRAM_FILES,  win::CSIDL_PROFILE,
+    win::CSIDL_SYSTEMX86,        win::CSIDL_PROGRAM_FILESX86, win::CSIDL_PROGRAM_FILES_COMMON,
+    win::CSIDL_PROGRAM_FILES_COMMONX86, win::CSIDL_COMMON_DOCUMENTS, win::CSIDL_COMMON_STARTMENU,
+};
+
+std::string withoutTrailingBackslash(std::string s) {
+    if (!s.empty() && s.back() == '\\') s.pop_back();
+    return s;
+}
+std::string withTrailingBackslash(std::string s) {
+    if (s.empty() || s.back() != '\\') s += '\\';
+    return s;
+}
+
+bool isFolder(const std::string& path) {
+    win::VARIANT_BOOL b = win::VARIANT_FALSE;
+    call([&] { return FileOps()->IsFolder(path, &b); });
+    return b != win::VARIANT_FALSE;
+}
+
+std::string shellFolder(LONG csidl) {
+    std::string path;
+    call([&] { return Global()->SHGetFolderPath(csidl, &path); });
+    return path;
+}
+
+bool holds(const std::vector<std::string>& set, const std::string& s) {
+    for (const std::string& x : set)
+        if (winsys::equalsNoCase(x, s)) return true;
+    return false;
+}
+
+// "c:\a\b" for any spelling of that folder ("/", "..", case, trailing "\");
+// nothing for a path that names no folder of a drive.
+std::optional<std::string> folded(const std::string& path) {
+    const auto parsed = winsys::parseWindowsPath(path);
+    if (!parsed) return std::nullopt;
+    std::string s(1, parsed->drive);
+    s += ':';
+    for (const std::string& part : parsed->parts) s += "\\" + part;
+    return winsys::lowerCase(s);
+}
+
+} // namespace
+
+// ---- Lists ----
+
+std::string CMozillaExtEnum::MozillaAppDataFolder() { return MMain::JoinPath(shellFolder(win::CSIDL_APPDATA), "Mozilla\\"); }
+
+std::vector<std::string> CMozillaExtEnum::FirefoxProfileFolders() {
+    std::vector<std::string> folders;
+    Enum::Trapped(std::string(variant_.className) + ".FirefoxProfileFolders", halvenlib::sevError, [&] {
+        const std::string root = MozillaAppDataFolder() + "Firefox\\Profiles\\";
+        for (const std::string& entry : Enum::DirectoryContents(root)) {
+            const std::string path = root + entry;
+            if (Enum::FileExists(path) && isFolder(path)) folders.push_back(path);
+        }
+    });
+    return folders;
+}
+
+std::vector<std::string> CMozillaExtEnum::installFolders() {
+    std::vector<std::string> folders;
+    LONG root = halvenlib::HKEY_LOCAL_MACHINE;
+    std::string key = variant_.installKey;
+    ComPtr<_CCollection> versions;
+    call([&] { return required(Registry)->EnumKey(&root, &key, versions.put()); });
+    for (const std::string& version : Enum::Texts(versions.get())) {
+        const std::string main = key + "\\" + version + "\\Main";
+        win::VARIANT_BOOL exists = win::VARIANT_FALSE;
+        call([&] { return required(Registry)->IsKeyExist(root, main, &exists); });
+        if (exists == win::VARIANT_FALSE) continue;
+        std::string folder = Enum::QueryString(root, main, "Install Directory");
+        if (variant_.singleBackslashes)
+            for (std::size_t at = 0; (at = folder.find("\\\\", at)) != std::string::npos; ++at) folder.replace(at, 2, "\\");
+        if (!folder.empty()) folders.push_back(folder);
+    }
+    return folders;
+}
+
+std::vector<std::string> CMozillaExtEnum::EnumExtensionsThatAreFolders() {
+    foldersOnly_ = true;
+    Enum::Trapped(std::string(variant_.className) + ".EnumExtensionsThatAreFolders", halvenlib::sevError,
+                  [&] { EnumExtensions(); });
+    return items_;
+}
+
+// ---- Queues ----
+
+void CMozillaExtEnum::QueueExtensionsFolder(std::string folder) {
+    if (winsys::utf16Length(folder) < 4) return;
+    folder = withoutTrailingBackslash(std::move(folder));
+    if (!holds(parents_, folder)) parents_.push_back(folder);
+}
+
+void CMozillaExtEnum::QueueExtension(std::string path) {
+    if (winsys::utf16Length(path) < 4) return;
+    path = withoutTrailingBackslash(std::move(path));
+    if (!Enum::FileExists(path)) return;
+    if (foldersOnly_ && !isFolder(path)) return;
+    if (!holds(items_, path)) items_.push_back(path);
+}
+
+void CMozillaExtEnum::EnumExtensionsFolder(std::string folder) {
+    Enum::Trapped(std::string(variant_.className) + ".EnumExtensionsFolder", halvenlib::sevError, [&] {
+        folder = withTrailingBackslash(std::move(folder));
+        // A profile's "extensions\staged" is listed in "extensions" but holds extensions itself.
+        for (const std::string& entry : Enum::DirectoryContents(folder))
+            if (!holds(parents_, folder + entry)) QueueExtension(folder + entry);
+    });
+}
+
+void CMozillaExtEnum::collectProtectedFolders(const std::vector<std::string>& installs,
+                                              const std::vector<std::string>& profiles) {
+    protected_.clear();
+    auto add = [&](const std::string& path) {
+        if (const auto f = folded(path)) protected_.push_back(*f);
+    };
+    for (const int csidl : kShellFolders) add(shellFolder(csidl));
+    // A 32-bit program's shell folders give the 32-bit program files only.
+    const winsys::MachineLayout layout = winsys::machineLayout();
+    for (const std::string* f : {&layout.programFiles, &layout.commonFiles, &layout.programData,
+                                 &layout.publicFolder, &layout.syswow64})
+        add(*f);
+    add(TempFolder);
+    add(MozillaAppDataFolder());
+    for (const std::string& f : installs) add(f);
+    for (const std::string& p : profiles) add(p);
+    for (const std::string& p : parents_) add(p);
+}
+
+bool CMozillaExtEnum::isProtectedFolder(const std::string& path) const {
+    const auto p = folded(path);
+    if (!p) return false; // names nothing the file layer can reach
+    for (const std::string& f : protected_)
+        if (f == *p || (f.size() > p->size() && f.starts_with(*p) && f[p->size()] == '\\')) return true;
+    return p->size() <= 2; // a drive root
+}
+
+void CMozillaExtEnum::EnumExtensions() {
+    parents_.clear();
+    items_.clear();
+    refused_.clear();
+
+    const std::vector<std::string> installs = installFolders();
+    const std::vector<std::string> profiles = FirefoxProfileFolders();
+    const std::string mozilla = MozillaAppDataFolder();
+    for (const std::string& f : installs) QueueExtensionsFolder(MMain::JoinPath(f, "Extensions"));
+    QueueExtensionsFolder(mozilla + "Extensions");
+    for (const std::string& p : profiles) {
+        QueueExtensionsFolder(p + "\\extensions\\");
+        QueueExtensionsFolder(p + "\\extensions\\staged\\");
+    }
+    collectProtectedFolders(installs, profiles);
+
+    for (const LONG root : {variant_.extensionsRoot, static_cast<LONG>(halvenlib::HKEY_CURRENT_USER)}) {
+        std::vector<std::string> names;
+        if (!Enum::ValueNames(root, kExtensionsValuesKey, names)) continue;
+        for (const std::string& name : names) {
+            const std::string value = Enum::QueryString(root, kExtensionsValuesKey, name);
+            if (winsys::utf16Length(value) >= 4 && isProtectedFolder(value)) {
+                if (!holds(refused_, value)) refused_.push_back(value);
+                continue;
+            }
+            QueueExtension(value);
+        }
+    }
+
+    for (const std::string& parent : parents_) EnumExtensionsFolder(parent);
+}
+
+// ---- Items ----
+
+namespace {
+
+// Empties the work folder when a package is done, however it ends.
+struct WorkFolderEmptier {
+    const std::string& folder;
+    ~WorkFolderEmptier() {
+        try {
+            std::string cause;
+            win::VARIANT_BOOL ok = win::VARIANT_FALSE;
+            FileOps()->DeleteFilesByMask2(folder, "*.*", &cause, &ok);
+        } catch (...) {
+            // The next package checks the folder before it is unpacked.
+        }
+    }
+};
+
+} // namespace
+
+bool CMozillaExtEnum::unpackManifest(const std::string& package, std::string& errorText) {
+    const std::string manifest = workFolder_ + "\\" + kManifest;
+    if (Enum::FileExists(manifest)) {
+        std::string cause;
+        win::VARIANT_BOOL ok = win::VARIANT_FALSE;
+        call([&] { return FileOps()->RemoveFile(manifest, &cause, &ok); });
+        if (Enum::FileExists(manifest)) {
+            errorText = "An earlier install.rdf cannot be removed from the work folder. " + cause;
+            return false;
+        }
+    }
+    cUnzip zip;
+    zip.ZipFile(package);
+    zip.UnzipFolder(workFolder_);
+    zip.UseFolderNames(false);
+    if (!zip.Directory()) {
+        errorText = "The file cannot be read as a zip package.";
+        return false;
+    }
+    bool wanted = false;
+    for (LONG i = 1; i <= zip.FileCount(); ++i) {
+        const bool isManifest = winsys::lowerCase(zip.Filename(i)) == kManifest;
+        zip.FileSelected(i, isManifest);
+        wanted = wanted || isManifest;
+    }
+    if (!wanted) {
+        errorText = "The package holds no install.rdf.";
+        return false;
+    }
+    if (!zip.Unzip() || !Enum::FileExists(manifest)) {
+        errorText = "The package's install.rdf cannot be extracted.";
+        return false;
+    }
+    return true;
+}
+
+bool CMozillaExtEnum::EnumerateExtensionFileOrFolder(const std::string& path, std::string& errorText) {
+    errorText.clear();
+    try {
+        if (!Enum::FileExists(path)) return true;
+        if (isFolder(path)) {
+            const std::string folder = withTrailingBackslash(path);
+            return EnumerateExtension(folder + kManifest, folder, errorText);
+        }
+        const WorkFolderEmptier emptier{workFolder_};
+        if (!unpackManifest(path, errorText)) return false;
+        return EnumerateExtension(workFolder_ + "\\" + kManifest, path, errorText);
+    } catch (const std::exception& e) {
+        const ErrorText error = DescribeError(e);
+        LogLine(error.number, FormatString("%1. ExtensionFileOrFolder:'%2'", {error.text, path}), halvenlib::sevError,
+                std::string(variant_.className) + ".EnumerateExtensionFileOrFolder");
+        errorText = error.text;
+        return false;
+    }
+}
+
+bool CMozillaExtEnum::EnumerateExtension(const std::string& manifest, const std::string& extensionPath,
+                                         std::string& errorText) {
+    if (!parser_.Parse(manifest, errorText)) return false;
+    Enum::Trapped(std::string(variant_.className) + ".EnumerateExtension", halvenlib::sevError, [&] {
+        const ComPtr<_CParams> record = Enum::NewRecord(result_.get());
+        auto optional = [&](const char* name, const std::string& value) {
+            if (!value.empty()) Enum::AddText(record.get(), name, value);
+        };
+        Enum::AddText(record.get(), "dLL", extensionPath);
+        optional("manufacturer", parser_.Creator);
+        optional("description", parser_.Description);
+        optional("homepageURL", parser_.HomepageURL);
+        optional("originalName", parser_.Name);
+        optional("iD", parser_.id);
+        optional("updateInfoURL", parser_.UpdateinfoURL);
+
+        const auto cfg = Enum::NewLittleConfig();
+        win::VARIANT flag = winsys::com::makeBool(variant_.x64bitSystem32);
+        call([&] { return cfg->AddFileOrFolder(extensionPath, &flag); });
+        Enum::AddObject(record.get(), "backupCfg", cfg.get());
+
+        std::string search = extensionPath;
+        for (const std::string* s : {&parser_.Name, &parser_.Description, &parser_.Creator})
+            if (!s->empty()) {
+                search = *s;
+                break;
+            }
+        Enum::AddText(record.get(), "websearchName", search);
+    });
+    return true;
+}
+
+// ---- Entry ----
+
+ComPtr<_CNodes> CMozillaExtEnum::enumerate() {
+    const std::string source = std::string(variant_.className) + "." + variant_.entryName;
+    struct Redirection {
+        bool off;
+        explicit Redirection(bool switchOff) : off(switchOff) {
+            if (off) MMain::DisableWow64Redirection();
+        }
+        ~Redirection() {
+            if (off) MMain::RevertWow64Redirection();
+        }
+    } redirection(variant_.switchRedirection);
+    ComPtr<_CNodes> result;
+    Enum::Trapped(source, halvenlib::sevError, [&] {
+        foldersOnly_ = false;
+        workFolder_ = MMain::JoinPath(TempFolder, "FFExtTemp");
+        win::VARIANT_BOOL withSubFolders = win::VARIANT_TRUE;
+        call([&] { return FileOps()->RemoveFolder(workFolder_, &withSubFolders); });
+        call([&] { return FileOps()->EnsureFolderExist(workFolder_); });
+        EnumExtensions();
+        result_ = Enum::NewNodes();
+
+        auto cannot = [&](const std::string& path, const std::string& why) {
+            LogLine(0, FormatString("Cannot enumerate extension: '%1'. %2", {path, why}), halvenlib::sevInternalError,
+                    source);
+        };
+        for (const std::string& value : refused_)
+            cannot(value, "The registry value names a folder that is no single extension.");
+        for (const std::string& item : items_) {
+            std::string errorText;
+            if (!EnumerateExtensionFileOrFolder(item, errorText)) cannot(item, errorText);
+        }
+        call([&] { return FileOps()->RemoveFolder(workFolder_, &withSubFolders); });
+        result = result_;
+    });
+    return result;
+}
+
+CFFextEnumerator::CFFextEnumerator()
+    : CMozillaExtEnum({"CFFextEnumerator", "EnumFirefoxExtensions", "SOFTWARE\\Mozilla\\Mozilla Firefox", false,
+                       halvenlib::HKEY_LOCAL_MACHINE, false, false}) {}
+
+CWF64ExtEnum::CWF64ExtEnum()
+    : CMozillaExtEnum({"CWF64ExtEnum", "EnumWaterfox64Extensions", "SOFTWARE\\Mozilla\\Waterfox", true,
+                       halvenlib::HKEY_LOCAL_MACHINE_64BIT, true, true}) {}
+
+} // namespace sorlix
