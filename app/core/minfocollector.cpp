@@ -23,6 +23,7 @@
 #include "app/core/screen.h"
 #include "app/core/strings.h"
 #include "app/enumerators/cchromeextenumerator.h"
+#include "app/enumerators/cchromepluginenum.h"
 #include "app/enumerators/cieenumerator.h"
 #include "common/interfaces/log.h"
 #include "platform/com/variant.h"
@@ -78,7 +79,7 @@ std::array<EnumeratorRow, kLastAddonType>& enumerators() {
         /* 15 */ {nullptr, false}, // CWF64ExtEnum::EnumWaterfox64Extensions
         /* 16 */ {nullptr, false}, // CWF64PluginEnum::EnumWaterfox64Plugins
         /* 17 */ {run<&CChromeExtEnumerator::EnumChromeExtensions>, false},
-        /* 18 */ {nullptr, false}, // CChromePluginEnum::EnumerateChromePlugins
+        /* 18 */ {run<&CChromePluginEnum::EnumerateChromePlugins>, false},
         /* 19 */ {nullptr, false}, // CSafariExtEnum::EnumSafariExtensions
         /* 20 */ {nullptr, false}, // CSafariPluginEnum::EnumSafariPlugins
         /* 21 */ {nullptr, false}, // COperaExtEnum::EnumOperaExtensions
