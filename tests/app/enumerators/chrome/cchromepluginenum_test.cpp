@@ -7,8 +7,10 @@
 
 #include <optional>
 
+#include "app/core/comcalls.h"
 #include "app/core/minfocollector.h"
 #include "app/enumerators/cchromepluginenum.h"
+#include "app/enumerators/cpluginscan.h"
 #include "tests/support/records.h"
 
 using namespace chrometest;
@@ -116,13 +118,6 @@ TEST(ChromePlugins, RecordsInQueueOrder) {
     EXPECT_EQ(m.log()[0].severity, halvenlib::sevInternalError);
     EXPECT_NE(m.log()[0].description.find("../../../../Preferences"), std::string::npos);
 
-    const auto details = sorlix::MInfoCollector::BuildDetails(sorlix::atChromePlugin, paramsOf(nodes[1].get()).get());
-    EXPECT_EQ(testsupport::paramText(details.get(), "File"), kVersion + "\\pdf.dll");
-    EXPECT_EQ(testsupport::paramText(details.get(), "Description"), "Chrome PDF Viewer");
-    EXPECT_EQ(testsupport::paramText(details.get(), "Manufacturer"), "Google Inc.");
-    EXPECT_EQ(testsupport::paramText(details.get(), "Copyright"), "Copyright 2013 Google Inc.");
-    const auto bare = sorlix::MInfoCollector::BuildDetails(sorlix::atChromePlugin, paramsOf(nodes[4].get()).get());
-    EXPECT_EQ(testsupport::paramText(bare.get(), "Description"), "<missing>");
 }
 
 TEST(ChromePlugins, WithoutChromeOtherProductsStillCount) {
@@ -139,6 +134,38 @@ TEST(ChromePlugins, WithoutChromeOtherProductsStillCount) {
     EXPECT_EQ(idsOf(result.get()).size(), 1u);
     EXPECT_EQ(param(nodesOf(result.get())[0].get(), "dLL"), "C:\\Player\\npdsplay.dll");
     EXPECT_TRUE(m.log().empty());
+}
+
+// The details rows of a plugin: "File" always, the others where the record
+// has them; the same for the records the shared 32- and 64-bit settings make.
+TEST(ChromePlugins, DetailsThroughTheCollection) {
+    PluginMachine m;
+    const Rows pdf{{"File", kVersion + "\\pdf.dll"},
+                   {"Description", "Chrome PDF Viewer"},
+                   {"Manufacturer", "Google Inc."},
+                   {"Copyright", "Copyright 2013 Google Inc."}};
+    const Rows oracle{{"File", kJava + "\\new_plugin\\npjp2.dll"}, {"Manufacturer", "Oracle"}};
+    const Rows flash{{"File", kVersion + "\\gcswf32.dll"}, {"Manufacturer", "Adobe Systems Incorporated"}};
+    const Rows bare{{"File", kReader + "\\browser\\AdobePDFViewer.dll"}};
+
+    sorlix::MInfoCollector::CollectAddonInfo(sorlix::atChromePlugin);
+    std::map<std::string, Rows> byFile;
+    for (const auto& [name, id] : testsupport::listingRows(sorlix::DB->TypeObjects(sorlix::atChromePlugin).get()))
+        byFile[sorlix::ParamText(sorlix::DB->AddonInfo(id).get(), "dLL")] = detailsOf(id);
+    EXPECT_EQ(byFile.size(), 10u);
+    for (const Rows& rows : {pdf, oracle, flash, bare}) EXPECT_EQ(byFile[rows[0].second], rows);
+
+    for (win::LONG type : {sorlix::atShared32Plugin, sorlix::atShared64Plugin}) {
+        SCOPED_TRACE("type " + std::to_string(type));
+        sorlix::CPluginScan scan(type);
+        for (const Rows& rows : {pdf, oracle, bare}) scan.QueuePlugin(rows[0].second);
+        const auto nodes = nodesOf(scan.ProcessPlugins().get());
+        ASSERT_EQ(nodes.size(), 3u);
+        std::vector<Rows> details;
+        for (const auto& node : nodes)
+            details.push_back(rowsOf(sorlix::MInfoCollector::BuildDetails(type, paramsOf(node.get()).get()).get()));
+        EXPECT_EQ(details, (std::vector<Rows>{pdf, oracle, bare}));
+    }
 }
 
 } // namespace
