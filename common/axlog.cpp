@@ -16,6 +16,7 @@
 #include "platform/core/lasterror.h"
 #include "platform/core/text.h"
 #include "platform/files/files.h"
+#include "platform/system/regional.h"
 
 namespace halvenlib {
 
@@ -39,17 +40,12 @@ const char* severityText(LONG severity) {
     }
 }
 
-// Local date and time in the system's regional form (US English): short
-// date, a blank, long time — "3/7/2026 4:05:09 PM".
+// Local date and time as the user's regional settings write them.
 std::string nowText() {
     const std::time_t t = std::time(nullptr);
     std::tm tm{};
     localtime_r(&t, &tm);
-    const int hour12 = tm.tm_hour % 12 == 0 ? 12 : tm.tm_hour % 12;
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%d/%d/%d %d:%02d:%02d %s", tm.tm_mon + 1, tm.tm_mday, tm.tm_year + 1900, hour12,
-                  tm.tm_min, tm.tm_sec, tm.tm_hour < 12 ? "AM" : "PM");
-    return buf;
+    return winsys::localDateTimeText(tm, winsys::userRegionalFormats());
 }
 
 std::string numberText(LONG number) {

@@ -284,29 +284,20 @@ private:
         return S_OK;
     }
 
+    // One call of the layer deletes the whole tree, writing its hive once;
+    // a link key in it is deleted itself, never the keys it points at.
     static bool deleteKeyAndBelow(LONG key, const std::string& path, std::string* falseCause) {
-        {
-            UniqueHKey k;
-            std::string reason;
-            // A key that cannot be opened has no children to visit; deleting it tells why.
-            if (OpenKey(key, path, true, &k, &reason) == ERROR_SUCCESS) {
-                std::vector<std::string> children;
-                if (LSTATUS s = regkeys::subKeyNames(k.get(), &children)) {
-                    *falseCause = DescribeApiError(static_cast<DWORD>(s));
-                    return false;
-                }
-                k.reset();
-                for (const std::string& child : children)
-                    if (!deleteKeyAndBelow(key, path + "\\" + child, falseCause)) return false;
-            }
-        }
         const regkeys::Root root = regkeys::rootOf(key);
         if (root.view64 && !IsWow64()) {
             *falseCause = "64-bit key on 32-bit OS.";
             return false;
         }
-        const LSTATUS s = root.view64 ? RegDeleteKeyEx(root.handle, path, KEY_WOW64_64KEY, 0)
-                                      : RegDeleteKey(root.handle, path);
+        const std::size_t cut = path.rfind('\\');
+        const std::string parent = cut == std::string::npos ? std::string() : path.substr(0, cut);
+        UniqueHKey k;
+        std::string reason;
+        LSTATUS s = OpenKey(key, parent, false, &k, &reason);
+        if (s == ERROR_SUCCESS) s = RegDeleteTree(k.get(), cut == std::string::npos ? path : path.substr(cut + 1));
         if (s == ERROR_SUCCESS || s == kNotFound) return true;
         *falseCause = DescribeApiError(static_cast<DWORD>(s));
         return false;
@@ -328,49 +319,21 @@ private:
         return true;
     }
 
-    // The destination keys stay open until the whole tree is copied and
-    // written to disk once: a copy the disk did not take is a failure.
+    // One call of the layer copies the whole tree, writing its hive once; a
+    // link key is copied as a link, so a restore puts back what was there.
     static bool copyTree(LONG key, const std::string& subKey, LONG toKey, const std::string& putTo,
                          std::string* falseCause) {
-        std::vector<UniqueHKey> written;
-        if (!copyKeys(key, subKey, toKey, putTo, falseCause, written)) return false;
-        if (LSTATUS s = RegFlushKey(written.front().get())) {
-            *falseCause = FormatSystemMessage(static_cast<DWORD>(s));
-            return false;
-        }
-        return true;
-    }
-
-    static bool copyKeys(LONG key, const std::string& subKey, LONG toKey, const std::string& putTo,
-                         std::string* falseCause, std::vector<UniqueHKey>& written) {
         falseCause->clear();
         const std::size_t cut = subKey.rfind('\\');
-        const std::string destination = regkeys::childPath(putTo, subKey.substr(cut == std::string::npos ? 0 : cut + 1));
-        std::vector<std::string> children;
-        {
-            UniqueHKey to, from;
-            if (CreateKeyAnyOS(toKey, destination, &to, falseCause) != ERROR_SUCCESS) return false;
-            if (OpenKey(key, subKey, true, &from, falseCause) != ERROR_SUCCESS) return false;
-            bool writeFailed = false;
-            LSTATUS s = regkeys::forEachValue(from.get(), [&](const regkeys::Value& v) {
-                const LSTATUS w = RegSetValueEx(to.get(), v.name, v.type, v.data);
-                writeFailed = w != ERROR_SUCCESS;
-                return w;
-            });
-            if (s == ERROR_SUCCESS) s = regkeys::subKeyNames(from.get(), &children);
-            if (s != ERROR_SUCCESS) {
-                *falseCause = writeFailed ? FormatSystemMessage(static_cast<DWORD>(s))
-                                          : DescribeApiError(static_cast<DWORD>(s));
-                return false;
-            }
-            written.push_back(std::move(to));
-        }
-        for (const std::string& child : children) {
-            std::string reason;
-            if (!copyKeys(key, subKey + "\\" + child, toKey, destination, &reason, written)) {
-                *falseCause = reason;
-                return false;
-            }
+        const std::string last = subKey.substr(cut == std::string::npos ? 0 : cut + 1);
+        const std::string parent = cut == std::string::npos ? std::string() : subKey.substr(0, cut);
+        UniqueHKey to, from, above;
+        if (CreateKeyAnyOS(toKey, regkeys::childPath(putTo, last), &to, falseCause) != ERROR_SUCCESS) return false;
+        if (OpenKey(key, subKey, true, &from, falseCause) != ERROR_SUCCESS) return false;
+        if (OpenKey(key, parent, true, &above, falseCause) != ERROR_SUCCESS) return false;
+        if (LSTATUS s = RegCopyTree(above.get(), last, to.get())) {
+            *falseCause = FormatSystemMessage(static_cast<DWORD>(s));
+            return false;
         }
         return true;
     }

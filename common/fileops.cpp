@@ -88,6 +88,18 @@ std::vector<Entry> search(const std::string& pattern) {
     return out;
 }
 
+DWORD attributesOf(const std::string& path) { return GetFileAttributes(withPrefix(withoutTrailingBackslash(path))); }
+
+bool isFolderOnDisk(const std::string& path) {
+    const DWORD a = attributesOf(path);
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool isFileOnDisk(const std::string& path) {
+    const DWORD a = attributesOf(path);
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 // The pattern that lists a folder.
 std::string listPattern(const std::string& folder) {
     return withPrefix(folder) + (endsWithBackslash(folder) ? "*.*" : "\\*.*");
@@ -240,7 +252,7 @@ public:
                           VARIANT_BOOL* result) override {
         FalseCause->clear();
         const std::string path = expanded(PathName);
-        if (PathName.size() <= 3 || path.size() <= 3 || isDriveOrShareRoot(path)) {
+        if (winsys::utf16Length(PathName) <= 3 || winsys::utf16Length(path) <= 3 || isDriveOrShareRoot(path)) {
             *FalseCause = ReplacePlaceholders("Invalid path: '%1'", {PathName});
             *result = VARIANT_FALSE;
             return S_OK;
@@ -324,7 +336,7 @@ public:
                              VARIANT_BOOL* result) override {
         FalseCause->clear();
         const std::string source = expanded(FileOrFolder);
-        if (FileOrFolder.size() <= 3 || source.size() <= 3 || isDriveOrShareRoot(source)) {
+        if (winsys::utf16Length(FileOrFolder) <= 3 || winsys::utf16Length(source) <= 3 || isDriveOrShareRoot(source)) {
             *FalseCause = ReplacePlaceholders("Invalid FileOrFolder: '%1'", {FileOrFolder});
             *result = VARIANT_FALSE;
             return S_OK;
@@ -346,7 +358,10 @@ public:
     }
 
     HRESULT IsFolder(const std::string& FileOrFolder, VARIANT_BOOL* result) override {
+        // A trailing "\" names a folder: it is one only when the disk says
+        // so, and a file or nothing there matches nothing.
         if (endsWithBackslash(FileOrFolder)) {
+            if (!isFolderOnDisk(FileOrFolder)) return raiseError(static_cast<LONG>(0x80040000u), "", kSource);
             *result = VARIANT_TRUE;
             return S_OK;
         }
@@ -419,6 +434,10 @@ private:
     // Copies a file or folder (expanded already) to `copyTo`: into it when
     // it ends in "\", else under that name.
     bool copyEntry(const std::string& path, const std::string& copyTo, std::string* cause) {
+        if (endsWithBackslash(path) && isFileOnDisk(path)) {
+            *cause = ReplacePlaceholders("Not a folder: '%1'", {path});
+            return false;
+        }
         VARIANT_BOOL isDir = VARIANT_FALSE;
         if (HRESULT h = IsFolder(path, &isDir); FAILED(h)) {
             *cause = errorDescription(h);
@@ -446,6 +465,11 @@ private:
             return false;
         }
         EnsureFolderExist(destination);
+        // An empty folder has no inner copy that could fail in its place.
+        if (!isFolderOnDisk(destination)) {
+            *cause = ReplacePlaceholders("Cannot create folder '%1'.", {destination});
+            return false;
+        }
         for (const Entry& e : search(listPattern(source))) {
             std::string inner;
             if (!copyEntry(source + "\\" + e.name, destination + "\\", &inner)) {

@@ -58,6 +58,9 @@ addon_files | while IFS='|' read -r path machine version company description pro
     --version-string "ProductVersion=$version" --version-string "LegalCopyright=$copyright"
 done
 
+# Safari's and Opera's plugins.
+. "$here/safari-opera-plugins.sh"
+
 # The program's two component libraries, registered as an installer would.
 for lib in common/libhalvenlib.so components/libquarncust.so; do
   WINEPREFIX="$prefix" "$build/tools/regsvr/regsvr" "$build/$lib" >/dev/null

@@ -27,6 +27,8 @@
 #include "platform/com/variant.h"
 #include "platform/files/files.h"
 #include "platform/files/find.h"
+#include "platform/files/inside_prefix.h"
+#include "platform/system/environment.h"
 
 namespace sorlix {
 
@@ -164,6 +166,17 @@ void clearReadOnly(const std::string& path) {
     for (const std::string& n : names) clearReadOnly(bare + "\\" + n);
 }
 
+// Removal records come from registry values that an installer controls:
+// nothing they name that leads outside the prefix folder (Z:, a drive or a
+// link that points elsewhere) is ever deleted or written. The path is
+// expanded as FileOps expands it before the operation.
+bool leadsOutsidePrefix(const std::string& path) {
+    std::string expanded;
+    if (win::ExpandEnvironmentStrings(path, &expanded) == 0) expanded = path;
+    return !winsys::mapsInsidePrefix(expanded);
+}
+constexpr const char* kOutsidePrefix = "It leads outside the Windows prefix.";
+
 // One log line for a run-time error, as every public operation's trap writes
 // it; the text is the cause the operation reports.
 std::string logFailure(const std::exception& e, const char* operation) {
@@ -191,6 +204,43 @@ void CAxBackuper::redirectionOff() {
 void CAxBackuper::redirectionOn() {
     call([&] { return FileOps()->Wow64RevertWow64FileSystemRedirection(); });
     redirectionIsOff_ = false;
+}
+
+bool CAxBackuper::filesInsidePrefix(_CLittleConfig* LittleConfig, std::string& FalseCause) {
+    LONG files = 0;
+    call([&] { return LittleConfig->get_FileOrFoldersCount(&files); });
+    for (LONG k = 1; k <= files; ++k) {
+        std::string path;
+        VARIANT_BOOL flag = win::VARIANT_FALSE;
+        call([&] { return LittleConfig->get_FileOrFolder(k, &path); });
+        call([&] { return LittleConfig->get_FileOrFolderx64bitSystem32(k, &flag); });
+        if (isTrue(flag)) redirectionOff();
+        const bool outside = leadsOutsidePrefix(path);
+        if (isTrue(flag)) redirectionOn();
+        if (outside) {
+            FalseCause = FormatString("Cannot back up '%1'. %2", {path, kOutsidePrefix});
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CAxBackuper::removeFileOrFolder(const std::string& path, std::string& cause) {
+    if (leadsOutsidePrefix(path)) {
+        cause = kOutsidePrefix;
+        return false;
+    }
+    VARIANT_BOOL exists = win::VARIANT_FALSE, removed = win::VARIANT_TRUE;
+    call([&] { return FileOps()->isFileExist(path, &exists); });
+    if (!isTrue(exists)) return true;
+    VARIANT_BOOL folder = win::VARIANT_FALSE;
+    call([&] { return FileOps()->IsFolder(path, &folder); });
+    clearReadOnly(path);
+    if (isTrue(folder))
+        call([&] { return FileOps()->RemoveFolder2(path, win::VARIANT_TRUE, &cause, &removed); });
+    else
+        call([&] { return FileOps()->RemoveFile(path, &cause, &removed); });
+    return isTrue(removed);
 }
 
 bool CAxBackuper::Init(const std::string& AppDataFolder, const std::string& AppRegistryHKCUHive,
@@ -222,6 +272,7 @@ bool CAxBackuper::Backup(const std::string& Name, const std::string& Description
     }
     std::string backupId;
     try {
+        if (!filesInsidePrefix(LittleConfig, FalseCause)) return false;
         backupId = NewGuid();
         if (!isGuidText(backupId)) {
             FalseCause = "Cannot make a backup id";
@@ -493,6 +544,11 @@ bool CAxBackuper::restoreItems(const std::string& backupKey, const std::string& 
         if (names.empty()) return missingCopy(itemId);
         // The restore folder too must be made in the 64-bit view.
         if (flag != 0) redirectionOff();
+        for (const std::string& target : names)
+            if (leadsOutsidePrefix(restoreTo) || leadsOutsidePrefix(restoreTo + target)) {
+                FalseCause = FormatString("Cannot restore '%1'. %2", {restoreTo + target, kOutsidePrefix});
+                return false; // the caller switches redirection back on
+            }
         call([&] { return FileOps()->EnsureFolderExist(restoreTo); });
         for (const std::string& n : names) {
             std::string cause;
@@ -576,22 +632,13 @@ bool CAxBackuper::RemoveByLittleConfig(_CLittleConfig* LittleConfig) {
         call([&] { return LittleConfig->get_FileOrFoldersCount(&files); });
         for (LONG k = 1; k <= files; ++k) {
             std::string path, cause;
-            VARIANT_BOOL flag = win::VARIANT_FALSE, exists = win::VARIANT_FALSE, removed = win::VARIANT_TRUE;
+            VARIANT_BOOL flag = win::VARIANT_FALSE;
             call([&] { return LittleConfig->get_FileOrFolder(k, &path); });
             call([&] { return LittleConfig->get_FileOrFolderx64bitSystem32(k, &flag); });
             if (isTrue(flag)) redirectionOff();
-            call([&] { return FileOps()->isFileExist(path, &exists); });
-            if (isTrue(exists)) {
-                VARIANT_BOOL folder = win::VARIANT_FALSE;
-                call([&] { return FileOps()->IsFolder(path, &folder); });
-                clearReadOnly(path);
-                if (isTrue(folder))
-                    call([&] { return FileOps()->RemoveFolder2(path, win::VARIANT_TRUE, &cause, &removed); });
-                else
-                    call([&] { return FileOps()->RemoveFile(path, &cause, &removed); });
-            }
+            const bool removed = removeFileOrFolder(path, cause);
             if (isTrue(flag)) redirectionOn();
-            if (!isTrue(removed)) failed(FormatString("Cannot delete '%1'. %2", {path, cause}));
+            if (!removed) failed(FormatString("Cannot delete '%1'. %2", {path, cause}));
         }
 
         LONG subkeys = 0;

@@ -45,6 +45,11 @@ private:
     void dropBackup(const std::string& backupId, bool pumpBeforeRetry);
     void redirectionOff();
     void redirectionOn();
+    // False, with the reason, when a file or folder of the record leads
+    // outside the prefix folder (each looked at in its own view).
+    bool filesInsidePrefix(quarncust::_CLittleConfig* LittleConfig, std::string& FalseCause);
+    // Removes one file or folder of a removal record; true when it is gone.
+    bool removeFileOrFolder(const std::string& path, std::string& cause);
 
     std::string filesFolder_; // {data folder}\Backup\{word}
     std::string indexKey_;    // {product key}\Backup\{word}, below HKEY_CURRENT_USER

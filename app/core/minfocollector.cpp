@@ -25,6 +25,9 @@
 #include "app/enumerators/cchromeextenumerator.h"
 #include "app/enumerators/cchromepluginenum.h"
 #include "app/enumerators/cieenumerator.h"
+#include "app/enumerators/coperapluginenum.h"
+#include "app/enumerators/csafariextenum.h"
+#include "app/enumerators/csafaripluginenum.h"
 #include "common/interfaces/log.h"
 #include "platform/com/variant.h"
 
@@ -80,12 +83,12 @@ std::array<EnumeratorRow, kLastAddonType>& enumerators() {
         /* 16 */ {nullptr, false}, // CWF64PluginEnum::EnumWaterfox64Plugins
         /* 17 */ {run<&CChromeExtEnumerator::EnumChromeExtensions>, false},
         /* 18 */ {run<&CChromePluginEnum::EnumerateChromePlugins>, false},
-        /* 19 */ {nullptr, false}, // CSafariExtEnum::EnumSafariExtensions
-        /* 20 */ {nullptr, false}, // CSafariPluginEnum::EnumSafariPlugins
+        /* 19 */ {run<&CSafariExtEnum::EnumSafariExtensions>, false},
+        /* 20 */ {run<&CSafariPluginEnum::EnumSafariPlugins>, false},
         /* 21 */ {nullptr, false}, // COperaExtEnum::EnumOperaExtensions
-        /* 22 */ {nullptr, false}, // COperaPluginEnum::EnumOperaPlugins
+        /* 22 */ {run<&COperaPluginEnum::EnumOperaPlugins>, false},
         /* 23 */ {nullptr, true},  // COperaExtEnum::EnumOperaExtensions
-        /* 24 */ {nullptr, true},  // COperaPluginEnum::EnumOperaPlugins
+        /* 24 */ {run<&COperaPluginEnum::EnumOperaPlugins>, true},
     }};
     return rows;
 }

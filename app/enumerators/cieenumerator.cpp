@@ -94,6 +94,20 @@ std::string fullFileName(const std::string& file) {
     return ProgramObject(FileChecker).GetFullFileNameFromShortFilename(file);
 }
 
+// Runs `f` with file-system redirection off when `x64`: the file of a 64-bit
+// add-on is read in the 64-bit view, where a path in the system folder
+// means the 64-bit one.
+template <class F>
+auto inFileView(bool x64, F&& f) {
+    if (!x64) return f();
+    struct Revert {
+        Revert() { MMain::DisableWow64Redirection(); }
+        // A failed revert is logged rather than thrown from here.
+        ~Revert() { trapped("RevertWow64Redirection", [] { MMain::RevertWow64Redirection(); }); }
+    } revert;
+    return f();
+}
+
 // ---- Collections and records ----
 
 LONG count(_CCollection* c) {
@@ -372,11 +386,12 @@ void CIEEnumerator::FillTBButtonInfo(LONG root, const std::string& key, const st
 
             addText(params.get(), "websearchName", button != menu ? button + " " + menu : button);
             addText(params.get(), "originalName", button.empty() ? menu : button);
-            addText(params.get(), "dLL", fullFileName(file));
+            addText(params.get(), "dLL", inFileView(X64, [&] { return fullFileName(file); }));
             AddParam(params.get(), "file64bitSystem32", winsys::com::makeBool(X64));
             addText(params.get(), "scope", scope);
             addConfig(params.get(), "backupCfg", subkeyConfig(root, path));
-            if (!file.empty()) MMain::AddFileInfoToResultNode(node.get(), file);
+            if (!file.empty())
+                inFileView(X64, [&] { MMain::AddFileInfoToResultNode(node.get(), file); });
         }
     });
 }
@@ -417,7 +432,7 @@ void CIEEnumerator::FillContextMenuInfo(LONG root, const std::string& key, const
             std::string file = queryString(root, path, "");
             if (winsys::startsWithNoCase(file, "res://")) file = resourceModule(file);
             else if (winsys::startsWithNoCase(file, "file://")) file = file.substr(7);
-            file = fullFileName(file);
+            file = inFileView(X64, [&] { return fullFileName(file); });
 
             addText(params.get(), "websearchName", clean);
             addText(params.get(), "originalName", clean);
@@ -425,7 +440,7 @@ void CIEEnumerator::FillContextMenuInfo(LONG root, const std::string& key, const
             AddParam(params.get(), "file64bitSystem32", winsys::com::makeBool(X64));
             addText(params.get(), "scope", scope);
             addConfig(params.get(), "backupCfg", subkeyConfig(root, path));
-            MMain::AddFileInfoToResultNode(node.get(), file);
+            inFileView(X64, [&] { MMain::AddFileInfoToResultNode(node.get(), file); });
         }
     });
 }
@@ -469,14 +484,14 @@ void CIEEnumerator::FillExplorerBarInfo(_CCollection* classes, _CNodes* result, 
                 file = url;
 
             const ComPtr<_CParams> params = newRecord(result, id);
-            const ComPtr<_CCollection> info = versionInfo(file);
+            const ComPtr<_CCollection> info = inFileView(X64, [&] { return versionInfo(file); });
             addVersionFields(info.get(), params.get());
             if (name.empty() && HasItem(info.get(), "ProductName")) name = ItemText(info.get(), "ProductName");
             name = withoutAmpersands(name);
 
             addText(params.get(), "websearchName", name);
             addText(params.get(), "originalName", name);
-            addText(params.get(), "dLL", fullFileName(file));
+            addText(params.get(), "dLL", inFileView(X64, [&] { return fullFileName(file); }));
             AddParam(params.get(), "file64bitSystem32", winsys::com::makeBool(X64));
             addText(params.get(), "cATID", CatID);
             addText(params.get(), "type", typeText);
@@ -522,7 +537,7 @@ void CIEEnumerator::FillBHOInfo(_CCollection* subkeys, _CNodes* result, LONG roo
             const std::string file = serverOf(classesRoot(), id);
 
             const ComPtr<_CParams> params = newRecord(result, id);
-            const ComPtr<_CCollection> info = versionInfo(file);
+            const ComPtr<_CCollection> info = inFileView(X64, [&] { return versionInfo(file); });
             addVersionFields(info.get(), params.get());
             if (name.empty() && HasItem(info.get(), "ProductName")) name = ItemText(info.get(), "ProductName");
             name = withoutAmpersands(name);
@@ -530,7 +545,7 @@ void CIEEnumerator::FillBHOInfo(_CCollection* subkeys, _CNodes* result, LONG roo
             addText(params.get(), "iD", id);
             addText(params.get(), "websearchName", name);
             addText(params.get(), "originalName", name);
-            addText(params.get(), "dLL", fullFileName(file));
+            addText(params.get(), "dLL", inFileView(X64, [&] { return fullFileName(file); }));
             AddParam(params.get(), "file64bitSystem32", winsys::com::makeBool(X64));
             addConfig(params.get(), "backupCfg", subkeyConfig(root, key));
         }

@@ -18,6 +18,7 @@
 #include "app/main/file_properties_sheet.h"
 #include "app/main/termination.h"
 #include "app/ui/fmain.h"
+#include "app/ui/msgbox_dialog.h"
 #include "platform/com/class_registry.h"
 #include "platform/core/machine.h"
 #include "platform/registry/registry.h"
@@ -62,12 +63,17 @@ int main(int argc, char** argv) {
         std::cerr << "sorlix: " << opened.error().message << "\n";
         return 2;
     }
+    // Add-ons can still be listed, but nothing can be removed or restored.
+    if (auto refusal = winsys::registryRefusal())
+        showMessageBox("The registry of this machine can only be read now: " + *refusal + ".", "Vendrel Sorlix",
+                       sorlix::MessageIcon::Exclamation);
     sorlix::app::CloseWindowsOnTerminationSignals();
     sorlix::MMain::StartupHooks hooks;
     hooks.messageBox = showMessageBox;
     hooks.createAppVisor = sorlix::MMain::CreateAppVisor;
     sorlix::MFileProps::setFilePropertiesSheet(sorlix::app::ShowFilePropertiesSheet);
     sorlix::Screen::SetMousePointerHook(showMousePointer);
+    sorlix::ui::InstallMsgBoxDialog();
     std::unique_ptr<sorlix::ui::FMain> mainForm;
     hooks.createMainForm = [&mainForm] {
         mainForm = std::make_unique<sorlix::ui::FMain>();

@@ -22,6 +22,10 @@ namespace {
 constexpr int kProductPicture = 2001;
 // The light frame runs this far inside the window's edges.
 constexpr int kFrameInset = 14;
+// The texts wrap at this width; the box takes the height they need.
+constexpr int kTextWidth = 330;
+const QColor kBackground(0x1f, 0x3a, 0x5f);
+const QColor kText(Qt::white);
 
 std::string productText() {
     return LoadResString(100) + "\nVersion " + std::to_string(kAppMajor) + "." + std::to_string(kAppMinor) + "." +
@@ -33,18 +37,21 @@ std::string productText() {
 const char* const FAbout::kWebsite = "https://www.vendrel.example/";
 
 FAbout::FAbout(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("FAbout"));
     setWindowTitle("About Vendrel Sorlix");
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    setAutoFillBackground(true);
-    QPalette colours = palette();
-    colours.setColor(QPalette::Window, QColor(0x1f, 0x3a, 0x5f));
-    colours.setColor(QPalette::WindowText, Qt::white);
-    setPalette(colours);
+    // The box's own colours: white texts and lines on navy. A style sheet
+    // (not a palette) so that the skin's sheet above it cannot take the
+    // colour of the texts away from them.
+    setStyleSheet(QStringLiteral("QDialog#FAbout { background: %1; }"
+                                 "QDialog#FAbout QLabel { color: %2; background: transparent; }")
+                      .arg(kBackground.name(), kText.name()));
 
     Image1_ = new QLabel(this);
     Image1_->setFixedSize(96, 96);
     Image1_->setAlignment(Qt::AlignCenter);
     Image1_->setCursor(Qt::PointingHandCursor);
+    Image1_->setAccessibleName(QStringLiteral("Vendrel Sorlix"));
     // The box also opens without the program's images.
     try {
         CResource module;
@@ -62,6 +69,7 @@ FAbout::FAbout(QWidget* parent) : QDialog(parent) {
     lblName_->setFont(bold);
 
     auto* copyright = new QLabel("Copyright \u00a9 2026 Vendrel Software. All rights reserved.", this);
+    copyright->setWordWrap(true);
     auto* legal = new QLabel("This program is protected by copyright law. Copying or passing on this program, or any "
                              "part of it, without the written consent of Vendrel Software is not allowed.",
                              this);
@@ -102,7 +110,9 @@ FAbout::FAbout(QWidget* parent) : QDialog(parent) {
     outer->setContentsMargins(kFrameInset + 12, kFrameInset + 12, kFrameInset + 12, kFrameInset + 12);
     outer->addLayout(content);
     outer->addLayout(buttons);
-    setFixedSize(460, 260);
+    for (QLabel* label : {lblName_, copyright, legal, lblVisitWebsite_}) label->setFixedWidth(kTextWidth);
+    // As large as its texts need, and no larger: nothing is cut.
+    outer->setSizeConstraint(QLayout::SetFixedSize);
 
     Image1_->installEventFilter(this);
     lblVisitWebsite_->installEventFilter(this);

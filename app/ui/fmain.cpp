@@ -5,6 +5,9 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMainWindow>
+#include <QScreen>
+#include <QStyle>
+#include <algorithm>
 
 #include "app/core/comcalls.h"
 #include "app/core/mapi.h"
@@ -88,7 +91,6 @@ FMain::FMain(QWidget* parent)
     : QWidget(parent), CommandBars_(new winsys::controls::CommandBars(this)), TaskDialog1_(this),
       picClient_(new QMainWindow(this)), DockingPaneManager_(new winsys::controls::DockingPaneManager(picClient_)) {
     setObjectName(QStringLiteral("FMain"));
-    resize(960, 640);
     picClient_->setObjectName(QStringLiteral("picClient"));
     picClient_->setWindowFlags(Qt::Widget);
     // No central widget of its own: the panes share the whole client area.
@@ -111,6 +113,39 @@ void FMain::Load() {
     if (loaded_) return;
     loaded_ = true;
     Form_Load();
+    FitToScreen();
+}
+
+// No ribbon caption cut and no pane squeezed away at the smallest size; at
+// first about three quarters of the screen the window is on, centred.
+void FMain::FitToScreen() {
+    UpdateMinimumSize();
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect available = screen->availableGeometry();
+    const QSize size = (available.size() * 3 / 4).expandedTo(minimumSize()).boundedTo(available.size());
+    setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, available));
+}
+
+// Known for certain only once the window is shown, with the skin's fonts
+// and paddings: so again then.
+void FMain::UpdateMinimumSize() {
+    ensurePolished();
+    const QSize ribbon = CommandBars_->ActiveMenuBar() ? CommandBars_->ActiveMenuBar()->minimumSizeHint() : QSize();
+    const QSize panes = picClient_->minimumSizeHint();
+    setMinimumSize(std::max(ribbon.width(), panes.width()), ribbon.height() + panes.height());
+}
+
+// The panes' first sizes once the client area has its own: the add-on set
+// tree as wide as its captions, the details below the add-on tree.
+void FMain::SizePanes() {
+    auto* sets = DockingPaneManager_->FindPane(1);
+    auto* details = DockingPaneManager_->FindPane(3);
+    if (!sets || !details || !moFSelectAddonSet_) return;
+    picClient_->resizeDocks({sets->dock()}, {std::max(kSetPaneWidth, moFSelectAddonSet_->ContentWidth())},
+                            Qt::Horizontal);
+    picClient_->resizeDocks({details->dock()}, {std::max(kDetailsPaneHeight, picClient_->height() / 4)},
+                            Qt::Vertical);
 }
 
 void FMain::Form_Load() {
@@ -171,6 +206,11 @@ void FMain::Form_Activate() {
 
 bool FMain::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate) Form_Activate();
+    if (event->type() == QEvent::Show && loaded_ && !panesSized_) {
+        panesSized_ = true;
+        UpdateMinimumSize();
+        SizePanes();
+    }
     return QWidget::event(event);
 }
 

@@ -70,6 +70,9 @@ private:
     void Form_Unload();
     void ApplySkin();
     void SetupDockingPanes();
+    void FitToScreen();
+    void UpdateMinimumSize();
+    void SizePanes();
     void CommandBars_Resize();
     void DockingPaneManager_AttachPane(winsys::controls::Pane* Item);
     void moFSelectAddonSet_ShowTable(win::LONG AddonSet);
@@ -98,6 +101,7 @@ private:
     bool closeRequested_ = false;
     bool loaded_ = false;
     bool unloaded_ = false;
+    bool panesSized_ = false;
 };
 
 // The main window while it is loaded; cleared when it unloads.

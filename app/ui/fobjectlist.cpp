@@ -3,6 +3,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <exception>
+#include <optional>
 
 #include "app/core/caddontypevisor.h"
 #include "app/core/comcalls.h"
@@ -191,9 +192,15 @@ struct FObjectList::Impl : QObject {
         }
     }
 
-    void tv_MouseDown(double x, double y) {
+    void tv_MouseDown(Qt::MouseButton button, double x, double y) {
         try {
-            if (QTreeWidgetItem* node = tv->HitTest(x, y)) tv->SelectNode(node);
+            QTreeWidgetItem* node = tv->HitTest(x, y);
+            if (!node) return;
+            tv->SelectNode(node);
+            // A left click shows the details when it is released; any other
+            // button selects here, and the details pane must describe the
+            // add-on that its menu (and a delete) will act on.
+            if (button != Qt::LeftButton) tv_NodeClick();
         } catch (const std::exception&) {
             // Only the selection would change.
         }
@@ -213,16 +220,29 @@ struct FObjectList::Impl : QObject {
                 }
             } else if (button == Qt::RightButton &&
                        !(modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier))) {
-                bool selected = false, folder = false;
-                LONG addonType = 0;
-                std::string id;
-                ComPtr<_CParams> info;
-                CurrentNodeInfo(selected, folder, addonType, id, info);
-                if (selected && !folder) PrepareAndShowContextMenu();
+                if (addonSelected()) PrepareAndShowContextMenu();
             }
         } catch (const std::exception& e) {
             LogError(e, "FObjectList.tv_MouseUp");
         }
+    }
+
+    // Shift+F10 or the Menu key: the menu of the selected add-on, by it.
+    void tv_ContextMenuKey() {
+        try {
+            if (addonSelected()) PrepareAndShowContextMenu(tv->ContextMenuPosition());
+        } catch (const std::exception& e) {
+            LogError(e, "FObjectList.tv_ContextMenuKey");
+        }
+    }
+
+    bool addonSelected() {
+        bool selected = false, folder = false;
+        LONG addonType = 0;
+        std::string id;
+        ComPtr<_CParams> info;
+        CurrentNodeInfo(selected, folder, addonType, id, info);
+        return selected && !folder;
     }
 
     void tv_Collapse(QTreeWidgetItem* node) {
@@ -233,7 +253,8 @@ struct FObjectList::Impl : QObject {
         if (TreeView::Image(node) == kImageGroupCollapsed) tv->SetImage(node, kImageGroup);
     }
 
-    void PrepareAndShowContextMenu() {
+    // At the pointer unless `at` (global) is given.
+    void PrepareAndShowContextMenu(std::optional<QPoint> at = std::nullopt) {
         try {
             QTreeWidgetItem* node = tv->SelectedNode();
             if (!node) return;
@@ -258,7 +279,10 @@ struct FObjectList::Impl : QObject {
             }
             if (auto* c = menu.FindControl(kCmdProperties)) c->SetEnabled(!file.empty());
             if (auto* c = menu.FindControl(kCmdDelete)) c->SetEnabled(true);
-            menu.ShowPopup();
+            if (at)
+                menu.ShowPopupAt(*at);
+            else
+                menu.ShowPopup();
         } catch (const std::exception& e) {
             LogError(e, "FObjectList.PrepareAndShowContextMenu");
         }
@@ -289,6 +313,9 @@ FObjectList::FObjectList(QWidget* parent) : QWidget(parent), d_(new Impl) {
     d_->setParent(this);
     d_->tv = new TreeView(this);
     d_->tv->setObjectName(QStringLiteral("tv"));
+    // What a screen reader says of the tree and its (hidden) header.
+    d_->tv->setHeaderLabel(QStringLiteral("Add-ons"));
+    d_->tv->setAccessibleName(QStringLiteral("Table"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(d_->tv);
@@ -296,7 +323,8 @@ FObjectList::FObjectList(QWidget* parent) : QWidget(parent), d_(new Impl) {
     Impl* d = d_;
     connect(d->tv, &TreeView::NodeClick, d, [d](QTreeWidgetItem*) { d->tv_NodeClick(); });
     connect(d->tv, &TreeView::MouseDown, d,
-            [d](Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) { d->tv_MouseDown(x, y); });
+            [d](Qt::MouseButton button, Qt::KeyboardModifiers, double x, double y) { d->tv_MouseDown(button, x, y); });
+    connect(d->tv, &TreeView::ContextMenuKey, d, [d] { d->tv_ContextMenuKey(); });
     connect(d->tv, &TreeView::MouseUp, d, [d](Qt::MouseButton button, Qt::KeyboardModifiers modifiers, double x,
                                                double y) { d->tv_MouseUp(button, modifiers, x, y); });
     connect(d->tv, &TreeView::NodeExpand, d, [d](QTreeWidgetItem* node) { d->tv_Expand(node); });

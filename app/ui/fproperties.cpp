@@ -47,6 +47,7 @@ FProperties::FProperties(QWidget* parent) : QWidget(parent), d_(new Impl) {
     d_->form = this;
     d_->PropertyGrid1 = new PropertyGrid(this);
     d_->PropertyGrid1->setObjectName(QStringLiteral("PropertyGrid1"));
+    d_->PropertyGrid1->setAccessibleName(QStringLiteral("Properties"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(d_->PropertyGrid1);

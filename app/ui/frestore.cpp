@@ -20,6 +20,7 @@
 #include "app/ui/program_images.h"
 #include "platform/com/message_queue.h"
 #include "platform/com/variant.h"
+#include "platform/controls/elided_text_tips.h"
 #include "platform/controls/image_store.h"
 #include "platform/controls/task_dialog.h"
 
@@ -38,27 +39,36 @@ QRect twips(int left, int top, int width, int height) { return {left / 15, top /
 
 const CAddonTypeVisor& visor() { return ProgramObject(AddonTypeVisor); }
 
+const QSize kDesignSize(9465 / 15, 5655 / 15);
+
 } // namespace
 
 FRestore::FRestore(QWidget* parent)
     : QDialog(parent), TaskDialog1_(std::make_unique<winsys::controls::TaskDialog>(this)) {
     setObjectName(QStringLiteral("FRestore"));
     setWindowTitle("Restore Add-ons");
-    setFixedSize(9465 / 15, 5655 / 15);
+    resize(kDesignSize);
+    // Smaller, the texts and the list would be cut; larger, the list and
+    // the button follow the window's edges (resizeEvent).
+    setMinimumSize(kDesignSize);
 
     lblIcon_ = new QLabel(this);
     lblIcon_->setGeometry(twips(240, 150, 480, 480));
+    lblIcon_->setAccessibleName(QStringLiteral("Restore"));
     lblDescription_ = new QLabel("To restore an add-on, select it from the list and then click Restore.", this);
     // Our fonts are wider than the ones the layout was drawn for: the text
     // runs on to the list's right edge instead of being cut.
     lblDescription_->setGeometry(twips(900, 300, 240 + 8985 - 900, 195));
     cboAddonType_ = new QComboBox(this);
+    cboAddonType_->setAccessibleName(QStringLiteral("Add-on type"));
     cboAddonType_->setGeometry(twips(240, 780, 8985, 315));
     lv_ = new QTreeWidget(this);
+    lv_->setAccessibleName(QStringLiteral("Backups"));
     lv_->setGeometry(twips(240, 1140, 8985, 3750));
     lv_->setRootIsDecorated(false);
     lv_->setSelectionMode(QAbstractItemView::SingleSelection);
     lv_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    winsys::controls::ElidedTextTips::Install(lv_);
     cmdRestore_ = new QPushButton("&Restore", this);
     cmdRestore_->setGeometry(twips(8085, 4995, 1140, 345));
     cmdRestore_->setAutoDefault(false);
@@ -221,6 +231,14 @@ void FRestore::LayoutColumns() {
 
 void FRestore::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
+    // The controls keep their design places and grow with the window: the
+    // texts and the list to the right, the list down, the button with the
+    // bottom right corner.
+    const int dx = width() - kDesignSize.width(), dy = height() - kDesignSize.height();
+    lblDescription_->setGeometry(twips(900, 300, 240 + 8985 - 900, 195).adjusted(0, 0, dx, 0));
+    cboAddonType_->setGeometry(twips(240, 780, 8985, 315).adjusted(0, 0, dx, 0));
+    lv_->setGeometry(twips(240, 1140, 8985, 3750).adjusted(0, 0, dx, dy));
+    cmdRestore_->setGeometry(twips(8085, 4995, 1140, 345).translated(dx, dy));
     LayoutColumns();
 }
 

@@ -74,6 +74,9 @@ FSelectAddonSet::FSelectAddonSet(QWidget* parent) : QWidget(parent), d_(new Impl
     d_->setParent(this);
     d_->tv = new winsys::controls::TreeView(this);
     d_->tv->setObjectName(QStringLiteral("tv"));
+    // What a screen reader says of the tree and its (hidden) header.
+    d_->tv->setHeaderLabel(QStringLiteral("All Browser Objects"));
+    d_->tv->setAccessibleName(QStringLiteral("All Browser Objects"));
     auto* layout = new QVBoxLayout(this);
     // The tree stays inside the pane, so its scroll bars remain visible.
     layout->setContentsMargins(kTreeLeft, kTreeTop, 0, 0);
@@ -93,6 +96,10 @@ void FSelectAddonSet::InitFocus() {
     // Selecting by code raises no click, yet the add-on tree is to show the
     // root's set from the start.
     emit ShowTable(0);
+}
+
+int FSelectAddonSet::ContentWidth() const {
+    return kTreeLeft + d_->tv->ContentWidth();
 }
 
 } // namespace sorlix::ui

@@ -14,6 +14,8 @@ public:
     explicit FSelectAddonSet(QWidget* parent = nullptr);
     // Focus to the tree and its root selected (which shows set 0).
     void InitFocus();
+    // The pane's width that shows every set's caption whole.
+    int ContentWidth() const;
 
 signals:
     void ShowTable(win::LONG AddonSet);

@@ -72,9 +72,13 @@ struct _FileOps : win::IDispatch {
     virtual HRESULT LoadFile(const std::string& FileName, std::string* result) = 0;
     virtual HRESULT SaveFileB(const std::string& FileName, win::SAFEARRAY* Content) = 0;
     virtual HRESULT LoadFileB(const std::string& FileName, win::SAFEARRAY** result) = 0;
+    // False with the reason whenever nothing was copied: a missing source, a
+    // file written as a folder, a folder whose copy cannot be made.
     virtual HRESULT CopyFileOrFolder(const std::string& FileOrFolder, const std::string& CopyTo,
                                      std::string* FalseCause, win::VARIANT_BOOL* result) = 0;
     virtual HRESULT DirectoryContents(const std::string& Folder, _Collection** result) = 0;
+    // Looks at the disk; a path ending in "\" matches only a folder. Raises
+    // 0x80040000 when nothing matches.
     virtual HRESULT IsFolder(const std::string& FileOrFolder, win::VARIANT_BOOL* result) = 0;
     virtual HRESULT Wow64DisableWow64FileSystemRedirection() = 0;
     virtual HRESULT Wow64RevertWow64FileSystemRedirection() = 0;

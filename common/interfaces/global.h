@@ -87,6 +87,7 @@ struct _CGlobal : win::IDispatch {
     virtual HRESULT newGuid(std::string* result) = 0;
     // Fills "%k" with the k-th value of `params` (an array of variants, from
     // its lower bound), highest k first. Null `params`: `str` unchanged.
+    // Late-bound callers pass the values one by one (a parameter array).
     virtual HRESULT FormatString(std::string* str, win::SAFEARRAY* params, std::string* result) = 0;
     virtual HRESULT LocalSystemName(std::string* result) = 0;
     virtual HRESULT GetTempPath(std::string* result) = 0;
@@ -129,7 +130,7 @@ inline const winsys::com::InterfaceInfo& _CGlobal::info() {
         function<&_CGlobal::SQLEncode>("SQLEncode"),
         function<&_CGlobal::SQLDecode>("SQLDecode"),
         function<&_CGlobal::newGuid>("newGuid"),
-        function<&_CGlobal::FormatString>("FormatString").optionalFrom(1),
+        function<&_CGlobal::FormatString>("FormatString").withParamArray(),
         function<&_CGlobal::LocalSystemName>("LocalSystemName"),
         function<&_CGlobal::GetTempPath>("GetTempPath"),
         function<&_CGlobal::GetTempFile>("GetTempFile"),

@@ -125,6 +125,29 @@ void storeByRef(VARIANT& arg, const VARIANT& value) {
 
 } // namespace detail
 
+namespace {
+
+// The arguments of a call to a member with a parameter array, the array's
+// arguments gathered into one (rgvarg order: the array first, as the last
+// parameter). Nothing to do when the array's arguments are omitted.
+HRESULT gatherParamArray(const MemberInfo& m, const DISPPARAMS& in, std::vector<VARIANT>* out) {
+    const std::size_t fixed = m.arity - 1;
+    if (in.cArgs <= fixed) return S_OK;
+    const std::size_t rest = in.cArgs - fixed; // rgvarg[0 .. rest-1], the last argument first
+    if (rest == 1 && (deref(in.rgvarg[0]).vt & VT_ARRAY)) return S_OK;
+    std::vector<VARIANT> items(rest);
+    for (std::size_t i = 0; i < rest; ++i)
+        if (HRESULT h = VariantCopyInd(&items[i], &in.rgvarg[rest - 1 - i]); FAILED(h)) return h;
+    SAFEARRAY* array = makeVariantArray(items, 0);
+    if (!array) return E_OUTOFMEMORY;
+    out->push_back(makeArray(array));
+    // The fixed arguments as given, by-reference ones still pointing at the caller's variables.
+    for (std::size_t j = rest; j < in.cArgs; ++j) out->push_back(in.rgvarg[j]);
+    return S_OK;
+}
+
+} // namespace
+
 HRESULT dispatchGetIDsOfNames(const InterfaceInfo& info, const std::string* names, UINT count, DISPID* ids) {
     if ((count && !names) || (count && !ids)) return E_INVALIDARG;
     if (count == 0) return S_OK;
@@ -152,6 +175,16 @@ HRESULT dispatchInvoke(const InterfaceInfo& info, void* self, DISPID id, WORD fl
         if (!put || params->cNamedArgs != 1 || !params->rgdispidNamedArgs ||
             params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
             return DISP_E_NONAMEDARGS;
+    }
+    std::vector<VARIANT> gathered;
+    DISPPARAMS withArray;
+    if (m->paramArray) {
+        if (HRESULT h = gatherParamArray(*m, *params, &gathered); FAILED(h)) return h;
+        if (!gathered.empty()) {
+            withArray.rgvarg = gathered.data();
+            withArray.cArgs = static_cast<UINT>(gathered.size());
+            params = &withArray;
+        }
     }
     if (params->cArgs > m->arity) return DISP_E_BADPARAMCOUNT;
     if (put && params->cArgs == 0) return DISP_E_PARAMNOTFOUND;

@@ -81,11 +81,22 @@ struct MemberInfo {
     std::size_t arity = 0;     // parameters without the result
     std::size_t required = 0;
     Thunk thunk = nullptr;     // null for a hidden slot
+    bool paramArray = false;   // the last parameter takes every argument from its place on
 
     // Parameters from `n` on may be omitted.
     MemberInfo optionalFrom(std::size_t n) const {
         MemberInfo m = *this;
         m.required = n;
+        return m;
+    }
+    // The last parameter (a SAFEARRAY*) is a parameter array: the arguments
+    // from its place on reach it as one array of variants from index 0, as
+    // late-bound callers pass any number of them. A single argument that is
+    // an array already is handed on as it is. It may be omitted.
+    MemberInfo withParamArray() const {
+        MemberInfo m = *this;
+        m.paramArray = true;
+        if (m.required >= m.arity) m.required = m.arity - 1;
         return m;
     }
     // "Count (get)", "Add": the member as slot tables name it.

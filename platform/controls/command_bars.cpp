@@ -1,16 +1,21 @@
 #include "platform/controls/command_bars.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCursor>
+#include <QKeyEvent>
+#include <QTimer>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QShortcut>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace winsys::controls {
 
@@ -31,7 +36,8 @@ QToolButton* makeTool(QAction* action, bool large, QWidget* parent) {
         tool->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         tool->setIconSize(QSize(kLargeIcon, kLargeIcon));
         tool->setMinimumWidth(kLargeIcon + 24);
-        tool->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+        // Never narrower than its caption.
+        tool->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Expanding);
     } else {
         tool->setToolButtonStyle(Qt::ToolButtonIconOnly);
         tool->setIconSize(QSize(kSmallIcon, kSmallIcon));
@@ -136,7 +142,9 @@ CommandControl* ContextMenu::FindControl(int id) {
     return nullptr;
 }
 
-void ContextMenu::ShowPopup() { menu_->exec(QCursor::pos()); }
+void ContextMenu::ShowPopup() { ShowPopupAt(QCursor::pos()); }
+
+void ContextMenu::ShowPopupAt(const QPoint& globalPos) { menu_->exec(globalPos); }
 
 // --- RibbonGroup ---
 
@@ -218,6 +226,15 @@ RibbonBar::RibbonBar(CommandBars& bars, const QString& title, QWidget* parent)
 
 RibbonBar::~RibbonBar() = default;
 
+// Every caption whole: the ribbon does not shrink below what it shows.
+// (The tab widget's own hints leave its pages out.)
+QSize RibbonBar::minimumSizeHint() const {
+    const QMargins margins = layout()->contentsMargins();
+    int width = fileTool_->sizeHint().width() + tabs_->tabBar()->sizeHint().width();
+    for (int i = 0; i < tabs_->count(); ++i) width = std::max(width, tabs_->widget(i)->sizeHint().width() + 4);
+    return {width + margins.left() + margins.right(), sizeHint().height()};
+}
+
 CommandButton* RibbonBar::SetFileMenuButton(int id, const QString& caption) {
     fileButton_ = std::make_unique<CommandButton>(bars_, id, caption, this);
     fileButton_->action()->setMenu(fileMenu_);
@@ -257,9 +274,14 @@ CommandButton* RibbonBar::AddQuickAccessControl(int id, const QString& caption) 
 
 // --- CommandBars ---
 
-CommandBars::CommandBars(QWidget* window) : QObject(window), window_(window) { window_->installEventFilter(this); }
+CommandBars::CommandBars(QWidget* window) : QObject(window), window_(window) {
+    window_->installEventFilter(this);
+    // Keys go to the focused child, so the key tips watch the application.
+    if (qApp) qApp->installEventFilter(this);
+}
 
 CommandBars::~CommandBars() {
+    if (qApp) qApp->removeEventFilter(this);
     window_->removeEventFilter(this);
     for (auto& [id, shortcut] : bindings_) delete shortcut;
     contextMenus_.clear();
@@ -326,6 +348,7 @@ QRect CommandBars::GetClientRect() const {
 }
 
 bool CommandBars::eventFilter(QObject* watched, QEvent* event) {
+    if (ribbon_ && keyTipEvent(event)) return true;
     if (watched == window_ && (event->type() == QEvent::Resize || event->type() == QEvent::Show)) layoutRibbon();
     return QObject::eventFilter(watched, event);
 }
@@ -333,6 +356,154 @@ bool CommandBars::eventFilter(QObject* watched, QEvent* event) {
 void CommandBars::layoutRibbon() {
     if (ribbon_) ribbon_->setGeometry(0, 0, window_->width(), ribbon_->sizeHint().height());
     emit Resize();
+}
+
+} // namespace winsys::controls
+
+namespace winsys::controls {
+
+namespace {
+
+// The letters a caption offers for its key tip, best first: its mnemonic,
+// the initials of its words, then its other letters.
+QString tipCandidates(const QString& caption) {
+    QString out;
+    const int mark = static_cast<int>(caption.indexOf(QLatin1Char('&')));
+    if (mark >= 0 && mark + 1 < caption.size() && caption[mark + 1] != QLatin1Char('&')) out += caption[mark + 1];
+    const QString plain = StripMnemonic(caption);
+    for (qsizetype i = 0; i < plain.size(); ++i)
+        if (plain[i].isLetter() && (i == 0 || !plain[i - 1].isLetterOrNumber())) out += plain[i];
+    out += plain;
+    QString letters;
+    for (const QChar c : out)
+        if (c.isLetter()) letters += c.toUpper();
+    return letters;
+}
+
+} // namespace
+
+std::vector<std::pair<CommandButton*, QToolButton*>> CommandBars::ribbonCommands() const {
+    std::vector<std::pair<CommandButton*, QToolButton*>> out;
+    if (!ribbon_) return out;
+    const auto add = [&](CommandButton* control) {
+        if (!control) return;
+        if (auto* tool = ribbon_->findChild<QToolButton*>(control->action()->objectName())) out.emplace_back(control, tool);
+    };
+    add(ribbon_->fileMenuButton());
+    for (const auto& c : ribbon_->quickAccessControls()) add(c.get());
+    for (int t = 0; t < ribbon_->tabCount(); ++t)
+        for (RibbonGroup* group : ribbon_->tab(t)->groups())
+            for (const auto& c : group->controls()) add(c.get());
+    return out;
+}
+
+std::vector<CommandBars::KeyTip> CommandBars::KeyTips() const {
+    std::vector<KeyTip> tips;
+    QString used;
+    int quick = 0;
+    for (const auto& [control, tool] : ribbonCommands()) {
+        QChar letter;
+        const bool quickAccess = std::any_of(ribbon_->quickAccessControls().begin(), ribbon_->quickAccessControls().end(),
+                                             [control](const auto& c) { return c.get() == control; });
+        if (quickAccess) {
+            // Ribbons number the quick-access bar.
+            letter = QChar(u'1' + quick++);
+        } else {
+            QString candidates = tipCandidates(control->Caption());
+            if (auto* group = qobject_cast<RibbonGroup*>(control->action()->parent()))
+                candidates += tipCandidates(group->Caption());
+            for (const QChar c : candidates)
+                if (!used.contains(c)) {
+                    letter = c;
+                    break;
+                }
+        }
+        if (letter.isNull()) continue;
+        used += letter;
+        tips.push_back({letter, control->Id()});
+    }
+    return tips;
+}
+
+void CommandBars::showKeyTips() {
+    hideKeyTips();
+    const std::vector<KeyTip> tips = KeyTips();
+    for (const auto& [control, tool] : ribbonCommands()) {
+        if (!tool->isVisible()) continue;
+        for (const KeyTip& tip : tips) {
+            if (tip.id != control->Id()) continue;
+            auto* label = new QLabel(QString(tip.letter), window_);
+            label->setObjectName(QStringLiteral("keyTip"));
+            label->setProperty("commandId", tip.id);
+            label->adjustSize();
+            const QPoint anchor = tool->mapTo(window_, QPoint(tool->width() / 2, tool->height()));
+            label->move(anchor.x() - label->width() / 2, anchor.y() - label->height() + 2);
+            label->show();
+            label->raise();
+            keyTipLabels_.push_back(label);
+        }
+    }
+}
+
+void CommandBars::hideKeyTips() {
+    for (QLabel* label : keyTipLabels_) delete label;
+    keyTipLabels_.clear();
+}
+
+bool CommandBars::keyTipEvent(QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::MouseButtonPress || type == QEvent::WindowDeactivate) {
+        altAlone_ = false;
+        if (KeyTipsShown() && type == QEvent::MouseButtonPress) hideKeyTips();
+        return false;
+    }
+    if (type == QEvent::ShortcutOverride) {
+        // A key binding such as Alt+Enter takes its key before it is pressed.
+        if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Alt) altAlone_ = false;
+        return false;
+    }
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease) return false;
+    if (!window_->isActiveWindow() || QApplication::activePopupWidget() || QApplication::activeModalWidget())
+        return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (type == QEvent::KeyPress) {
+        if (key->key() == Qt::Key_Alt) {
+            if (!key->isAutoRepeat()) altAlone_ = true;
+            return KeyTipsShown();
+        }
+        altAlone_ = false;
+        if (!KeyTipsShown()) return false;
+        if (key->key() == Qt::Key_Escape) {
+            hideKeyTips();
+            return true;
+        }
+        const QString typed = key->text().toUpper();
+        if (typed.size() == 1) {
+            for (const KeyTip& tip : KeyTips()) {
+                if (tip.letter != typed[0]) continue;
+                hideKeyTips();
+                const int id = tip.id;
+                // After this key event: a menu runs a loop of its own.
+                QTimer::singleShot(0, this, [this, id] {
+                    for (const auto& [control, tool] : ribbonCommands())
+                        if (control->Id() == id) {
+                            if (tool->menu()) tool->showMenu();
+                            else control->action()->trigger();
+                            return;
+                        }
+                });
+                return true;
+            }
+        }
+        return true; // the letters stay until one fits or Esc
+    }
+    if (key->key() == Qt::Key_Alt && altAlone_ && !key->isAutoRepeat()) {
+        altAlone_ = false;
+        if (KeyTipsShown()) hideKeyTips();
+        else showKeyTips();
+        return true;
+    }
+    return false;
 }
 
 } // namespace winsys::controls

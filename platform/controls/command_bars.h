@@ -10,6 +10,12 @@
 // Resize whenever the window's free client area (below the ribbon)
 // changes. Every control's widget and action is named "cmd_<id>" and every
 // key binding "key_<id>", so that tests find them.
+//
+// Key tips: Alt pressed and released alone (as ribbons have it) puts a
+// letter over every command of the ribbon (the file-menu button, the
+// quick-access bar, the buttons of the tabs); typing a letter runs its
+// command (the file-menu button opens its menu, whose entries the arrow keys
+// and Enter reach), Esc, Alt again or a click takes the letters away.
 
 #include <QFrame>
 #include <QKeySequence>
@@ -24,6 +30,7 @@
 
 class QAction;
 class QHBoxLayout;
+class QLabel;
 class QMenu;
 class QShortcut;
 class QTabWidget;
@@ -70,6 +77,7 @@ public:
     CommandButton* Add(int id, const QString& caption, bool beginGroup = false);
     CommandControl* FindControl(int id) override;
     void ShowPopup() override;
+    void ShowPopupAt(const QPoint& globalPos) override;
     QMenu* menu() const { return menu_; }
     const std::vector<std::unique_ptr<CommandButton>>& controls() const { return controls_; }
 
@@ -122,6 +130,7 @@ public:
     RibbonBar(CommandBars& bars, const QString& title, QWidget* parent);
     ~RibbonBar() override;
     QString Title() const { return title_; }
+    QSize minimumSizeHint() const override;
 
     // The file-menu button left of the tabs; its menu opens from it.
     CommandButton* SetFileMenuButton(int id, const QString& caption);
@@ -185,6 +194,14 @@ public:
     // The tooltip text that controls of `id` show: caption and key.
     QString ToolTipText(int id, const QString& caption) const;
 
+    struct KeyTip {
+        QChar letter;
+        int id;
+    };
+    // The letters Alt shows, one per ribbon command, in the ribbon's order.
+    std::vector<KeyTip> KeyTips() const;
+    bool KeyTipsShown() const { return !keyTipLabels_.empty(); }
+
 signals:
     void Execute(int id);
     void Resize();
@@ -196,6 +213,11 @@ private:
     friend class CommandButton;
     friend class ContextMenu;
     void layoutRibbon();
+    bool keyTipEvent(QEvent* event);
+    void showKeyTips();
+    void hideKeyTips();
+    // The ribbon's commands with their tool buttons, in the ribbon's order.
+    std::vector<std::pair<CommandButton*, QToolButton*>> ribbonCommands() const;
 
     QWidget* window_;
     ImageManager icons_;
@@ -204,6 +226,8 @@ private:
     std::vector<std::pair<int, QShortcut*>> bindings_;
     std::multimap<int, CommandButton*> buttons_; // every live control, for tooltips
     ToolTipOptions tips_;
+    bool altAlone_ = false; // Alt is down and nothing else was pressed since
+    std::vector<QLabel*> keyTipLabels_;
 };
 
 // Removes the mnemonic marks of a caption: "&Undo" -> "Undo", "a && b" -> "a & b".

@@ -4,6 +4,7 @@
 // Windows that only change captions and open a menu (the add-on tree) need
 // no more than this, so tests can give them a recording menu.
 
+#include <QPoint>
 #include <QString>
 
 namespace winsys::controls {
@@ -26,6 +27,9 @@ public:
     // Shows the menu at the pointer; a chosen entry reaches the command
     // bars' execute notification with its id.
     virtual void ShowPopup() = 0;
+    // The same at a point of the screen: opened from the keyboard, the menu
+    // goes by the selection, not by a pointer that may be anywhere.
+    virtual void ShowPopupAt(const QPoint& globalPos) = 0;
 };
 
 } // namespace winsys::controls

@@ -2,6 +2,8 @@
 
 #include <QHeaderView>
 
+#include "platform/controls/elided_text_tips.h"
+
 namespace winsys::controls {
 
 namespace {
@@ -12,12 +14,16 @@ constexpr int kKindRole = Qt::UserRole;
 
 PropertyGrid::PropertyGrid(QWidget* parent) : QTreeWidget(parent) {
     setColumnCount(2);
+    // Hidden, but what a screen reader says of the columns.
+    setHeaderLabels({QStringLiteral("Property"), QStringLiteral("Value")});
     header()->hide();
     header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     header()->setStretchLastSection(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setAlternatingRowColors(true);
+    // Long values (descriptions, permission lists) rarely fit the column.
+    ElidedTextTips::Install(this);
 }
 
 QTreeWidgetItem* PropertyGrid::AddCategory(const QString& caption) {
@@ -34,8 +40,6 @@ QTreeWidgetItem* PropertyGrid::AddItem(QTreeWidgetItem* category, ItemKind kind,
                                        const QString& value) {
     auto* item = new QTreeWidgetItem(QStringList{title, value});
     item->setData(0, kKindRole, static_cast<int>(kind));
-    // Long values (descriptions, permission lists) rarely fit the column.
-    item->setToolTip(1, value);
     category->addChild(item);
     return item;
 }

@@ -16,6 +16,13 @@ TaskDialog::Responder& testResponder() {
 
 } // namespace
 
+QAbstractButton* plainButton(QMessageBox& box, QMessageBox::StandardButton which) {
+    QPushButton* button = box.addButton(which);
+    // The skin draws the buttons; the style's stock images do not belong.
+    button->setIcon(QIcon());
+    return button;
+}
+
 void TaskDialog::setTestResponder(Responder responder) { testResponder() = std::move(responder); }
 
 int TaskDialog::ShowDialog() {
@@ -26,9 +33,9 @@ int TaskDialog::ShowDialog() {
     box.setWindowTitle(settings_.windowTitle);
     box.setText(settings_.content);
     box.setIcon(QMessageBox::NoIcon);
-    QAbstractButton* ok = (flags & kOk) ? box.addButton(QMessageBox::Ok) : nullptr;
-    QAbstractButton* yes = (flags & kYes) ? box.addButton(QMessageBox::Yes) : nullptr;
-    QAbstractButton* no = (flags & kNo) ? box.addButton(QMessageBox::No) : nullptr;
+    QAbstractButton* ok = (flags & kOk) ? plainButton(box, QMessageBox::Ok) : nullptr;
+    QAbstractButton* yes = (flags & kYes) ? plainButton(box, QMessageBox::Yes) : nullptr;
+    QAbstractButton* no = (flags & kNo) ? plainButton(box, QMessageBox::No) : nullptr;
     if (settings_.allowCancellation) {
         // Escape and the close button must never mean Yes: without No or OK
         // they go to a button the user does not see.

@@ -8,9 +8,11 @@
 // function that receives each dialog's settings and returns the answer; the
 // dialog is then never shown.
 
+#include <QMessageBox>
 #include <QString>
 #include <functional>
 
+class QAbstractButton;
 class QWidget;
 
 namespace winsys::controls {
@@ -46,5 +48,9 @@ private:
     QWidget* owner_;
     TaskDialogSettings settings_;
 };
+
+// Adds the standard button without the style's stock image; the screenshot
+// program draws its dialogs with it too.
+QAbstractButton* plainButton(QMessageBox& box, QMessageBox::StandardButton which);
 
 } // namespace winsys::controls

@@ -1,9 +1,13 @@
 #include "platform/controls/tree_view.h"
 
+#include "platform/controls/elided_text_tips.h"
+
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QStyle>
+#include <algorithm>
 #include <QTreeWidgetItemIterator>
 #include <cmath>
 #include <stdexcept>
@@ -23,6 +27,7 @@ TreeView::TreeView(QWidget* parent) : QTreeWidget(parent) {
     header()->hide();
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ElidedTextTips::Install(this);
     connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* node) {
         if (!changing_) emit NodeExpand(node);
     });
@@ -148,8 +153,36 @@ QItemSelectionModel::SelectionFlags TreeView::selectionCommand(const QModelIndex
     return QTreeWidget::selectionCommand(index, event);
 }
 
+int TreeView::ContentWidth() const {
+    int widest = 0;
+    for (QTreeWidgetItemIterator it(const_cast<TreeView*>(this)); *it; ++it) {
+        int depth = 0;
+        for (const QTreeWidgetItem* p = (*it)->parent(); p; p = p->parent()) ++depth;
+        const int text = QFontMetrics((*it)->font(0)).horizontalAdvance((*it)->text(0));
+        widest = std::max(widest, depth * indentation() + iconSize().width() + text);
+    }
+    // Room for the item's margins and the space between icon and text.
+    const int margins = 4 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 8;
+    return widest + margins + (rootIsDecorated() ? indentation() : 0) + 2 * frameWidth() +
+           style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+}
+
+QPoint TreeView::ContextMenuPosition() const {
+    const QTreeWidgetItem* node = SelectedNode();
+    const QRect rect = node ? visualItemRect(node) : QRect();
+    const QPoint at = rect.isValid() ? QPoint(rect.left() + indentation(), rect.bottom()) : QPoint(0, 0);
+    return viewport()->mapToGlobal(at);
+}
+
 // Moving the selection with the keys counts as a click on the new node.
 void TreeView::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers held = event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    if ((event->key() == Qt::Key_Menu && held == Qt::NoModifier) ||
+        (event->key() == Qt::Key_F10 && held == Qt::ShiftModifier)) {
+        event->accept();
+        emit ContextMenuKey();
+        return;
+    }
     QTreeWidgetItem* before = SelectedNode();
     QTreeWidget::keyPressEvent(event);
     QTreeWidgetItem* after = SelectedNode();

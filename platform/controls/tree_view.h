@@ -6,7 +6,9 @@
 // client area (1440 to the logical inch, so 15 to a pixel at 96 dpi).
 //
 // Changes made through the members raise no notification; the user's
-// clicks, expansions and keyboard moves do.
+// clicks, expansions and keyboard moves do. Shift+F10 and the Menu key ask
+// for the selected node's context menu (ContextMenuKey), as a right click
+// does with the pointer.
 
 #include <QHash>
 #include <QIcon>
@@ -45,6 +47,14 @@ public:
     // Null clears the selection.
     void SelectNode(QTreeWidgetItem* node);
 
+    // Where a menu opened from the keyboard for the selected node goes, in
+    // global coordinates: below the node's text, or the tree's corner.
+    QPoint ContextMenuPosition() const;
+
+    // The width that shows every node's text whole (collapsed ones too),
+    // the frame and a vertical scroll bar included.
+    int ContentWidth() const;
+
     // The node under the point, or null.
     QTreeWidgetItem* HitTest(double x, double y) const;
     double TwipsPerPixelX() const;
@@ -56,6 +66,7 @@ signals:
     void NodeCollapse(QTreeWidgetItem* node);
     void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, double x, double y);
     void MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, double x, double y);
+    void ContextMenuKey();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

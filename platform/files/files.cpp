@@ -7,6 +7,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <set>
+#include <utility>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -151,19 +153,30 @@ win::DWORD copyHostFile(const fs::path& src, const fs::path& dstGiven, bool fail
     return win::ERROR_SUCCESS;
 }
 
+// Opens a regular file for reading. O_NONBLOCK lets a pipe without a writer
+// open at once, so that it can be refused instead of waited for.
+Result<int> openRegular(std::string_view windowsPath, struct stat* st) {
+    auto t = resolveTarget(windowsPath);
+    if (!t) return t.error();
+    const int fd = ::open(t->host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return fileError(errorFromErrno(errno, t->host), "cannot open", windowsPath);
+    if (::fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
+        const bool folder = S_ISDIR(st->st_mode);
+        ::close(fd);
+        return fileError(win::ERROR_ACCESS_DENIED, folder ? "cannot read the folder" : "cannot read what is not a regular file",
+                         windowsPath);
+    }
+    return fd;
+}
+
 } // namespace
 
 Result<std::vector<std::uint8_t>> readFile(std::string_view windowsPath, std::size_t maxBytes) {
-    auto t = resolveTarget(windowsPath);
-    if (!t) return t.error();
-    const int fd = ::open(t->host.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return fileError(errorFromErrno(errno, t->host), "cannot open", windowsPath);
+    struct stat st {};
+    auto opened = openRegular(windowsPath, &st);
+    if (!opened) return opened.error();
+    const int fd = *opened;
     std::vector<std::uint8_t> out;
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return fileError(win::ERROR_ACCESS_DENIED, "cannot read the folder", windowsPath);
-    }
     std::uint8_t buf[1 << 16];
     while (out.size() < maxBytes) {
         const ssize_t r = ::read(fd, buf, std::min(sizeof buf, maxBytes - out.size()));
@@ -178,6 +191,42 @@ Result<std::vector<std::uint8_t>> readFile(std::string_view windowsPath, std::si
     }
     ::close(fd);
     return out;
+}
+
+MappedFile::MappedFile(MappedFile&& o) noexcept : data_(o.data_), size_(o.size_) {
+    o.data_ = nullptr;
+    o.size_ = 0;
+}
+
+MappedFile& MappedFile::operator=(MappedFile&& o) noexcept {
+    if (this != &o) {
+        this->~MappedFile();
+        data_ = std::exchange(o.data_, nullptr);
+        size_ = std::exchange(o.size_, 0);
+    }
+    return *this;
+}
+
+MappedFile::~MappedFile() {
+    if (data_) ::munmap(const_cast<std::uint8_t*>(data_), size_);
+}
+
+Result<MappedFile> mapFile(std::string_view windowsPath) {
+    struct stat st {};
+    auto opened = openRegular(windowsPath, &st);
+    if (!opened) return opened.error();
+    MappedFile m;
+    if (st.st_size > 0) {
+        void* p = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, *opened, 0);
+        const int err = errno;
+        ::close(*opened);
+        if (p == MAP_FAILED) return fileError(errorFromErrno(err), "cannot read", windowsPath);
+        m.data_ = static_cast<const std::uint8_t*>(p);
+        m.size_ = static_cast<std::size_t>(st.st_size);
+    } else {
+        ::close(*opened);
+    }
+    return m;
 }
 
 Result<void> writeFile(std::string_view windowsPath, const void* data, std::size_t size) {

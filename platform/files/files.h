@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,9 +77,32 @@ DWORD GetFullPathName(const std::string& path, std::string* fullPath);
 
 namespace winsys {
 
-// The whole file, or its first `maxBytes` bytes. A folder is ERROR_ACCESS_DENIED.
+// The whole file, or its first `maxBytes` bytes. Only a regular file is
+// read: a folder, a pipe or a device is ERROR_ACCESS_DENIED, and opening one
+// never waits for a writer.
 Result<std::vector<std::uint8_t>> readFile(std::string_view windowsPath,
                                            std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
+
+// A regular file mapped for reading: the host loads only the pages that are
+// looked at, so a reader that needs a few parts of a large file costs those
+// parts. Refuses what readFile refuses.
+class MappedFile {
+public:
+    MappedFile() = default;
+    MappedFile(MappedFile&& o) noexcept;
+    MappedFile& operator=(MappedFile&& o) noexcept;
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+    ~MappedFile();
+
+    std::span<const std::uint8_t> bytes() const { return {data_, size_}; }
+
+private:
+    friend Result<MappedFile> mapFile(std::string_view windowsPath);
+    const std::uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+};
+Result<MappedFile> mapFile(std::string_view windowsPath);
 // Creates or replaces the file with exactly these bytes (through a link: its
 // target). Keeps a replaced file's mode and owner; read-only files refuse.
 Result<void> writeFile(std::string_view windowsPath, const void* data, std::size_t size);

@@ -1,18 +1,12 @@
 #include "platform/pe/pefile.h"
 
+#include <algorithm>
+
 #include "platform/core/lasterror.h"
 #include "platform/core/text.h"
 #include "platform/files/files.h"
 
 namespace winsys {
-
-namespace {
-
-// Headers nearly always lie in the first page; a file is read whole for
-// them only when they do not.
-constexpr std::size_t kHeadBytes = 4096;
-
-} // namespace
 
 Result<std::vector<std::uint8_t>> readImageFile(std::string_view windowsPath) {
     auto bytes = readFile(windowsPath, kMaxImageFile + 1);
@@ -22,26 +16,26 @@ Result<std::vector<std::uint8_t>> readImageFile(std::string_view windowsPath) {
 }
 
 Result<PeHeaders> readPeHeaders(std::string_view windowsPath) {
-    auto head = readFile(windowsPath, kHeadBytes);
-    if (!head) return head.error();
-    auto headers = parsePeHeaders(*head);
-    if (headers || head->size() < kHeadBytes) return headers;
-    auto whole = readImageFile(windowsPath);
-    if (!whole) return whole.error();
-    return parsePeHeaders(*whole);
+    auto file = mapFile(windowsPath);
+    if (!file) return file.error();
+    return parsePeHeaders(file->bytes());
 }
 
 Result<std::vector<std::uint8_t>> readVersionResource(std::string_view windowsPath) {
-    auto bytes = readImageFile(windowsPath);
-    if (!bytes) return bytes.error();
-    auto image = PeImage::parse(*bytes);
+    auto file = mapFile(windowsPath);
+    if (!file) return file.error();
+    auto image = PeImage::parse(file->bytes());
     if (!image) return image.error();
     auto data = image->findResource(ResourceId::number(win::RT_VERSION), ResourceId::number(win::VS_VERSION_INFO));
     if (!data) return data.error();
     // An empty block would read as a size of 0, which callers take for "none".
     if (data->empty())
         return Error{win::ERROR_RESOURCE_DATA_NOT_FOUND, "'" + std::string(windowsPath) + "': empty version resource"};
-    return std::vector<std::uint8_t>(data->begin(), data->end());
+    // The block's root node says how long it is (at most 64 KiB); a resource
+    // entry that claims more holds nothing more of it.
+    const std::size_t length = data->size() >= 2 ? std::size_t{(*data)[0]} | std::size_t{(*data)[1]} << 8 : 0;
+    const std::size_t kept = length >= 6 ? std::min(length, data->size()) : data->size();
+    return std::vector<std::uint8_t>(data->begin(), data->begin() + static_cast<std::ptrdiff_t>(kept));
 }
 
 Result<VersionInfo> readVersionInfo(std::string_view windowsPath) {
@@ -51,9 +45,9 @@ Result<VersionInfo> readVersionInfo(std::string_view windowsPath) {
 }
 
 Result<std::string> loadStringFromFile(std::string_view windowsPath, win::UINT id) {
-    auto bytes = readImageFile(windowsPath);
-    if (!bytes) return bytes.error();
-    auto image = PeImage::parse(*bytes);
+    auto file = mapFile(windowsPath);
+    if (!file) return file.error();
+    auto image = PeImage::parse(file->bytes());
     if (!image) return image.error();
     return image->loadString(id);
 }

@@ -1,7 +1,9 @@
 #pragma once
 // The PE readers on files named by Windows paths (read through
 // platform/files, so WOW64 redirection applies), and the Windows-shaped calls
-// the system makes on them. A file is read whole, up to kMaxImageFile.
+// the system makes on them. Only regular files are read. The queries map the
+// file and touch only the headers, the resource directory and the one
+// resource they want; readImageFile reads a file whole, up to kMaxImageFile.
 
 #include <cstdint>
 #include <string>
@@ -22,7 +24,7 @@ inline constexpr std::size_t kMaxImageFile = std::size_t{256} << 20;
 // ERROR_NOT_ENOUGH_MEMORY past kMaxImageFile.
 Result<std::vector<std::uint8_t>> readImageFile(std::string_view windowsPath);
 
-// The file header facts; reads only the start of the file when that suffices.
+// The file header facts.
 Result<PeHeaders> readPeHeaders(std::string_view windowsPath);
 
 // The bytes of the version resource (RT_VERSION, id 1), copied out of the

@@ -2,9 +2,11 @@
 // rights, views from the REGSAM flags, and writing changed hives back.
 //
 // One mutex guards the store and the handle table. The store belongs to the
-// current machine; when the machine changes, the old store is flushed and
-// dropped, its handles turn invalid, and the new machine's store is loaded
-// on first use. A handle that changed a hive writes it when closed.
+// current machine; when the machine changes, the old store is dropped, its
+// handles turn invalid, and the new machine's store is loaded on first use.
+// Every call that changes a hive does so under the prefix's writers' lock,
+// on hives read again when another process wrote them, and writes them back
+// before it returns; a failed write fails the call.
 #include "platform/registry/registry.h"
 
 #include <iostream>
@@ -14,6 +16,7 @@
 
 #include "platform/core/machine.h"
 #include "platform/registry/store.h"
+#include "platform/registry/wineserver.h"
 
 namespace win {
 
@@ -151,6 +154,46 @@ void noteChanges(Target& t, winsys::reg::HiveMask changed) {
 
 LSTATUS flushStatus(const winsys::Result<void>& r) { return r ? ERROR_SUCCESS : code(r.error()); }
 
+// One changing call: begin() refuses while a wineserver serves the prefix,
+// takes the writers' lock and reads again the hives that changed on disk
+// (moving the open handles over); end() writes what the call changed.
+class Change {
+public:
+    explicit Change(Registry& r) : r_(r) {}
+    Change(const Change&) = delete;
+    Change& operator=(const Change&) = delete;
+    ~Change() {
+        if (locked_) r_.store->unlockWriters();
+    }
+
+    LSTATUS begin() {
+        Store& s = r_.current();
+        if (winsys::reg::runningWineserver(winsys::machine().prefix())) return ERROR_SHARING_VIOLATION;
+        if (auto l = s.lockWriters(); !l) return code(l.error());
+        locked_ = true;
+        if (s.refresh()) rebindHandles();
+        return ERROR_SUCCESS;
+    }
+
+    // The call's own result, or the write's failure when the call succeeded.
+    LSTATUS end(winsys::reg::HiveMask changed, LSTATUS status) {
+        if (!changed) return status;
+        const LSTATUS written = flushStatus(r_.store->flush(changed));
+        // A failed write read the hive again: the handles move to its keys.
+        if (written != ERROR_SUCCESS) rebindHandles();
+        return status != ERROR_SUCCESS ? status : written;
+    }
+
+private:
+    void rebindHandles() {
+        for (auto& [id, h] : r_.handles)
+            if (h->machineSerial == r_.store->machineSerial()) r_.store->rebind(h->loc);
+    }
+
+    Registry& r_;
+    bool locked_ = false;
+};
+
 } // namespace
 
 LSTATUS RegOpenKeyEx(HKEY key, const std::string& subKey, DWORD options, REGSAM sam, HKEY* result) {
@@ -178,6 +221,15 @@ LSTATUS RegCreateKeyEx(HKEY key, const std::string& subKey, DWORD options, REGSA
     Target t;
     if (LSTATUS s = resolve(r, key, wants32(sam), t)) return s;
     const bool openLink = (options & REG_OPTION_OPEN_LINK) != 0;
+    // An existing key opens without the writers' lock, as a read.
+    if (auto existing = r.store->open(t.loc, subKey, wants32(sam), openLink)) {
+        *result = newHandle(r, std::move(*existing), sam, 0);
+        if (disposition) *disposition = REG_OPENED_EXISTING_KEY;
+        return ERROR_SUCCESS;
+    }
+    Change change(r);
+    if (LSTATUS s = change.begin()) return s;
+    if (LSTATUS s = resolve(r, key, wants32(sam), t)) return s;
     // Making a key needs the right on its parent; opening one does not.
     if (!(t.access & KEY_CREATE_SUB_KEY)) {
         auto existing = r.store->open(t.loc, subKey, wants32(sam), openLink);
@@ -187,7 +239,7 @@ LSTATUS RegCreateKeyEx(HKEY key, const std::string& subKey, DWORD options, REGSA
     winsys::reg::HiveMask changed = 0;
     auto loc = r.store->create(t.loc, subKey, wants32(sam), openLink, &created, changed);
     noteChanges(t, changed);
-    if (!loc) return code(loc.error());
+    if (LSTATUS s = change.end(changed, loc ? ERROR_SUCCESS : code(loc.error()))) return s;
     *result = newHandle(r, std::move(*loc), sam, changed);
     if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     return ERROR_SUCCESS;
@@ -236,10 +288,13 @@ LSTATUS RegSetValueEx(HKEY key, const std::string& name, DWORD type, const BYTE*
     Target t;
     if (LSTATUS s = resolve(r, key, true, t)) return s;
     if (!(t.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+    Change change(r);
+    if (LSTATUS s = change.begin()) return s;
+    if (LSTATUS s = resolve(r, key, true, t)) return s;
     winsys::reg::HiveMask changed = 0;
     auto done = r.store->setValue(t.loc, name, type, data, size, changed);
     noteChanges(t, changed);
-    return done ? ERROR_SUCCESS : code(done.error());
+    return change.end(changed, done ? ERROR_SUCCESS : code(done.error()));
 }
 
 LSTATUS RegDeleteValue(HKEY key, const std::string& name) {
@@ -248,10 +303,13 @@ LSTATUS RegDeleteValue(HKEY key, const std::string& name) {
     Target t;
     if (LSTATUS s = resolve(r, key, true, t)) return s;
     if (!(t.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+    Change change(r);
+    if (LSTATUS s = change.begin()) return s;
+    if (LSTATUS s = resolve(r, key, true, t)) return s;
     winsys::reg::HiveMask changed = 0;
     auto done = r.store->deleteValue(t.loc, name, changed);
     noteChanges(t, changed);
-    return done ? ERROR_SUCCESS : code(done.error());
+    return change.end(changed, done ? ERROR_SUCCESS : code(done.error()));
 }
 
 LSTATUS RegEnumKeyEx(HKEY key, DWORD index, std::string* name) {
@@ -301,10 +359,13 @@ LSTATUS RegDeleteKeyEx(HKEY key, const std::string& subKey, REGSAM sam, DWORD /*
     Target t;
     if (LSTATUS s = resolve(r, key, wants32(sam), t)) return s;
     if (subKey.empty() && !(t.access & DELETE)) return ERROR_ACCESS_DENIED;
+    Change change(r);
+    if (LSTATUS s = change.begin()) return s;
+    if (LSTATUS s = resolve(r, key, wants32(sam), t)) return s;
     winsys::reg::HiveMask changed = 0;
     auto done = r.store->deleteKey(t.loc, subKey, wants32(sam), changed);
     noteChanges(t, changed);
-    return done ? ERROR_SUCCESS : code(done.error());
+    return change.end(changed, done ? ERROR_SUCCESS : code(done.error()));
 }
 
 LSTATUS RegDeleteTree(HKEY key, const std::string& subKey) {
@@ -317,11 +378,31 @@ LSTATUS RegDeleteTree(HKEY key, const std::string& subKey) {
                               (r.store->hasValues(t.loc) ? KEY_SET_VALUE : 0);
         if ((t.access & needed) != needed) return ERROR_ACCESS_DENIED;
     }
+    Change change(r);
+    if (LSTATUS s = change.begin()) return s;
+    if (LSTATUS s = resolve(r, key, true, t)) return s;
     // No view flags here: the subkey is looked up in the handle's view.
     winsys::reg::HiveMask changed = 0;
     auto done = r.store->deleteTree(t.loc, subKey, t.loc.view32, changed);
     noteChanges(t, changed);
-    return done ? ERROR_SUCCESS : code(done.error());
+    return change.end(changed, done ? ERROR_SUCCESS : code(done.error()));
+}
+
+LSTATUS RegCopyTree(HKEY source, const std::string& subKey, HKEY destination) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.lock);
+    Target from, to;
+    if (LSTATUS s = resolve(r, source, true, from)) return s;
+    if (LSTATUS s = resolve(r, destination, true, to)) return s;
+    if (!(from.access & KEY_READ) || (to.access & KEY_WRITE) != KEY_WRITE) return ERROR_ACCESS_DENIED;
+    Change change(r);
+    if (LSTATUS s = change.begin()) return s;
+    if (LSTATUS s = resolve(r, source, true, from)) return s;
+    if (LSTATUS s = resolve(r, destination, true, to)) return s;
+    winsys::reg::HiveMask changed = 0;
+    auto done = r.store->copyTree(from.loc, subKey, to.loc, changed);
+    noteChanges(to, changed);
+    return change.end(changed, done ? ERROR_SUCCESS : code(done.error()));
 }
 
 } // namespace win
@@ -333,6 +414,16 @@ Result<void> flushRegistry() {
     std::lock_guard<std::mutex> lock(r.lock);
     if (!r.store) return {};
     return r.store->flush(reg::kAllHives);
+}
+
+std::optional<std::string> registryRefusal() {
+    auto& r = win::registry();
+    std::lock_guard<std::mutex> lock(r.lock);
+    if (auto dir = reg::runningWineserver(machine().prefix()))
+        return "a wineserver is running for the prefix " + machine().prefix().string() + " (" + dir->string() +
+               "): it holds the registry in memory and would overwrite any change, so nothing is changed; "
+               "end the prefix's Windows programs (wineserver -k) and try again";
+    return std::nullopt;
 }
 
 std::vector<std::string> registryWarnings() {

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,11 +35,12 @@ inline const HKEY HKEY_DYN_DATA = predefinedKey(0x80000006u);
 LSTATUS RegOpenKeyEx(HKEY key, const std::string& subKey, DWORD options, REGSAM sam, HKEY* result);
 LSTATUS RegCreateKeyEx(HKEY key, const std::string& subKey, DWORD options, REGSAM sam, HKEY* result,
                        DWORD* disposition);
-// Closing a handle that changed a hive writes that hive back; a failed
-// write is returned (ERROR_CANTWRITE, ERROR_DISK_FULL...) and the handle is
-// closed all the same, the hive left to be written later.
+// Every call that changes a hive has written it back before it returns;
+// a failed write fails the call (ERROR_CANTWRITE, ERROR_DISK_FULL...) and
+// the change is dropped. While a wineserver serves the prefix, changing
+// calls fail with ERROR_SHARING_VIOLATION.
 LSTATUS RegCloseKey(HKEY key);
-// Writes the hives changed through this key back to disk now.
+// Writes any changed hive of this key back to disk now.
 LSTATUS RegFlushKey(HKEY key);
 
 LSTATUS RegQueryValueEx(HKEY key, const std::string& name, DWORD* type, std::vector<BYTE>* data);
@@ -59,7 +61,11 @@ LSTATUS RegQueryInfoKey(HKEY key, DWORD* subKeys, DWORD* values);
 LSTATUS RegDeleteKeyEx(HKEY key, const std::string& subKey, REGSAM sam, DWORD reserved);
 inline LSTATUS RegDeleteKey(HKEY key, const std::string& subKey) { return RegDeleteKeyEx(key, subKey, 0, 0); }
 // Deletes a key and everything below it; an empty subKey empties `key`.
+// Link keys are deleted themselves, never what they point at.
 LSTATUS RegDeleteTree(HKEY key, const std::string& subKey);
+// Copies the values and subkeys of `subKey` below `source` into
+// `destination`, in one write. A link key is copied as a link.
+LSTATUS RegCopyTree(HKEY source, const std::string& subKey, HKEY destination);
 
 // Closes a key on scope exit.
 class UniqueHKey {
@@ -88,6 +94,10 @@ namespace winsys {
 // Writes every changed hive of the current machine back to disk (the
 // program calls it on exit; RegCloseKey and RegFlushKey do it too).
 winsys::Result<void> flushRegistry();
+
+// Why the registry of the current machine cannot be changed now (a
+// wineserver serves the prefix), or none.
+std::optional<std::string> registryRefusal();
 
 // What loading the current machine's hives reported: bad lines skipped
 // ("file:line: reason 'line'") and hives that could not be loaded at all.

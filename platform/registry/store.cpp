@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <numeric>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -228,6 +229,7 @@ struct HiveFileSpec {
     HiveId id;
     const char* fileName;
 };
+constexpr const char* kLockFileName = ".registry.lock";
 constexpr HiveFileSpec kHiveFiles[] = {
     {HiveId::Machine, "system.reg"}, {HiveId::User, "user.reg"}, {HiveId::Default, "userdef.reg"}};
 
@@ -258,6 +260,7 @@ Result<std::string> readWholeFile(const fs::path& file) {
 }
 
 void loadHive(Hive& h, const Machine& m, const std::string& machineRelativeTo) {
+    h.stamp = stampOf(h.file);
     auto text = readWholeFile(h.file);
     if (!text) {
         if (text.error().code == win::ERROR_FILE_NOT_FOUND && h.id != HiveId::Machine) {
@@ -293,6 +296,15 @@ Error writeError(const fs::path& file, int err) {
 }
 
 } // namespace
+
+FileStamp stampOf(const fs::path& file) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) return {};
+    return FileStamp{true, static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                     static_cast<std::uint64_t>(st.st_size),
+                     static_cast<std::uint64_t>(st.st_mtim.tv_sec) * 1000000000ull +
+                         static_cast<std::uint64_t>(st.st_mtim.tv_nsec)};
+}
 
 win::DWORD winErrorFromErrno(int err) {
     switch (err) {
@@ -369,19 +381,108 @@ std::uint64_t Store::nextStamp() {
     return ++clock;
 }
 
+namespace {
+
+// Temporary files of a writer that was killed before its rename: only ever
+// removed under the writers' lock, when no writer can own them.
+void removeStaleTemporaries(const fs::path& prefix) {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(prefix, ec)) {
+        const std::string name = entry.path().filename().string();
+        for (const HiveFileSpec& spec : kHiveFiles)
+            if (name.rfind(std::string(spec.fileName) + ".tmp.", 0) == 0) fs::remove(entry.path(), ec);
+    }
+}
+
+} // namespace
+
 std::unique_ptr<Store> Store::load(const Machine& m) {
     std::unique_ptr<Store> s(new Store);
     s->serial_ = m.serial();
     s->is64bit_ = m.is64bit();
     s->userSid_ = m.userSid();
     s->changes_ = nextStamp();
+    s->lockFd_ = ::open((m.prefix() / kLockFileName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    const bool locked = static_cast<bool>(s->lockWriters());
+    if (locked) removeStaleTemporaries(m.prefix());
     for (const HiveFileSpec& spec : kHiveFiles) {
         Hive& h = s->hive(spec.id);
         h.id = spec.id;
         h.file = m.prefix() / spec.fileName;
         loadHive(h, m, s->hive(HiveId::Machine).tree.relativeTo);
     }
+    if (locked) s->unlockWriters();
     return s;
+}
+
+Store::~Store() {
+    if (lockFd_ >= 0) ::close(lockFd_);
+}
+
+Result<void> Store::lockWriters() {
+    if (lockDepth_++ > 0) return {};
+    if (lockFd_ < 0) {
+        --lockDepth_;
+        return Error{win::ERROR_ACCESS_DENIED, "cannot open the registry's lock file in the prefix"};
+    }
+    while (::flock(lockFd_, LOCK_EX) != 0) {
+        if (errno == EINTR) continue;
+        --lockDepth_;
+        return Error{win::ERROR_LOCK_VIOLATION, std::string("cannot lock the registry: ") + std::strerror(errno)};
+    }
+    return {};
+}
+
+void Store::unlockWriters() {
+    if (lockDepth_ == 0 || --lockDepth_ > 0) return;
+    ::flock(lockFd_, LOCK_UN);
+}
+
+void Store::reloadHive(Hive& h) {
+    auto text = readWholeFile(h.file);
+    auto parsed = text ? parseHive(*text, h.file.string()) : Result<ParsedHive>(text.error());
+    h.stamp = stampOf(h.file);
+    h.dirty = false;
+    if (!text && text.error().code == win::ERROR_FILE_NOT_FOUND && h.id != HiveId::Machine) {
+        // A user hive never written yet: empty again.
+        h.tree.root = std::make_shared<Key>("", nullptr);
+        h.tree.root->touch();
+    } else if (!parsed) {
+        // The file went bad or away under us: nothing more is written to it.
+        h.failed = parsed.error();
+    } else {
+        h.tree = std::move(parsed->tree);
+        h.warnings = std::move(parsed->warnings);
+    }
+    changes_ = nextStamp();
+}
+
+HiveMask Store::refresh() {
+    HiveMask reloaded = 0;
+    for (Hive& h : hives_) {
+        if (h.failed || stampOf(h.file) == h.stamp) continue;
+        reloadHive(h);
+        reloaded |= maskOf(h.id);
+    }
+    return reloaded;
+}
+
+void Store::rebindNode(Node& n) const {
+    if (!n || n.key->deleted()) return;
+    std::vector<const Key*> chain;
+    const Key* top = n.key.get();
+    for (; top->parent(); top = top->parent()) chain.push_back(top);
+    if (top == n.hive->tree.root.get()) return;
+    std::shared_ptr<Key> cur = n.hive->tree.root;
+    for (auto it = chain.rbegin(); it != chain.rend() && cur; ++it) cur = cur->findSubkey((*it)->name());
+    if (cur) n.key = cur;
+    else n.key->markDeleted();
+}
+
+void Store::rebind(Location& at) const {
+    rebindNode(at.named);
+    rebindNode(at.user);
+    rebindNode(at.machine);
 }
 
 Result<void> Store::flush(HiveMask which) {
@@ -389,8 +490,14 @@ Result<void> Store::flush(HiveMask which) {
     for (Hive& h : hives_) {
         if (!(which & maskOf(h.id)) || !h.dirty || h.failed) continue;
         auto r = writeFileAtomically(h.file, formatHive(h.tree));
-        if (r) h.dirty = false;
-        else if (!first) first = r.error();
+        if (r) {
+            h.dirty = false;
+            h.stamp = stampOf(h.file);
+            continue;
+        }
+        if (!first) first = r.error();
+        // The change did not reach the disk: forget it.
+        reloadHive(h);
     }
     if (first) return *first;
     return {};

@@ -96,10 +96,11 @@ public:
     void touch();
     // The link's target path when this is a followable link key.
     std::optional<std::string> linkTarget() const;
-
-private:
+    // Marks this key and everything below it deleted (its hive's file, read
+    // again, no longer holds it).
     void markDeleted();
 
+private:
     std::string name_;
     Key* parent_;
     bool deleted_ = false;
@@ -124,10 +125,19 @@ using HiveMask = unsigned; // bit (1 << HiveId)
 inline HiveMask maskOf(HiveId h) { return 1u << static_cast<unsigned>(h); }
 inline constexpr HiveMask kAllHives = 7;
 
+// What a hive file was when last read or written: another process's write
+// changes it (the rename gives a new inode).
+struct FileStamp {
+    bool exists = false;
+    std::uint64_t dev = 0, ino = 0, size = 0, mtimeNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
 struct Hive {
     HiveId id = HiveId::Machine;
     std::filesystem::path file;
     HiveTree tree;
+    FileStamp stamp;
     bool dirty = false;
     std::optional<Error> failed;       // the file could not be loaded: never touched
     std::vector<std::string> warnings; // bad lines skipped while loading
@@ -168,6 +178,7 @@ public:
     static std::unique_ptr<Store> load(const Machine& m);
     Store(const Store&) = delete;
     Store& operator=(const Store&) = delete;
+    ~Store();
 
     std::uint64_t machineSerial() const { return serial_; }
     bool is64bit() const { return is64bit_; }
@@ -200,11 +211,29 @@ public:
     // Deletes a key with everything below it; an empty path empties `from`.
     Result<void> deleteTree(const Location& from, std::string_view path, bool view32, HiveMask& changed);
 
+    // Copies the values and subkeys of `path` below `from` into `to`; a link
+    // key is copied as a link and never descended through. A merged classes
+    // key is copied machine first, then user, so the user's values win.
+    Result<void> copyTree(const Location& from, std::string_view path, const Location& to, HiveMask& changed);
+
     // The hives a location reads from or writes to.
     HiveMask hivesOf(const Location& at) const;
     // Writes the dirty hives in `which`. All are tried; the first error is
-    // returned and the hives that failed stay dirty.
+    // returned, and a hive that failed is read again from its file, so that
+    // what the store holds is what the disk holds.
     Result<void> flush(HiveMask which);
+    // Reads again each hive whose file another process changed since this
+    // store read or wrote it; returns those hives. Locations of their old
+    // trees are moved over with rebind().
+    HiveMask refresh();
+    // Points a location's keys of reloaded hives at the same keys of the new
+    // trees (or at deleted keys when the file no longer holds them).
+    void rebind(Location& at) const;
+
+    // Serialises the writers of one prefix across processes: an exclusive
+    // lock on a file in the prefix, held from reading a hive to writing it.
+    Result<void> lockWriters();
+    void unlockWriters();
     // Bad lines skipped and hives that failed, for people.
     std::vector<std::string> warnings() const;
 
@@ -247,8 +276,14 @@ private:
     std::vector<std::string> userNames() const;
     Result<std::vector<Node>> deletionTargets(const Location& from, std::string_view path, bool view32);
     void unlink(const Node& n, HiveMask& changed);
+    Result<void> copyKeyInto(const Key& source, const Node& into, HiveMask& changed);
+
+    void reloadHive(Hive& h);
+    void rebindNode(Node& n) const;
 
     std::uint64_t serial_ = 0;
+    int lockFd_ = -1;
+    int lockDepth_ = 0;
     bool is64bit_ = true;
     std::string userSid_;
     Hive hives_[3];
@@ -259,6 +294,9 @@ private:
 // fsync, rename over the old file, fsync of the folder. On failure the old
 // file is untouched and the temporary file removed.
 Result<void> writeFileAtomically(const std::filesystem::path& file, std::string_view bytes);
+
+// The stamp of a file now.
+FileStamp stampOf(const std::filesystem::path& file);
 
 // Win32 error number for an errno value of a failed write.
 win::DWORD winErrorFromErrno(int err);

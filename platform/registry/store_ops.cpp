@@ -318,6 +318,60 @@ Result<void> Store::deleteTree(const Location& from, std::string_view path, bool
     return {};
 }
 
+// ---- Copying -----------------------------------------------------------------------
+
+Result<void> Store::copyKeyInto(const Key& source, const Node& into, HiveMask& changed) {
+    for (const Key* k = into.key.get(); k; k = k->parent())
+        if (k == &source) return Error{win::ERROR_INVALID_PARAMETER, "a key cannot be copied into itself"};
+    // Depth first with an explicit stack: the source's nesting is bounded
+    // by the destination's depth check in addKey.
+    struct Step {
+        const Key* from;
+        Node to;
+    };
+    std::vector<Step> pending{{&source, into}};
+    while (!pending.empty()) {
+        const Step step = pending.back();
+        pending.pop_back();
+        for (const Value& v : step.from->values())
+            step.to.key->setValue(v.name, v.type, v.data.data(), v.data.size());
+        if (step.from->link) step.to.key->link = true;
+        if (step.from->klass) step.to.key->klass = step.from->klass;
+        step.to.key->touch();
+        noteChange(step.to.hive, &changed);
+        for (const auto& sub : step.from->subkeys()) {
+            auto added = addKey(step.to, sub->name(), &changed);
+            if (!added) return added.error();
+            pending.push_back(Step{sub.get(), Node{*added, step.to.hive}});
+        }
+    }
+    return {};
+}
+
+Result<void> Store::copyTree(const Location& from, std::string_view path, const Location& to, HiveMask& changed) {
+    if (auto c = check(to); !c) return c.error();
+    Location src = from;
+    if (auto parts = splitPath(path); !parts) return parts.error();
+    else if (!parts->empty()) {
+        auto opened = open(from, path, from.view32, true);
+        if (!opened) return opened.error();
+        src = *opened;
+    } else if (auto c = check(from); !c) {
+        return c.error();
+    }
+    std::vector<Node> sources;
+    if (src.kind == Location::Kind::Key) sources.push_back(readNode(src.named, src.view32));
+    else if (src.kind == Location::Kind::Classes)
+        sources = {readNode(src.machine, src.view32), readNode(src.user, src.view32)};
+    else return accessDenied();
+    auto target = writeNode(to, changed);
+    if (!target) return target.error();
+    for (const Node& n : sources)
+        if (n)
+            if (auto r = copyKeyInto(*n.key, *target, changed); !r) return r;
+    return {};
+}
+
 HiveMask Store::hivesOf(const Location& at) const {
     switch (at.kind) {
     case Location::Kind::Key:

@@ -1,5 +1,7 @@
 #include "platform/system/shell.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -7,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <mutex>
 #include <string_view>
@@ -63,17 +66,59 @@ bool xdgOpenPresent() {
     return false;
 }
 
-// Starts xdg-open in the background through the shell, which returns at
-// once, so nothing is left for us to reap.
+// How long the opener may take to say that it cannot open something. One
+// that is still running by then has started a program for it.
+constexpr int kOpenerVerdictMs = 3000;
+
+// Runs xdg-open on the target and answers whether it opened it. The opener
+// runs in a background shell (nothing for us to reap) that writes its exit
+// status into a pipe: a status that comes in time decides; none in time, or
+// a pipe closed without one, means the opener is busy with the program it
+// started.
 bool runXdgOpen(const std::string& target) {
     if (!xdgOpenPresent()) return false;
-    const char* argv[] = {"/bin/sh", "-c", "xdg-open \"$1\" >/dev/null 2>&1 &", "sh", target.c_str(), nullptr};
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
+    const char* argv[] = {"/bin/sh", "-c", "( xdg-open \"$1\" >/dev/null 2>&1 </dev/null 3>&-; echo $? >&3 ) &", "sh",
+                          target.c_str(), nullptr};
     pid_t pid = 0;
-    if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) return false;
+    const int spawned = posix_spawn(&pid, "/bin/sh", &actions, nullptr, const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    if (spawned != 0) {
+        ::close(fds[0]);
+        return false;
+    }
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        ::close(fds[0]);
+        return false;
+    }
+
+    std::string verdict;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kOpenerVerdictMs);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        pollfd p{fds[0], POLLIN, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) break;
+        char buffer[16];
+        const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        verdict.append(buffer, static_cast<std::size_t>(n));
+        if (verdict.find('\n') != std::string::npos) break;
+    }
+    ::close(fds[0]);
+    if (verdict.find('\n') == std::string::npos) return true; // still at work: the program runs
+    return std::atoi(verdict.c_str()) == 0;
 }
 
 } // namespace

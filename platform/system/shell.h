@@ -2,7 +2,10 @@
 // Shell execution, as ShellExecute answers it under this layer.
 //
 // ShellExecute: "open" (or no verb) on a URL or on a host file that is not
-// a Windows program runs xdg-open on it when xdg-open is on the host's PATH.
+// a Windows program runs xdg-open on it when xdg-open is on the host's PATH;
+// when xdg-open ends with a failure (no program for it), the call fails as
+// Windows' does, with SE_ERR_NOASSOC. An opener still running after a few
+// seconds has started a program, which counts as success.
 // "open" and "runas" on a Windows program of the prefix (.exe, .com, .bat,
 // .cmd) cannot run here: the request is recorded (recordedShellRequests)
 // and answered as Windows answers for a started program. Every request is

@@ -6,6 +6,7 @@
 
 #include "platform/core/machine.h"
 #include "platform/core/text.h"
+#include "platform/registry/registry.h"
 #include "tools/regtool/commands.h"
 
 namespace {
@@ -115,6 +116,13 @@ int main(int argc, char** argv) {
 
     if (auto r = winsys::openDefaultMachine(); !r) {
         std::cerr << "regtool: " << r.error().message << "\n";
+        return 1;
+    }
+    // A wineserver serving the prefix would write its own copy of the hives
+    // over any change: the changing commands refuse and say why.
+    const bool changes = run == regtool::runImport || run == regtool::runAdd || run == regtool::runDelete;
+    if (auto refusal = winsys::registryRefusal(); changes && refusal) {
+        std::cerr << "regtool: " << *refusal << "\n";
         return 1;
     }
     return run(o);

@@ -292,7 +292,7 @@ TEST_F(FileOpsTest, IsFolderAndExistence) {
     } cases[] = {
         {"C:\\f", VARIANT_TRUE, VARIANT_TRUE},
         {"c:\\F\\FILE.TXT", VARIANT_FALSE, VARIANT_TRUE},
-        {"C:\\nothing\\", VARIANT_TRUE, VARIANT_FALSE}, // a trailing "\" answers without the disk
+        {"C:\\f\\", VARIANT_TRUE, VARIANT_TRUE},
     };
     for (const auto& c : cases) {
         VARIANT_BOOL folder = VARIANT_BOOL(1), there = VARIANT_BOOL(1);
@@ -301,8 +301,11 @@ TEST_F(FileOpsTest, IsFolderAndExistence) {
         ASSERT_EQ(ops->isFileExist(c.path, &there), S_OK) << c.path;
         EXPECT_EQ(there, c.exists) << c.path;
     }
-    VARIANT_BOOL folder;
-    EXPECT_EQ(ops->IsFolder("C:\\nothing", &folder), static_cast<HRESULT>(0x80040000u));
+    // Nothing matches: a missing path, and a trailing "\" where a file or nothing is.
+    for (const char* path : {"C:\\nothing", "C:\\nothing\\", "C:\\f\\file.txt\\"}) {
+        VARIANT_BOOL folder = VARIANT_BOOL(1);
+        EXPECT_EQ(ops->IsFolder(path, &folder), static_cast<HRESULT>(0x80040000u)) << path;
+    }
 }
 
 TEST_F(FileOpsTest, DirectoryContentsListsWholeNamesInSearchOrder) {

@@ -167,6 +167,9 @@ TEST_F(FileOpsTest, FailuresGiveTheirReasons) {
     prefix.writeFile("C:\\full\\f.txt", "x");
     prefix.writeFile("C:\\abcd\\f.txt", "x");
     prefix.writeFile("C:\\self\\f.txt", "x");
+    prefix.writeFile("C:\\blocker", "a file where a folder would be made");
+    prefix.makeDir("C:\\emptyf");
+    prefix.makeDir("C:\\nest\\a\\b");
     const struct {
         const char* label;
         std::function<VARIANT_BOOL(std::string*)> call;
@@ -193,6 +196,34 @@ TEST_F(FileOpsTest, FailuresGiveTheirReasons) {
              return ok;
          },
          "Automation error"},
+        {"copy of a missing folder written with a trailing backslash",
+         [&](std::string* c) {
+             VARIANT_BOOL ok;
+             ops->CopyFileOrFolder("C:\\none\\", "C:\\to\\", c, &ok);
+             return ok;
+         },
+         "Automation error"},
+        {"copy of a file written with a trailing backslash",
+         [&](std::string* c) {
+             VARIANT_BOOL ok;
+             ops->CopyFileOrFolder("C:\\full\\f.txt\\", "C:\\to\\", c, &ok);
+             return ok;
+         },
+         "Not a folder: 'C:\\full\\f.txt\\'"},
+        {"empty folder whose copy cannot be made",
+         [&](std::string* c) {
+             VARIANT_BOOL ok;
+             ops->CopyFileOrFolder("C:\\emptyf", "C:\\blocker\\", c, &ok);
+             return ok;
+         },
+         "Cannot create folder 'C:\\blocker\\emptyf'."},
+        {"folder of empty folders whose copy cannot be made",
+         [&](std::string* c) {
+             VARIANT_BOOL ok;
+             ops->CopyFileOrFolder("C:\\nest\\", "C:\\blocker\\", c, &ok);
+             return ok;
+         },
+         "Cannot create folder 'C:\\blocker\\nest'."},
         {"source without a backslash",
          [&](std::string* c) {
              VARIANT_BOOL ok;
@@ -222,6 +253,28 @@ TEST_F(FileOpsTest, FailuresGiveTheirReasons) {
     }
     EXPECT_TRUE(exists("C:\\full\\f.txt"));
     EXPECT_FALSE(exists("C:\\self\\inner"));
+    EXPECT_FALSE(exists("C:\\to")); // nothing made for a source that is not there
+}
+
+// The guard counts characters as Windows does (UTF-16 units), not bytes:
+// "C:" and one accented letter is three characters in four or five bytes.
+TEST_F(FileOpsTest, PathsOfThreeCharactersAreRefusedWhateverTheirBytes) {
+    for (const std::string path : {"C:\xC3\xA9", "C:\xE2\x82\xAC"}) {
+        SCOPED_TRACE(path);
+        prefix.writeFile("C:\\" + path.substr(path.find(':') + 1) + "\\keep.txt", "keep");
+        std::string cause;
+        VARIANT_BOOL ok = VARIANT_TRUE;
+        ASSERT_EQ(ops->RemoveFolder2(path, VARIANT_TRUE, &cause, &ok), S_OK);
+        EXPECT_EQ(ok, VARIANT_FALSE);
+        EXPECT_EQ(cause, "Invalid path: '" + path + "'");
+        ok = VARIANT_TRUE;
+        ASSERT_EQ(ops->CopyFileOrFolder(path, "C:\\copy\\", &cause, &ok), S_OK);
+        EXPECT_EQ(ok, VARIANT_FALSE);
+        EXPECT_EQ(cause, "Invalid FileOrFolder: '" + path + "'");
+    }
+    EXPECT_TRUE(exists("C:\\\xC3\xA9\\keep.txt"));
+    EXPECT_TRUE(exists("C:\\\xE2\x82\xAC\\keep.txt"));
+    EXPECT_FALSE(exists("C:\\copy"));
 }
 
 } // namespace

@@ -147,6 +147,38 @@ TEST_F(GlobalTest, FormatStringByName) {
     EXPECT_EQ(r.bstrVal, "b, a");
 }
 
+// Late-bound callers pass the values one by one, as many as they have.
+TEST_F(GlobalTest, FormatStringByNameTakesAnyNumberOfValues) {
+    std::vector<VARIANT> eleven;
+    for (int k = 1; k <= 11; ++k) eleven.push_back(makeText("v" + std::to_string(k)));
+    struct Case {
+        const char* label;
+        const char* str;
+        std::vector<VARIANT> values;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"two values", "%1-%2", {makeText("a"), makeText("b")}, "a-b"},
+        {"one value", "[%1]", {makeText("only")}, "[only]"},
+        {"no value", "%1 %2", {}, "%1 %2"},
+        {"eleven values", "%11|%10|%1", eleven, "v11|v10|v1"},
+        {"numbers and a value by reference", "%1+%2", {makeLong(7), byRef(&eleven[1])}, "7+v2"},
+    };
+    for (const Case& c : cases) {
+        VARIANT str = makeText(c.str);
+        std::vector<VARIANT> args{byRef(&str)};
+        args.insert(args.end(), c.values.begin(), c.values.end());
+        EXPECT_EQ(callMethod(global_.get(), "FormatString", args).bstrVal, c.expected) << c.label;
+        EXPECT_EQ(str.bstrVal, c.str) << c.label; // the template is not changed
+    }
+    try {
+        callMethod(global_.get(), "FormatString", {makeText("%1"), makeObject(global_.get()), makeText("b")});
+        FAIL() << "a value without text was taken";
+    } catch (const ComError& e) {
+        EXPECT_NE(e.number(), 0);
+    }
+}
+
 TEST_F(GlobalTest, SqlAndXmlEscaping) {
     struct Case {
         HRESULT (_CGlobal::*member)(const std::string&, std::string*);

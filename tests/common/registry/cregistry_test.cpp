@@ -268,13 +268,14 @@ TEST_F(RegistryTest, DeleteKeyExNeverDeletesARoot) {
 }
 
 TEST_F(RegistryTest, DeleteKeyExGivesTheReasonOfTheCallThatFailed) {
-    // The user's hive root: its subkeys go, the root itself cannot.
+    // The user's hive root cannot go; a tree that cannot be deleted whole
+    // keeps all of it.
     const std::string sid = prefix.options().userSid;
-    prefix.importReg("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Doomed]\n");
+    prefix.importReg("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Kept]\n");
     std::string reason;
     EXPECT_FALSE(deleteKeyEx(HKEY_USERS, sid, &reason));
     EXPECT_THAT(reason, StartsWith("Access is denied."));
-    EXPECT_FALSE(keyExists(win::HKEY_CURRENT_USER, 0, "Software\\Doomed"));
+    EXPECT_TRUE(keyExists(win::HKEY_CURRENT_USER, 0, "Software\\Kept"));
 
     const struct {
         const char* label;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <regex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,6 +83,35 @@ TEST(LogIdentity, IdsAndSlotOrder) {
     EXPECT_EQ(winsys::guidToString(GUID_enSeverity), "{F0D28520-9D36-4E40-A6F1-040BC2521BB2}");
     EXPECT_TRUE(testsupport::slotOrderMatches(_axLog::info(), {"FileName (get)", "ShortLogFileName (get)",
                                                                "ShortLogMode (get)", "Init2", "Init", "LogIt"}));
+}
+
+// The date field is written as the user's regional settings say.
+TEST_F(Log, TheDateFollowsTheUsersRegionalSettings) {
+    const struct {
+        const char* settings;
+        const char* pattern; // of the date field
+    } rows[] = {
+        {"\"s1159\"=\"vorm.\"\n\"s2359\"=\"nachm.\"\n",
+         "^[0-9]{1,2}/[0-9]{1,2}/[0-9]{4} [0-9]{1,2}:[0-9]{2}:[0-9]{2} (vorm\\.|nachm\\.)$"},
+        // Added to the settings above: the date and time pictures.
+        {"\"sShortDate\"=\"yyyy-MM-dd\"\n\"sTimeFormat\"=\"HH'h'mm\"\n", "^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}h[0-9]{2}$"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.settings);
+        prefix.importReg(std::string("Windows Registry Editor Version 5.00\n\n"
+                                     "[HKEY_CURRENT_USER\\Control Panel\\International]\n") +
+                         r.settings);
+        prefix.reopen();
+        winsys::writeFile(kMain, std::string_view{}).ok();
+        auto log = make();
+        ASSERT_EQ(log->Init(kMain), S_OK);
+        ASSERT_EQ(log->LogIt(0, "d", sevError, "s"), S_OK);
+        const auto got = lines(kMain);
+        ASSERT_TRUE(got);
+        ASSERT_EQ(got->size(), 1u);
+        const std::string field = got->front().substr(0, got->front().find('\t'));
+        EXPECT_TRUE(std::regex_match(field, std::regex(r.pattern))) << field;
+    }
 }
 
 TEST_F(Log, LineLayout) {

@@ -282,4 +282,70 @@ TEST_F(DemoPrefix, SystemToolbarAndExplorerBarAreRegisteredButLeftOut) {
     }
 }
 
+// Safari's plugins and both Opera builds' plugins, less the one each Opera
+// build's ignore list names; the 64-bit ones marked for the 64-bit view.
+TEST_F(DemoPrefix, SafariAndOperaPluginsLessTheIgnored) {
+    struct Case {
+        LONG type;
+        std::map<std::string, std::string> files; // display name -> file
+        const char* flag;
+    } cases[] = {
+        {20,
+         {{"Pinwheel Player", "C:\\Program Files (x86)\\Safari\\Plugins\\npPinwheel.dll"},
+          {"Calico Viewer", "C:\\Program Files (x86)\\Safari\\Plugins\\npCalico.dll"}},
+         "<missing>"},
+        {22, {{"Fern Reader", "C:\\Program Files (x86)\\Opera\\program\\plugins\\npFernReader.dll"}}, "False"},
+        {24, {{"Fern Reader", "C:\\Program Files\\Opera\\program\\plugins\\npFernReader64.dll"}}, "True"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("type " + std::to_string(c.type));
+        sorlix::MInfoCollector::CollectAddonInfo(c.type);
+        std::map<std::string, std::string> found;
+        for (const auto& [name, info] : listing(c.type)) {
+            found[name] = paramText(info.get(), "dLL");
+            EXPECT_EQ(paramText(info.get(), "file64bitSystem32"), c.flag);
+        }
+        EXPECT_EQ(found, c.files);
+    }
+    for (const testsupport::LogLine& line : program_->log->lines) {
+        EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
+        EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
+    }
+}
+
+TEST_F(DemoPrefix, SafariAndOperaExtensions) {
+    const std::string local = "C:\\users\\demo\\AppData\\Local\\";
+    const std::string safari = local + "Apple Computer\\Safari\\Extensions\\";
+    struct Extension {
+        LONG type;
+        const char* displayName;
+        std::string dLL;
+        const char* manufacturer;
+    } extensions[] = {
+        {19, "Quiet Reader \u2013 Lesemodus", safari + "Quiet Reader-2.safariextension", "Mossgate Software"},
+        {19, "Tab Tidy", safari + "Tab Tidy.safariextension", "Ravelstone Labs"},
+    };
+    sorlix::MInfoCollector::CollectAllAddonInfo();
+    for (LONG type : {19}) {
+        SCOPED_TRACE("type " + std::to_string(type));
+        std::set<std::string> expected, names;
+        for (const Extension& e : extensions)
+            if (e.type == type) expected.insert(e.displayName);
+        for (const auto& [name, info] : listing(type)) names.insert(name);
+        EXPECT_EQ(names, expected);
+    }
+    for (const Extension& e : extensions) {
+        SCOPED_TRACE(e.displayName);
+        const auto found = listing(e.type);
+        const auto it = found.find(e.displayName);
+        if (it == found.end()) continue; // reported above
+        EXPECT_EQ(paramText(it->second.get(), "dLL"), e.dLL);
+        EXPECT_EQ(paramText(it->second.get(), "manufacturer"), e.manufacturer);
+    }
+    for (const testsupport::LogLine& line : program_->log->lines) {
+        EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
+        EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
+    }
+}
+
 } // namespace

@@ -262,6 +262,7 @@ inline sorlix::MMain::StartupEnd runProgram(const std::function<void(sorlix::ui:
     sorlix::ui::setProgramFile(winsys::toWindowsPath(SORLIX_PROGRAM_FILE));
     sorlix::MMain::StartupHooks hooks;
     hooks.messageBox = messageBox;
+    hooks.createAppVisor = sorlix::MMain::CreateAppVisor;
     hooks.programFolder = winsys::toWindowsPath(fs::path(SORLIX_PROGRAM_FILE).parent_path());
     std::unique_ptr<sorlix::ui::FMain> mainForm;
     hooks.createMainForm = [&mainForm] {

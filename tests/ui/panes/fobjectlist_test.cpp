@@ -372,6 +372,61 @@ TEST_F(ObjectList, ClicksShowDetailsAndAGroupClearsThem) {
     EXPECT_EQ(detailRows(), 2);
 }
 
+// The details pane describes the add-on that the menu and a delete act
+// on, whichever button selected it.
+TEST_F(ObjectList, ARightClickShowsTheDetailsOfTheAddonItSelects) {
+    fileAddon(13, {{"originalName", "A1"}}, {{"File", "C:\\a1.dll"}});
+    fileAddon(13, {{"originalName", "A2"}}, {{"File", "C:\\a2.dll"}});
+    sortAll();
+    list.RefreshTree(5, false);
+
+    clickNode(tv, node("A1"), Qt::LeftButton);
+    clickNode(tv, node("A2"), Qt::RightButton);
+    ASSERT_EQ(menu.shown, 1);
+    ASSERT_EQ(detailRows(), 1);
+    EXPECT_EQ(PropertyGrid::Value(grid->topLevelItem(0)->child(0)), "C:\\a2.dll");
+    // A right click on a group selects it and clears the grid, as a left click does.
+    clickNode(tv, node("Extensions"), Qt::RightButton);
+    EXPECT_EQ(detailRows(), 0);
+}
+
+TEST_F(ObjectList, ShiftF10AndTheMenuKeyOpenTheMenuOfTheSelectedAddon) {
+    fileAddon(13, {{"originalName", "A1"}, {"dLL", "C:\\x\\a1.dll"}});
+    sortAll();
+    list.RefreshTree(5, false);
+    tv->setFocus();
+
+    const struct {
+        const char* label;
+        const char* selected;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int menus;
+    } rows[] = {
+        {"Shift+F10 on an add-on", "A1", Qt::Key_F10, Qt::ShiftModifier, 1},
+        {"Menu key on an add-on", "A1", Qt::Key_Menu, Qt::NoModifier, 1},
+        {"Shift+F10 on a group", "Extensions", Qt::Key_F10, Qt::ShiftModifier, 0},
+        {"F10 alone", "A1", Qt::Key_F10, Qt::NoModifier, 0},
+        {"Ctrl+Shift+F10", "A1", Qt::Key_F10, Qt::ShiftModifier | Qt::ControlModifier, 0},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.label);
+        tv->SelectNode(node(r.selected));
+        menu.shown = 0;
+        menu.shownAt.reset();
+        menu.commands.at(7005).SetCaption("<unset>");
+        QTest::keyClick(tv, r.key, r.modifiers);
+        EXPECT_EQ(menu.shown, r.menus);
+        if (r.menus == 0) continue;
+        // Prepared as for a right click, and shown by the node, not the pointer.
+        EXPECT_EQ(menu.commands.at(7005).Caption(), "Copy \"A1\"");
+        ASSERT_TRUE(menu.shownAt.has_value());
+        const QRect nodeRect(tv->viewport()->mapToGlobal(tv->visualItemRect(node("A1")).topLeft()),
+                             tv->visualItemRect(node("A1")).size());
+        EXPECT_TRUE(nodeRect.adjusted(0, 0, 0, 1).contains(*menu.shownAt));
+    }
+}
+
 TEST_F(ObjectList, ImagesFromTheProgramFileWhenItHasThem) {
     fileAddon(13, {{"originalName", "A1"}});
     list.RefreshTree(5, false);

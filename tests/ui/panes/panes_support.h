@@ -88,9 +88,14 @@ public:
         return it == commands.end() ? nullptr : &it->second;
     }
     void ShowPopup() override { ++shown; }
+    void ShowPopupAt(const QPoint& globalPos) override {
+        ++shown;
+        shownAt = globalPos;
+    }
 
     std::map<int, RecordingCommand> commands;
     int shown = 0;
+    std::optional<QPoint> shownAt; // set by a popup at a given point
 };
 
 class Machine : public ::testing::Test {

@@ -4,6 +4,8 @@
 
 #include <QImage>
 #include <QLabel>
+#include <QStyle>
+#include <cmath>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,6 +28,16 @@ protected:
     ~About() override {
         qputenv("PATH", savedPath_);
         winsys::clearShellRequests();
+    }
+
+    // The contrast ratio of two colours, from their relative luminance.
+    static double contrast(const QColor& a, const QColor& b) {
+        const auto luminance = [](const QColor& c) {
+            const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+            return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+        };
+        const double la = luminance(a), lb = luminance(b);
+        return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
     }
 
     static winsys::ShellRequest websiteRequest() {
@@ -83,6 +95,37 @@ TEST_F(About, OkAndEscapeCloseIt) {
         w.show();
         QTest::keyClick(target(w), Qt::Key_Escape);
         EXPECT_FALSE(w.isVisible());
+    }
+}
+
+// Every text readable on the box's background and shown whole, alone and
+// under a window that carries the program's skin.
+TEST_F(About, EveryTextIsReadableAndWhole) {
+    QWidget skinned;
+    skinned.setObjectName("FMain");
+    skinned.setStyleSheet("QWidget#FMain { background: #d6e3f3; } QLabel { color: black; }");
+    for (QWidget* owner : {static_cast<QWidget*>(nullptr), &skinned}) {
+        SCOPED_TRACE(owner ? "under a skinned window" : "alone");
+        FAbout w(owner);
+        w.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        const QColor background = w.palette().color(w.backgroundRole());
+        // What is drawn behind the texts is that colour.
+        EXPECT_EQ(w.grab().toImage().pixelColor(w.width() / 2, w.height() - 5), background);
+        const QList<QLabel*> labels = w.findChildren<QLabel*>();
+        ASSERT_GE(labels.size(), 5);
+        for (QLabel* label : labels) {
+            if (label == w.picture()) continue;
+            SCOPED_TRACE(label->text().toStdString());
+            EXPECT_GE(contrast(label->palette().color(label->foregroundRole()), background), 4.5);
+            const int needed = label->wordWrap() ? label->heightForWidth(label->width()) : label->sizeHint().height();
+            EXPECT_GE(label->height(), needed);
+            if (!label->wordWrap()) {
+                EXPECT_GE(label->width(), label->sizeHint().width());
+            }
+            EXPECT_TRUE(w.rect().adjusted(15, 15, -15, -15).contains(label->geometry()));
+        }
+        EXPECT_TRUE(w.rect().adjusted(15, 15, -15, -15).contains(w.okButton()->geometry()));
     }
 }
 

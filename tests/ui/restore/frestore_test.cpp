@@ -259,4 +259,55 @@ TEST_F(Restore, EscReleasedWithoutShiftClosesTheWindow) {
     }
 }
 
+// Without a mouse: the arrow keys choose a row, Alt+R restores it.
+TEST_F(Restore, ArrowKeysThenAltRRestoreTheHighlightedBackup) {
+    for (const char* name : {"One", "Two", "Three"})
+        backup(kToolbar, name, "", subkeys({std::string("Software\\Acme\\") + name}).get());
+    for (const char* name : {"One", "Two", "Three"})
+        sorlix::CAxBackuper().RemoveByLittleConfig(subkeys({std::string("Software\\Acme\\") + name}).get());
+    FRestore w;
+    open(w, kToolbar);
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    const std::vector<std::string> before = rowTexts(w);
+    ASSERT_EQ(before.size(), 3u);
+
+    w.backupList()->setFocus();
+    QTest::keyClick(w.backupList(), Qt::Key_Down);
+    QTest::keyClick(w.backupList(), Qt::Key_Up);
+    ASSERT_NE(w.backupList()->currentItem(), nullptr);
+    EXPECT_TRUE(w.backupList()->currentItem()->isSelected());
+    const std::string highlighted = w.backupList()->currentItem()->text(0).toStdString();
+    QTest::keyClick(w.backupList(), Qt::Key_R, Qt::AltModifier);
+    // The button's key clicks it after a short flash.
+    QTRY_COMPARE(shownTexts(), std::vector<std::string>{highlighted + " is restored."});
+    EXPECT_TRUE(keyExists("Software\\Acme\\" + highlighted));
+    EXPECT_EQ(rowTexts(w).size(), 2u);
+    // The focus is back on the list, so the keys go on from there.
+    EXPECT_EQ(QApplication::focusWidget(), w.backupList());
+    QTest::keyClick(w.backupList(), Qt::Key_Down);
+    const std::string next = w.backupList()->currentItem()->text(0).toStdString();
+    QTest::keyClick(w.backupList(), Qt::Key_R, Qt::AltModifier);
+    QTRY_COMPARE(rowTexts(w).size(), 1u);
+    EXPECT_TRUE(keyExists("Software\\Acme\\" + next));
+}
+
+TEST_F(Restore, TheListAndTheButtonFollowTheWindowsSize) {
+    FRestore w;
+    open(w, kToolbar);
+    w.show();
+    const QSize design = w.size();
+    EXPECT_EQ(w.minimumSize(), design);
+    const QRect list = w.backupList()->geometry(), button = w.restoreButton()->geometry();
+    const QRect combo = w.addonTypeCombo()->geometry();
+    w.resize(design + QSize(200, 120));
+    QApplication::processEvents();
+    EXPECT_EQ(w.backupList()->geometry(), list.adjusted(0, 0, 200, 120));
+    EXPECT_EQ(w.restoreButton()->geometry(), button.translated(200, 120));
+    EXPECT_EQ(w.addonTypeCombo()->geometry(), combo.adjusted(0, 0, 200, 0));
+    // The columns share the new width: a third for the names.
+    EXPECT_EQ(w.backupList()->columnWidth(0), w.backupList()->viewport()->width() / 3);
+}
+
 } // namespace

@@ -1,0 +1,98 @@
+#include "app/enumerators/coperapluginenum.h"
+
+#include <exception>
+#include <string>
+
+#include "app/core/cappvisor.h"
+#include "app/core/comcalls.h"
+#include "app/core/mmain.h"
+#include "app/core/mmainhelpers.h"
+#include "app/core/resume_next.h"
+#include "app/enumerators/coperapluginignore.h"
+#include "app/enumerators/cpluginscan.h"
+#include "common/interfaces/registry.h"
+
+namespace sorlix {
+
+namespace {
+
+using winsys::com::call;
+using winsys::com::ComPtr;
+
+constexpr const char* kSource = "COperaPluginEnum.EnumOperaPlugins";
+constexpr const char* kOperaKey = "Software\\Opera Software";
+
+bool queryString(std::string valueName, std::string& value) {
+    win::LONG root = halvenlib::HKEY_CURRENT_USER;
+    std::string subkey = kOperaKey;
+    win::VARIANT_BOOL ok = win::VARIANT_FALSE;
+    call([&] { return required(Registry)->QuerySTRING(&root, &subkey, &valueName, &value, &ok); });
+    return ok != win::VARIANT_FALSE;
+}
+
+// Redirection off while it lives, through the counted switch; only a
+// switch that took effect is reverted.
+class RedirectionOff {
+public:
+    explicit RedirectionOff(bool on) {
+        if (!on) return;
+        MMain::DisableWow64Redirection();
+        on_ = true;
+    }
+    ~RedirectionOff() {
+        if (!on_) return;
+        try {
+            MMain::RevertWow64Redirection();
+        } catch (const std::exception& e) {
+            LogError(e, kSource);
+        }
+    }
+    RedirectionOff(const RedirectionOff&) = delete;
+    RedirectionOff& operator=(const RedirectionOff&) = delete;
+
+private:
+    bool on_ = false;
+};
+
+void queueRowFolders(CPluginScan& scan, const ComPtr<halvenlib::_CGumArray>& table) {
+    const win::LONG rows = RowCount(required(table));
+    for (win::LONG r = 1; r <= rows; ++r) scan.QueuePluginFolder(CellText(table.get(), r, 1));
+}
+
+} // namespace
+
+ComPtr<halvenlib::_CNodes> COperaPluginEnum::EnumOperaPlugins(bool Opera64bit) {
+    try {
+        CPluginScan scan(Opera64bit ? 24 : 22);
+        const RedirectionOff redirection(Opera64bit);
+        const CAppVisor& visor = ProgramObject(AppVisor);
+        const std::string opera = visor.InstallFolder(Opera64bit ? FolderOpera64 : FolderOpera);
+        // Without Opera the join would be a relative path, read against the current folder.
+        if (!opera.empty()) scan.QueuePluginFolder(MMain::JoinPath(opera, "program\\plugins"));
+        for (const char* name : {"Plugin path", "Next Plugin path"})
+            if (std::string folder; queryString(name, folder)) scan.QueuePluginFolder(folder);
+        queueRowFolders(scan, visor.InstallFoldersAndVersions(ProductJava));
+        queueRowFolders(scan, visor.InstallFoldersAndVersions(ProductAdobeReader));
+        win::VARIANT_BOOL is64 = win::VARIANT_FALSE;
+        call([&] { return Global()->IsWindows64bit(&is64); });
+        if (is64 == win::VARIANT_FALSE) scan.QueuePluginFolder(visor.InstallFolder(FolderMediaPlayer));
+
+        COperaPluginIgnore ignore;
+        if (!opera.empty()) {
+            const std::string file = MMain::JoinPath(opera, "defaults\\plugin-ignore.ini");
+            std::string cause;
+            if (ignore.LoadPluginIgnoreIni(file, cause))
+                scan.IsIgnored = [&ignore](const std::string& path) { return ignore.IsFileIgnored(path); };
+            else
+                LogLine(0, FormatString("LoadPluginIgnoreIni('%1') failed. %2", {file, cause}),
+                        halvenlib::sevInternalError, kSource);
+        }
+        scan.ProcessPluginFolders();
+        return scan.ProcessPlugins();
+    } catch (const std::exception& e) {
+        LogError(e, kSource);
+        return nullptr;
+    }
+}
+
+} // namespace sorlix

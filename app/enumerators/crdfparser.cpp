@@ -1,0 +1,51 @@
+#include "app/enumerators/crdfparser.h"
+
+#include <exception>
+
+#include "app/core/comcalls.h"
+#include "app/core/mxml.h"
+#include "platform/xml/dom.h"
+
+namespace sorlix {
+
+void CRDFParser::clear() {
+    for (std::string* field : {&Creator, &Contributor, &Description, &HomepageURL, &Name, &id, &UpdateinfoURL})
+        field->clear();
+}
+
+bool CRDFParser::Parse(const std::string& RDFFilename, std::string& ErrorText) {
+    ErrorText.clear();
+    clear();
+    try {
+        winsys::xml::Document doc;
+        doc.load(RDFFilename);
+        if (!doc.lastChild()) {
+            ErrorText = "Invalid XML";
+            return false;
+        }
+        const winsys::xml::Node rdf = MXML::FindChildNodeByName(doc.childNodes(), "RDF");
+        if (!rdf) {
+            ErrorText = "RDF tag not found";
+            return false;
+        }
+        const winsys::xml::Node description = MXML::FindChildNodeByName(rdf.childNodes(), "Description");
+        if (!description) {
+            ErrorText = "Description tag not found";
+            return false;
+        }
+        const winsys::xml::NodeList children = description.childNodes();
+        const std::pair<std::string*, const char*> fields[] = {
+            {&Creator, "creator"}, {&Contributor, "contributor"}, {&Description, "description"},
+            {&HomepageURL, "homepageURL"}, {&Name, "name"}, {&id, "id"}, {&UpdateinfoURL, "updateInfoURL"},
+        };
+        for (const auto& [field, element] : fields)
+            if (const winsys::xml::Node n = MXML::FindChildNodeByName(children, element)) *field = n.text();
+        return true;
+    } catch (const std::exception& e) {
+        clear();
+        LogError(e, "CRDFParser.Parse");
+        return false;
+    }
+}
+
+} // namespace sorlix

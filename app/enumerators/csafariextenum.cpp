@@ -1,0 +1,120 @@
+#include "app/enumerators/csafariextenum.h"
+
+// The run is one error trap. A property list that cannot be read ends it:
+// the parser has shown its box and logged its reason, and the run's log line
+// names the file, which the box does not.
+
+#include <exception>
+#include <string>
+#include <variant>
+
+#include "app/core/comcalls.h"
+#include "app/core/mmainhelpers.h"
+#include "app/enumerators/cplistparser.h"
+#include "app/enumerators/result_nodes.h"
+#include "common/interfaces/fileops.h"
+#include "common/interfaces/global.h"
+#include "common/interfaces/log.h"
+#include "platform/com/com_error.h"
+#include "platform/com/safearray.h"
+#include "platform/com/variant.h"
+
+namespace sorlix {
+
+namespace {
+
+using halvenlib::_CParams;
+using winsys::com::call;
+using winsys::com::ComPtr;
+
+constexpr const char* kSource = "CSafariExtEnum.EnumSafariExtensions";
+
+// The record keys and the property-list keys they copy, in record order.
+constexpr std::pair<const char*, const char*> kCopiedKeys[] = {
+    {"manufacturer", "Author"},       {"originalName", "CFBundleDisplayName"},
+    {"iD", "CFBundleIdentifier"},     {"description", "Description"},
+    {"updateInfoURL", "Update Manifest URL"}, {"homepageURL", "Website"},
+};
+
+// A plain value as the record keeps it; no value for a dict or an array.
+bool recordValue(const PlistValue& value, win::VARIANT& out) {
+    if (const auto* s = std::get_if<std::string>(&value.v)) out = winsys::com::makeText(*s);
+    else if (const auto* d = std::get_if<double>(&value.v)) out = winsys::com::makeDouble(*d);
+    else if (const auto* b = std::get_if<bool>(&value.v)) out = winsys::com::makeBool(*b);
+    else if (std::holds_alternative<std::monostate>(value.v)) out = winsys::com::makeEmpty();
+    else return false;
+    return true;
+}
+
+std::string localAppData() {
+    std::string folder;
+    call([&] { return Global()->SHGetFolderPath(halvenlib::CSIDL_LOCAL_APPDATA, &folder); });
+    return folder;
+}
+
+bool fileExists(const std::string& path) {
+    win::VARIANT_BOOL exists = win::VARIANT_FALSE;
+    call([&] { return FileOps()->isFileExist(path, &exists); });
+    return exists != win::VARIANT_FALSE;
+}
+
+// FileOps.LoadFileB: the file's bytes, none for an empty file.
+std::string fileBytes(const std::string& path) {
+    win::SAFEARRAY* array = nullptr;
+    call([&] { return FileOps()->LoadFileB(path, &array); });
+    std::string bytes;
+    if (array) {
+        void* data = nullptr;
+        if (win::SafeArrayAccessData(array, &data) == win::S_OK) {
+            bytes.assign(static_cast<const char*>(data), winsys::com::elementCount(array));
+            win::SafeArrayUnaccessData(array);
+        }
+        win::SafeArrayDestroy(array);
+    }
+    return bytes;
+}
+
+// The first of the record's keys that holds a non-empty text.
+std::string searchName(_CParams* record) {
+    for (const char* key : {"originalName", "iD", "description"})
+        if (HasParam(record, key))
+            if (std::string name = ParamText(record, key); !name.empty()) return name;
+    return "";
+}
+
+} // namespace
+
+ComPtr<halvenlib::_CNodes> CSafariExtEnum::EnumSafariExtensions() {
+    std::string plistPath; // the list being read, for the log line
+    try {
+        const std::string extensions = MMain::JoinPath(localAppData(), "Apple Computer\\Safari\\Extensions");
+        CPlistParser parser;
+        ComPtr<halvenlib::_CNodes> result = NewResult();
+        for (const std::string& entry : DirectoryEntries(extensions)) {
+            const std::string folder = extensions + "\\" + entry;
+            plistPath = folder + "\\Info.plist";
+            if (!fileExists(plistPath)) continue;
+            const std::optional<PlistDict> plist = parser.Parse(fileBytes(plistPath));
+            if (!plist) throw winsys::com::ComError(win::E_FAIL, "The property list cannot be read", kSource);
+
+            const ComPtr<_CParams> record = AddRecord(result.get());
+            AddParam(record.get(), "dLL", winsys::com::makeText(folder));
+            for (const auto& [name, key] : kCopiedKeys) {
+                win::VARIANT v;
+                if (const PlistValue* value = plist->find(key); value && recordValue(*value, v))
+                    AddParam(record.get(), name, v);
+            }
+            AddParam(record.get(), "websearchName", winsys::com::makeText(searchName(record.get())));
+            AddParam(record.get(), "backupCfg",
+                     winsys::com::makeObject(FileOrFolderConfig(folder, false).get()));
+        }
+        return result;
+    } catch (const std::exception& e) {
+        const ErrorText error = DescribeError(e);
+        LogLine(error.number, plistPath.empty() ? error.text : error.text + " ('" + plistPath + "')",
+                halvenlib::sevError, kSource);
+        return nullptr;
+    }
+}
+
+} // namespace sorlix
