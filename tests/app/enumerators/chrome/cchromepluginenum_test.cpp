@@ -117,7 +117,6 @@ TEST(ChromePlugins, RecordsInQueueOrder) {
     ASSERT_EQ(m.log().size(), 1u);
     EXPECT_EQ(m.log()[0].severity, halvenlib::sevInternalError);
     EXPECT_NE(m.log()[0].description.find("../../../../Preferences"), std::string::npos);
-
 }
 
 TEST(ChromePlugins, WithoutChromeOtherProductsStillCount) {
