@@ -74,3 +74,6 @@ done
 for lib in common/libhalvenlib.so components/libquarncust.so; do
   WINEPREFIX="$prefix" "$build/tools/regsvr/regsvr" "$build/$lib" >/dev/null
 done
+
+# Chrome: its program files, profiles, extensions and plugins.
+. "$here/chrome.sh"

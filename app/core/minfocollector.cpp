@@ -23,6 +23,7 @@
 #include "app/core/screen.h"
 #include "app/core/strings.h"
 #include "app/enumerators/cchromeextenumerator.h"
+#include "app/enumerators/cchromepluginenum.h"
 #include "app/enumerators/cffpluginsenumerator.h"
 #include "app/enumerators/cieenumerator.h"
 #include "app/enumerators/cmozillaextenum.h"
@@ -87,7 +88,7 @@ std::array<EnumeratorRow, kLastAddonType>& enumerators() {
         /* 15 */ {run<&CWF64ExtEnum::EnumWaterfox64Extensions>, false},
         /* 16 */ {run<&CWF64PluginEnum::EnumWaterfox64Plugins>, false},
         /* 17 */ {run<&CChromeExtEnumerator::EnumChromeExtensions>, false},
-        /* 18 */ {nullptr, false}, // CChromePluginEnum::EnumerateChromePlugins
+        /* 18 */ {run<&CChromePluginEnum::EnumerateChromePlugins>, false},
         /* 19 */ {run<&CSafariExtEnum::EnumSafariExtensions>, false},
         /* 20 */ {run<&CSafariPluginEnum::EnumSafariPlugins>, false},
         /* 21 */ {run<&COperaExtEnum::EnumOperaExtensions>, false},

@@ -4,7 +4,8 @@
 // for new users; one broken toolbar; one 64-bit toolbar in the 64-bit system
 // folder; every add-on file a PE DLL of its view's machine; and the system
 // toolbar and explorer bar that are registered there left out. Beside them
-// Safari's and Opera's add-ons, and Firefox's and Waterfox's extensions.
+// the add-ons of Firefox, Waterfox, Chrome, Safari and Opera, and some of
+// them deleted and restored.
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -589,6 +591,224 @@ TEST_F(DemoPrefix, MozillaAndSharedPluginsWithDetails) {
             EXPECT_EQ(registrations, p.registrations);
         }
     }
+    for (const testsupport::LogLine& line : program_->log->lines) {
+        EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
+        EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
+    }
+}
+
+const std::string kChromeUserData = "C:\\users\\demo\\AppData\\Local\\Google\\Chrome\\User Data";
+const std::string kChromeApplication = "C:\\Program Files\\Google\\Chrome\\Application";
+const std::string kForcelist = "SOFTWARE\\Policies\\Google\\Chrome\\ExtensionInstallForcelist";
+constexpr const char* kSynology = "hmelcbpnhbgdobilamgpijfbcgfglahe";
+
+// The record's removal record, one line per entry: "file <path> <flag>",
+// "value <root> <subkey> | <name>".
+std::vector<std::string> removalLines(_CParams* info) {
+    win::VARIANT key = winsys::com::makeText("backupCfg"), v;
+    ComPtr<halvenlib::_CParam> param;
+    if (info->get_Item(&key, param.put()) != win::S_OK) return {"<missing>"};
+    param->get_Value(&v);
+    if (v.vt != win::VT_DISPATCH || !v.pdispVal) return {"<not an object>"};
+    const auto cfg = ComPtr<win::IDispatch>(v.pdispVal).as<quarncust::_CLittleConfig>();
+    win::VariantClear(&v);
+    if (!cfg) return {"<not a removal record>"};
+    std::vector<std::string> lines;
+    LONG files = 0, subkeys = 0, values = 0;
+    cfg->get_FileOrFoldersCount(&files);
+    cfg->get_RegistrySubkeysCount(&subkeys);
+    cfg->get_RegistryValuesCount(&values);
+    for (LONG i = 1; i <= files; ++i) {
+        std::string path;
+        win::VARIANT_BOOL flag = win::VARIANT_FALSE;
+        cfg->get_FileOrFolder(i, &path);
+        cfg->get_FileOrFolderx64bitSystem32(i, &flag);
+        lines.push_back("file " + path + (flag ? " True" : " False"));
+    }
+    for (LONG i = 1; i <= subkeys; ++i) lines.push_back("<subkey>");
+    for (LONG i = 1; i <= values; ++i) {
+        LONG root = 0;
+        std::string subkey, name;
+        cfg->get_RegistryValueKey(i, &root);
+        cfg->get_RegistryValueSubkey(i, &subkey);
+        cfg->get_RegistryValueValueName(i, &name);
+        lines.push_back("value " + std::to_string(root) + " " + subkey + " | " + name);
+    }
+    return lines;
+}
+
+using Rows = std::vector<std::pair<std::string, std::string>>;
+
+Rows detailsRows(const std::string& id) {
+    Rows rows;
+    const ComPtr<_CParams> details = sorlix::DB->Details(id);
+    if (!details) return {{"<no details>", ""}};
+    LONG n = 0;
+    details->get_Count(&n);
+    for (LONG i = 1; i <= n; ++i) {
+        win::VARIANT index = winsys::com::makeLong(i), v;
+        ComPtr<halvenlib::_CParam> p;
+        details->get_Item(&index, p.put());
+        std::string name;
+        p->get_Name(&name);
+        p->get_Value(&v);
+        rows.emplace_back(name, text(v));
+    }
+    return rows;
+}
+
+// Both profiles' extensions, one of them in two versions and named by an
+// administrator's policy, whose value its removal records list; and the
+// plugins Chrome ships in its version folder and keeps in its plugins
+// folder, with the details their version resources give.
+TEST_F(DemoPrefix, ChromeExtensionsOfBothProfilesAndChromePlugins) {
+    const std::string defaultProfile = kChromeUserData + "\\Default\\Extensions\\";
+    const std::string policy = "value " + std::to_string(halvenlib::HKEY_LOCAL_MACHINE_64BIT) + " " + kForcelist + " | 1";
+    struct Extension {
+        const char* displayName;
+        std::string folder;
+        const char* permissions;
+        bool forced;
+    } extensions[] = {
+        {"Synology Download Station", defaultProfile + kSynology + "\\3.0.14_0",
+         "http://*/, https://*/, background, notifications, contextMenus, storage, tabs, <all_urls>, webRequest, "
+         "webRequestBlocking",
+         true},
+        {"Synology Download Station (2)", defaultProfile + kSynology + "\\4.0.19_0",
+         "alarms, notifications, contextMenus, storage, tabs, scripting, declarativeNetRequest", true},
+        {"HTTP Server Sample", defaultProfile + "gmfjgcnmphflkjbgdcbgelnngjeeppjl\\3.2_0", "system.network", false},
+        {"New Window With Tabs To Right",
+         kChromeUserData + "\\Profile 1\\Extensions\\cbncngnepamjbknhaklbhmopaanfiipj\\0.1.0_0", "tabs, contextMenus",
+         false},
+    };
+    const std::string version = kChromeApplication + "\\31.0.1650.57";
+    const std::map<std::string, Rows> plugins = {
+        {"Chrome PDF Viewer",
+         {{"File", version + "\\pdf.dll"},
+          {"Description", "Chrome PDF Viewer"},
+          {"Manufacturer", "Google Inc."},
+          {"Copyright", "Copyright 2013 Google Inc. All rights reserved."}}},
+        {"Shockwave Flash", {{"File", version + "\\gcswf32.dll"}, {"Manufacturer", "Adobe Systems Incorporated"}}},
+        {"Shockwave Flash (2)",
+         {{"File", version + "\\PepperFlash\\pepflashplayer.dll"}, {"Manufacturer", "Google Inc"}}},
+        {"Glimmer Slides",
+         {{"File", kChromeApplication + "\\plugins\\npGlimmer.dll"},
+          {"Description", "Glimmer slide show viewer"},
+          {"Manufacturer", "Glimmer Slides Ltd"},
+          {"Copyright", "Copyright (C) 2013 Glimmer Slides Ltd"}}},
+    };
+
+    sorlix::MInfoCollector::CollectAllAddonInfo();
+    const auto found = ids(sorlix::atChromeExtension);
+    std::set<std::string> names, expected;
+    for (const auto& [name, id] : found) names.insert(name);
+    for (const Extension& e : extensions) expected.insert(e.displayName);
+    EXPECT_EQ(names, expected);
+    for (const Extension& e : extensions) {
+        SCOPED_TRACE(e.displayName);
+        const auto it = found.find(e.displayName);
+        if (it == found.end()) continue; // reported above
+        const ComPtr<_CParams> info = sorlix::DB->AddonInfo(it->second);
+        EXPECT_EQ(paramText(info.get(), "dLL"), e.folder);
+        std::vector<std::string> removal{"file " + e.folder + " False"};
+        if (e.forced) removal.push_back(policy);
+        EXPECT_EQ(removalLines(info.get()), removal);
+        EXPECT_EQ(detailsRows(it->second), (Rows{{"Location", e.folder}, {"Permissions", e.permissions}}));
+    }
+
+    std::map<std::string, Rows> shown;
+    for (const auto& [name, id] : ids(sorlix::atChromePlugin)) {
+        shown[name] = detailsRows(id);
+        const ComPtr<_CParams> info = sorlix::DB->AddonInfo(id);
+        EXPECT_EQ(removalLines(info.get()),
+                  std::vector<std::string>{"file " + paramText(info.get(), "dLL") + " False"}) << name;
+    }
+    EXPECT_EQ(shown, plugins);
+    for (const testsupport::LogLine& line : program_->log->lines) {
+        EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
+        EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
+    }
+}
+
+// Every entry below a host folder: folders as "<path>/", files with their bytes.
+std::map<std::string, std::string> treeOf(const fs::path& top) {
+    std::map<std::string, std::string> tree;
+    for (const auto& e : fs::recursive_directory_iterator(top)) {
+        const std::string name = fs::relative(e.path(), top).string();
+        if (e.is_directory()) {
+            tree[name + "/"] = "";
+            continue;
+        }
+        std::ifstream in(e.path(), std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        tree[name] = bytes.str();
+    }
+    return tree;
+}
+
+// Deleting the older version of the forced extension takes its version
+// folder and the policy value; the newer version, the other extensions and
+// the other profile stay as they were, and the restore brings back all of
+// it byte for byte.
+TEST_F(DemoPrefix, ChromeExtensionDeletedAndRestored) {
+    const fs::path userData = host(kChromeUserData);
+    const std::string folder = kChromeUserData + "\\Default\\Extensions\\" + kSynology + "\\3.0.14_0";
+    const fs::path removed = host(folder);
+    auto policy = [] {
+        std::string value, cause;
+        LONG root = halvenlib::HKEY_LOCAL_MACHINE_64BIT;
+        std::string subkey = kForcelist, name = "1";
+        win::VARIANT_BOOL ok = win::VARIANT_FALSE;
+        EXPECT_EQ(sorlix::Registry->QuerySTRING(&root, &subkey, &name, &value, &ok), win::S_OK);
+        return ok != win::VARIANT_FALSE ? value : std::string("<none>");
+    };
+    const auto before = treeOf(userData);
+    const std::string policyBefore = policy();
+    ASSERT_EQ(policyBefore, std::string(kSynology) + ";https://clients2.google.com/service/update2/crx");
+    auto outside = [&] {
+        auto rest = before;
+        std::erase_if(rest, [&](const auto& entry) {
+            return (userData / entry.first).string().starts_with(removed.string());
+        });
+        return rest;
+    }();
+    ASSERT_LT(outside.size(), before.size());
+    ASSERT_TRUE(outside.count("Profile 1/Extensions/cbncngnepamjbknhaklbhmopaanfiipj/0.1.0_0/manifest.json"));
+    ASSERT_TRUE(outside.count(std::string("Default/Extensions/") + kSynology + "/4.0.19_0/manifest.json"));
+
+    sorlix::MInfoCollector::CollectAddonInfo(sorlix::atChromeExtension);
+    std::string id;
+    for (const auto& [name, addon] : ids(sorlix::atChromeExtension))
+        if (paramText(sorlix::DB->AddonInfo(addon).get(), "dLL") == folder) id = addon;
+    ASSERT_FALSE(id.empty());
+    win::VARIANT key = winsys::com::makeText("backupCfg"), v;
+    ComPtr<halvenlib::_CParam> param;
+    ASSERT_EQ(sorlix::DB->AddonInfo(id)->get_Item(&key, param.put()), win::S_OK);
+    param->get_Value(&v);
+    ASSERT_EQ(v.vt, win::VT_DISPATCH);
+    const auto cfg = ComPtr<win::IDispatch>(v.pdispVal).as<quarncust::_CLittleConfig>();
+    win::VariantClear(&v);
+    ASSERT_TRUE(cfg);
+
+    sorlix::CAxBackuper backuper;
+    std::string cause;
+    ASSERT_TRUE(backuper.Init("C:\\users\\demo\\AppData\\Local\\Vendrel Sorlix", sorlix::kProductRegistryKey,
+                              sorlix::AddonTypeVisor->BackupObjectName(sorlix::atChromeExtension), cause))
+        << cause;
+    ASSERT_TRUE(backuper.Backup("Synology Download Station", "", cfg.get(), cause)) << cause;
+    ASSERT_TRUE(backuper.RemoveByLittleConfig(cfg.get()));
+    EXPECT_FALSE(fs::exists(removed));
+    EXPECT_EQ(treeOf(userData), outside);
+    EXPECT_EQ(policy(), "<none>");
+
+    LONG count = 0;
+    std::vector<sorlix::CAxBackuper::BackupRow> rows;
+    ASSERT_TRUE(backuper.ListBackups(count, rows, cause)) << cause;
+    ASSERT_EQ(count, 1);
+    ASSERT_TRUE(backuper.Restore(rows[0].id, cause)) << cause;
+    EXPECT_EQ(treeOf(userData), before);
+    EXPECT_EQ(policy(), policyBefore);
     for (const testsupport::LogLine& line : program_->log->lines) {
         EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
         EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
