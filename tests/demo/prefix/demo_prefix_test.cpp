@@ -681,6 +681,7 @@ TEST_F(DemoPrefix, ChromeExtensionsOfBothProfilesAndChromePlugins) {
          kChromeUserData + "\\Profile 1\\Extensions\\cbncngnepamjbknhaklbhmopaanfiipj\\0.1.0_0", "tabs, contextMenus",
          false},
     };
+    const std::string roaming = "C:\\users\\demo\\AppData\\Roaming\\";
     const std::string version = kChromeApplication + "\\31.0.1650.57";
     const std::map<std::string, Rows> plugins = {
         {"Chrome PDF Viewer",
@@ -696,6 +697,17 @@ TEST_F(DemoPrefix, ChromeExtensionsOfBothProfilesAndChromePlugins) {
           {"Description", "Glimmer slide show viewer"},
           {"Manufacturer", "Glimmer Slides Ltd"},
           {"Copyright", "Copyright (C) 2013 Glimmer Slides Ltd"}}},
+        // Chrome also loads the plugins of the user's roaming Mozilla folder.
+        {"Wavelet Streams",
+         {{"File", roaming + "Mozilla\\Plugins\\npwavelet.dll"},
+          {"Description", "Wavelet audio streams"},
+          {"Manufacturer", "Wavelet Audio"},
+          {"Copyright", "Copyright (C) 2013 Wavelet Audio"}}},
+        {"Wavelet Streams (2)",
+         {{"File", roaming + "Mozilla\\Plugins\\npwavelet64.dll"},
+          {"Description", "Wavelet audio streams (64-bit)"},
+          {"Manufacturer", "Wavelet Audio"},
+          {"Copyright", "Copyright (C) 2013 Wavelet Audio"}}},
     };
 
     sorlix::MInfoCollector::CollectAllAddonInfo();
