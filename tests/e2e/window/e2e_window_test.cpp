@@ -423,6 +423,8 @@ TEST_F(EndToEnd, DeletedAddonsLoseWhatTheirRecordsListAndComeBackWhole) {
         {sorlix::atWaterfox64Extension, "All-in-One Sidebar", false},
         {sorlix::atShared32Plugin, "Cloudberry Viewer", false},
         {sorlix::atFirefox32Plugin, "Wavelet Streams", false},
+        {sorlix::atChromeExtension, "New Window With Tabs To Right", false},
+        {sorlix::atChromePlugin, "Glimmer Slides", false},
     };
     std::string dataFolder;
     bool ran = false;
