@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the demo Windows machine: a 64-bit prefix in Wine's layout with the
 # registry texts of demo/registry imported, the files of demo/drive_c, the
-# add-ons' DLLs (written by pewrite from the table below) and both component
+# add-ons' DLLs (written by pewrite from the table below), the Opera
+# extension packages (packed by zippack from demo/opera) and both component
 # libraries registered.
 #   demo/build-prefix.sh PREFIX BUILD_DIR
 set -euo pipefail
@@ -60,11 +61,19 @@ done
 
 # Safari's and Opera's plugins.
 . "$here/safari-opera-plugins.sh"
+# Opera's extensions, packed from demo/opera.
+. "$here/opera.sh"
 
 # Firefox's and Waterfox's extensions, packages made here.
 . "$here/mozilla.sh"
+
+# The Mozilla browsers' plugins.
+. "$here/mozilla-plugins.sh"
 
 # The program's two component libraries, registered as an installer would.
 for lib in common/libhalvenlib.so components/libquarncust.so; do
   WINEPREFIX="$prefix" "$build/tools/regsvr/regsvr" "$build/$lib" >/dev/null
 done
+
+# Chrome: its program files, profiles, extensions and plugins.
+. "$here/chrome.sh"

@@ -23,11 +23,17 @@
 #include "app/core/screen.h"
 #include "app/core/strings.h"
 #include "app/enumerators/cchromeextenumerator.h"
+#include "app/enumerators/cchromepluginenum.h"
+#include "app/enumerators/cffpluginsenumerator.h"
 #include "app/enumerators/cieenumerator.h"
 #include "app/enumerators/cmozillaextenum.h"
+#include "app/enumerators/coperaextenum.h"
 #include "app/enumerators/coperapluginenum.h"
 #include "app/enumerators/csafariextenum.h"
 #include "app/enumerators/csafaripluginenum.h"
+#include "app/enumerators/cshared32pluginsenum.h"
+#include "app/enumerators/cshared64pluginsenum.h"
+#include "app/enumerators/cwf64pluginenum.h"
 #include "common/interfaces/log.h"
 #include "platform/com/variant.h"
 
@@ -75,19 +81,19 @@ std::array<EnumeratorRow, kLastAddonType>& enumerators() {
         /* 8 */ {run<&CIEEnumerator::EnumContextMenus>, true},
         /* 9 */ {run<&CIEEnumerator::EnumExplorerBars>, true},
         /* 10 */ {run<&CIEEnumerator::EnumBHOs>, true},
-        /* 11 */ {nullptr, false}, // CShared32PluginsEnum::EnumerateShared32Plugins
-        /* 12 */ {nullptr, false}, // CShared64PluginsEnum::EnumerateShared64Plugins
+        /* 11 */ {run<&CShared32PluginsEnum::EnumerateShared32Plugins>, false},
+        /* 12 */ {run<&CShared64PluginsEnum::EnumerateShared64Plugins>, false},
         /* 13 */ {run<&CFFextEnumerator::EnumFirefoxExtensions>, false},
-        /* 14 */ {nullptr, false}, // CFFPluginsEnumerator::EnumFirefoxPlugins
+        /* 14 */ {run<&CFFPluginsEnumerator::EnumFirefoxPlugins>, false},
         /* 15 */ {run<&CWF64ExtEnum::EnumWaterfox64Extensions>, false},
-        /* 16 */ {nullptr, false}, // CWF64PluginEnum::EnumWaterfox64Plugins
+        /* 16 */ {run<&CWF64PluginEnum::EnumWaterfox64Plugins>, false},
         /* 17 */ {run<&CChromeExtEnumerator::EnumChromeExtensions>, false},
-        /* 18 */ {nullptr, false}, // CChromePluginEnum::EnumerateChromePlugins
+        /* 18 */ {run<&CChromePluginEnum::EnumerateChromePlugins>, false},
         /* 19 */ {run<&CSafariExtEnum::EnumSafariExtensions>, false},
         /* 20 */ {run<&CSafariPluginEnum::EnumSafariPlugins>, false},
-        /* 21 */ {nullptr, false}, // COperaExtEnum::EnumOperaExtensions
+        /* 21 */ {run<&COperaExtEnum::EnumOperaExtensions>, false},
         /* 22 */ {run<&COperaPluginEnum::EnumOperaPlugins>, false},
-        /* 23 */ {nullptr, true},  // COperaExtEnum::EnumOperaExtensions
+        /* 23 */ {run<&COperaExtEnum::EnumOperaExtensions>, true},
         /* 24 */ {run<&COperaPluginEnum::EnumOperaPlugins>, true},
     }};
     return rows;

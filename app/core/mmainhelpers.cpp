@@ -1,6 +1,7 @@
 #include "app/core/mmainhelpers.h"
 
 #include <exception>
+#include <utility>
 
 #include "app/core/mapi.h"
 #include "app/core/comcalls.h"
@@ -62,6 +63,18 @@ void RevertWow64Redirection() {
     if (Wow64RedirectionCount == 0) {
         ComPtr<halvenlib::_FileOps> ops = FileOps();
         call([&] { return ops->Wow64RevertWow64FileSystemRedirection(); });
+    }
+}
+
+Wow64RedirectionOff::Wow64RedirectionOff(std::string source) : source_(std::move(source)) {
+    DisableWow64Redirection();
+}
+
+Wow64RedirectionOff::~Wow64RedirectionOff() {
+    try {
+        RevertWow64Redirection();
+    } catch (const std::exception& e) {
+        LogError(e, source_);
     }
 }
 

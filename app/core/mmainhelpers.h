@@ -30,4 +30,18 @@ void AddFileInfoToResultNode(halvenlib::_CNode* Node, const std::string& FileNam
 void DisableWow64Redirection();
 void RevertWow64Redirection();
 
+// Redirection off, through the counted switch, while the object lives; only
+// a switch that took effect is reverted, on every way out. A failing revert
+// is logged under `source`.
+class Wow64RedirectionOff {
+public:
+    explicit Wow64RedirectionOff(std::string source);
+    ~Wow64RedirectionOff();
+    Wow64RedirectionOff(const Wow64RedirectionOff&) = delete;
+    Wow64RedirectionOff& operator=(const Wow64RedirectionOff&) = delete;
+
+private:
+    std::string source_;
+};
+
 } // namespace sorlix::MMain

@@ -14,6 +14,7 @@
 #include "platform/com/class_registry.h"
 #include "platform/com/com_error.h"
 #include "platform/com/variant.h"
+#include "platform/files/files.h"
 
 namespace sorlix {
 
@@ -124,6 +125,15 @@ bool isPluginName(const std::string& name) {
     return lower.starts_with("np") && lower.ends_with(".dll");
 }
 
+// A file's key in the plugin set: its path folded as Windows folds it ("/"
+// as "\", "." and ".." resolved, repeated separators one), so that a
+// registration that spells a scanned file otherwise meets it in one record.
+// A path that cannot be folded is its own key.
+std::string pluginKey(const std::string& path) {
+    std::string full;
+    return win::GetFullPathName(path, &full) != 0 ? full : path;
+}
+
 ComPtr<_CLittleConfig> fileRecord(const std::string& path, bool x64bitSystem32) {
     ComPtr<_CLittleConfig> cfg;
     check(winsys::com::createInstance(quarncust::CLSID_CLittleConfig, &cfg));
@@ -221,24 +231,28 @@ void CPluginScan::QueuePlugin(const std::string& path, ComPtr<_CLittleConfig> re
 }
 
 void CPluginScan::queuePlugin(std::string path, ComPtr<_CLittleConfig> record) {
-    if (!record) record = fileRecord(path, settings_.x64bitSystem32);
-    if (settings_.machine != Machine::Any) {
+    const bool machineTest = settings_.machine != Machine::Any;
+    if (machineTest) {
         path = MAPI::Trim(path);
-        if (path.empty() || !exists(path) || !machineIs(path, settings_.machine)) return;
+        // Reading the image header is the existence test: a missing path, a
+        // folder or a file of no image never has a machine.
+        if (path.empty() || !machineIs(path, settings_.machine)) return;
     } else if (path.empty()) {
         return;
     }
-    if (const auto stored = records_.find(path); stored != records_.end()) {
+    const auto recordOrFile = [&] { return record ? record : fileRecord(path, settings_.x64bitSystem32); };
+    if (const auto stored = records_.find(pluginKey(path)); stored != records_.end()) {
         if (settings_.mergesRepeats) {
-            _CLittleConfig* other = record.get();
+            const ComPtr<_CLittleConfig> merged = recordOrFile();
+            _CLittleConfig* other = merged.get();
             call([&] { return stored->second->AddLittleConfig(&other); });
         }
         return;
     }
-    if (!isExistingFile(path)) return;
+    if (!machineTest && !isExistingFile(path)) return;
     if (IsIgnored && IsIgnored(path)) return;
     plugins_.push_back(path);
-    records_.emplace(path, std::move(record));
+    records_.emplace(pluginKey(path), recordOrFile());
 }
 
 ComPtr<_CNodes> CPluginScan::ProcessPlugins() {
@@ -268,7 +282,7 @@ void CPluginScan::processPlugin(const std::string& path, _CNodes* result) {
 
     addText(params.get(), "dLL", path);
     if (settings_.flagKey) AddParam(params.get(), "file64bitSystem32", winsys::com::makeBool(settings_.x64bitSystem32));
-    AddParam(params.get(), "backupCfg", winsys::com::makeObject(records_.at(path).get()));
+    AddParam(params.get(), "backupCfg", winsys::com::makeObject(records_.at(pluginKey(path)).get()));
 
     if (count(info.get()) > 0) {
         MMain::AddParamFromCollection(info.get(), params.get(), "CompanyName", "manufacturer");

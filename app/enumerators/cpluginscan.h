@@ -12,7 +12,8 @@
 //
 // Where the enumerators differ is one row of settings per type. A file
 // reached twice ends in one record; its removal records are merged (or, for
-// a type that does not merge, the first one stays).
+// a type that does not merge, the first one stays), also when the two
+// routes spell its path differently ("/" for "\", "." or "..").
 
 #include <functional>
 #include <map>
@@ -106,7 +107,8 @@ private:
     const PluginScanSettings& settings_;
     std::vector<std::string> folders_;
     std::vector<std::string> plugins_;
-    // Both keyed by the path, without regard to case.
+    // Keyed without regard to case: folders by their text, records by the
+    // folded path of the file.
     std::set<std::string, winsys::LessNoCase> folderKeys_;
     std::map<std::string, winsys::com::ComPtr<quarncust::_CLittleConfig>, winsys::LessNoCase> records_;
 };

@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QString>
 
 #include <iostream>
@@ -15,10 +14,11 @@
 #include "app/core/minfocollector.h"
 #include "app/core/mmain.h"
 #include "app/core/screen.h"
-#include "app/main/file_properties_sheet.h"
+#include "app/ui/file_properties_sheet.h"
 #include "app/main/termination.h"
 #include "app/ui/fmain.h"
 #include "app/ui/msgbox_dialog.h"
+#include "app/ui/startup_message.h"
 #include "platform/com/class_registry.h"
 #include "platform/core/machine.h"
 #include "platform/registry/registry.h"
@@ -28,9 +28,7 @@ namespace {
 // Also written to stderr, for a start from a terminal without a screen.
 void showMessageBox(const std::string& text, const std::string& title, sorlix::MessageIcon icon) {
     std::cerr << "sorlix: " << text << "\n";
-    QMessageBox box(icon == sorlix::MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
-                    QString::fromStdString(title), QString::fromStdString(text), QMessageBox::Ok);
-    box.exec();
+    sorlix::ui::ShowStartupMessage(text, title, icon);
 }
 
 // The hourglass while a long operation runs, the usual pointer otherwise.
@@ -71,7 +69,7 @@ int main(int argc, char** argv) {
     sorlix::MMain::StartupHooks hooks;
     hooks.messageBox = showMessageBox;
     hooks.createAppVisor = sorlix::MMain::CreateAppVisor;
-    sorlix::MFileProps::setFilePropertiesSheet(sorlix::app::ShowFilePropertiesSheet);
+    sorlix::MFileProps::setFilePropertiesSheet(sorlix::ui::ShowFilePropertiesSheet);
     sorlix::Screen::SetMousePointerHook(showMousePointer);
     sorlix::ui::InstallMsgBoxDialog();
     std::unique_ptr<sorlix::ui::FMain> mainForm;

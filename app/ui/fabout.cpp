@@ -56,9 +56,9 @@ FAbout::FAbout(QWidget* parent) : QDialog(parent) {
     try {
         CResource module;
         OpenProgramResources(module);
-        QPixmap picture;
-        if (picture.loadFromData(LoadPngResource(module, kProductPicture), "PNG"))
-            Image1_->setPixmap(picture.scaled(Image1_->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        // Drawn at the label's size and twice it: sharp at 100 % and 200 %.
+        const QIcon picture = LoadIconResource(module, kProductPicture);
+        if (!picture.isNull()) Image1_->setPixmap(picture.pixmap(Image1_->size(), Image1_->devicePixelRatioF()));
     } catch (const std::exception&) {
     }
 

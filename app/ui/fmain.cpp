@@ -159,9 +159,8 @@ void FMain::Form_Load() {
 
 void FMain::ApplySkin() {
     // The skin lies next to the program file; a missing one leaves Qt's look.
-    std::string folder = ProgramFile();
-    folder.erase(folder.find_last_of('\\') == std::string::npos ? 0 : folder.find_last_of('\\'));
-    if (SkinFramework1_.LoadSkin(MMain::JoinPath(folder, "Office2007.cjstyles"), "")) SkinFramework1_.ApplyWindow(this);
+    if (SkinFramework1_.LoadSkin(MMain::JoinPath(ProgramFolder(), "Office2007.cjstyles"), ""))
+        SkinFramework1_.ApplyWindow(this);
 }
 
 void FMain::SetupDockingPanes() {

@@ -95,9 +95,9 @@ struct FObjectList::Impl : QObject {
         try {
             CResource module;
             OpenProgramResources(module);
-            tv->AddImage(kImageGroup, LoadPngResource(module, 1401));
-            tv->AddImage(kImageGroupCollapsed, LoadPngResource(module, 1402));
-            tv->AddImage(kImageAddon, LoadPngResource(module, 1403));
+            tv->AddImage(kImageGroup, LoadPngResource(module, 1401), LoadPngResource2x(module, 1401));
+            tv->AddImage(kImageGroupCollapsed, LoadPngResource(module, 1402), LoadPngResource2x(module, 1402));
+            tv->AddImage(kImageAddon, LoadPngResource(module, 1403), LoadPngResource2x(module, 1403));
         } catch (const std::exception&) {
             // The tree works without its images.
         }

@@ -106,9 +106,7 @@ bool FRestore::Init(LONG DefaultAddonType, std::string& FalseCause) {
     try {
         CResource module;
         OpenProgramResources(module);
-        QPixmap image;
-        image.loadFromData(LoadPngResource(module, kBackupImage), "PNG");
-        image1_ = QIcon(image);
+        image1_ = LoadIconResource(module, kBackupImage);
 
         lv_->setColumnCount(2);
         lv_->setHeaderLabels({"Name", "Description"});
@@ -238,7 +236,12 @@ void FRestore::resizeEvent(QResizeEvent* event) {
     lblDescription_->setGeometry(twips(900, 300, 240 + 8985 - 900, 195).adjusted(0, 0, dx, 0));
     cboAddonType_->setGeometry(twips(240, 780, 8985, 315).adjusted(0, 0, dx, 0));
     lv_->setGeometry(twips(240, 1140, 8985, 3750).adjusted(0, 0, dx, dy));
-    cmdRestore_->setGeometry(twips(8085, 4995, 1140, 345).translated(dx, dy));
+    // The skin may make the button wider than its design width: it grows
+    // to the left, its right edge staying in line with the list's.
+    QRect button = twips(8085, 4995, 1140, 345).translated(dx, dy);
+    const int buttonWidth = std::max(button.width(), cmdRestore_->sizeHint().width());
+    button.setLeft(button.right() + 1 - buttonWidth);
+    cmdRestore_->setGeometry(button);
     LayoutColumns();
 }
 

@@ -56,7 +56,9 @@ struct FSelectAddonSet::Impl : QObject {
         try {
             CResource module;
             OpenProgramResources(module);
-            for (int i = 0; i < kImageCount; ++i) tv->AddImage(i + 1, LoadPngResource(module, kFirstImageResource + i));
+            for (int i = 0; i < kImageCount; ++i)
+                tv->AddImage(i + 1, LoadPngResource(module, kFirstImageResource + i),
+                             LoadPngResource2x(module, kFirstImageResource + i));
         } catch (const std::exception&) {
             // The tree works without its images.
         }

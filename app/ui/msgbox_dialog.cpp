@@ -5,13 +5,16 @@
 
 #include "app/core/msgbox.h"
 #include "app/core/strings.h"
+#include "app/ui/fmain.h"
 #include "platform/controls/task_dialog.h"
 
 namespace sorlix::ui {
 
 void InstallMsgBoxDialog() {
     SetMsgBoxHook([](const std::string& prompt) {
-        winsys::controls::TaskDialog dialog;
+        // Owned by the main window once there is one, so that the box wears
+        // its skin like every other message.
+        winsys::controls::TaskDialog dialog(MainForm);
         dialog.SetWindowTitle(QString::fromStdString(LoadResString(100)));
         dialog.SetContent(QString::fromStdString(prompt));
         dialog.SetCommonButtons(winsys::controls::TaskDialog::kOk);

@@ -1,7 +1,8 @@
 #pragma once
 // The core's plain message boxes (sorlix::MsgBox) shown as task dialogs
-// without an owner window: the text, an OK button, the program's name as
-// title. The program installs this once at start.
+// owned by the main window when it exists (and so in its skin): the text,
+// an OK button, the program's name as title. The program installs this
+// once at start.
 
 namespace sorlix::ui {
 

@@ -1,6 +1,7 @@
 #include "app/ui/program_images.h"
 
 #include "app/core/mmain.h"
+#include "platform/controls/image_store.h"
 
 namespace sorlix::ui {
 
@@ -20,13 +21,32 @@ std::string ProgramFile() {
 
 void setProgramFile(const std::string& windowsPath) { programFileOverride() = windowsPath; }
 
+std::string ProgramFolder() {
+    std::string folder = ProgramFile();
+    const auto slash = folder.find_last_of('\\');
+    folder.erase(slash == std::string::npos ? 0 : slash);
+    return folder;
+}
+
 void OpenProgramResources(CResource& module) { module.Init(ProgramFile()); }
 
-QByteArray LoadPngResource(const CResource& module, int id) {
-    auto data = module.resource(winsys::ResourceId::text("PNG"), winsys::ResourceId::number(static_cast<win::WORD>(id)));
+namespace {
+
+QByteArray resourceBytes(const CResource& module, const char* type, int id) {
+    auto data = module.resource(winsys::ResourceId::text(type), winsys::ResourceId::number(static_cast<win::WORD>(id)));
     if (!data) return {};
     const auto& bytes = data.value();
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+}
+
+} // namespace
+
+QByteArray LoadPngResource(const CResource& module, int id) { return resourceBytes(module, "PNG", id); }
+
+QByteArray LoadPngResource2x(const CResource& module, int id) { return resourceBytes(module, "PNG2X", id); }
+
+QIcon LoadIconResource(const CResource& module, int id) {
+    return winsys::controls::IconFromPng(LoadPngResource(module, id), LoadPngResource2x(module, id));
 }
 
 } // namespace sorlix::ui

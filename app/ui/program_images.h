@@ -4,6 +4,7 @@
 // module.
 
 #include <QByteArray>
+#include <QIcon>
 #include <string>
 
 #include "app/core/cresource.h"
@@ -14,6 +15,8 @@ namespace sorlix::ui {
 // unless set; tests point it at the built one. Empty puts the default back.
 std::string ProgramFile();
 void setProgramFile(const std::string& windowsPath);
+// The folder of the program file, where the skin lies too.
+std::string ProgramFolder();
 
 // Opens the program file as `module`; throws ComError 0x80040D2F
 // ("CResource.Init") when it cannot be loaded.
@@ -21,5 +24,10 @@ void OpenProgramResources(CResource& module);
 
 // The PNG data of image `id`; empty when the module has no such image.
 QByteArray LoadPngResource(const CResource& module, int id);
+// The same image drawn at twice its size (resource type "PNG2X"), for
+// screens at 200 %; empty when the module has none.
+QByteArray LoadPngResource2x(const CResource& module, int id);
+// Image `id` as an icon with both sizes; null without the image.
+QIcon LoadIconResource(const CResource& module, int id);
 
 } // namespace sorlix::ui

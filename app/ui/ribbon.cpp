@@ -90,8 +90,9 @@ void LoadCommandIcons(CommandBars& bars) {
         if (c.png == 0) continue;
         const QByteArray png = LoadPngResource(module, c.png);
         if (png.isEmpty()) continue;
-        if (c.id == kRestoreCommand) winsys::controls::GlobalImageManager().SetIcon(c.id, png);
-        bars.Icons().SetIcon(c.id, png);
+        const QByteArray png2x = LoadPngResource2x(module, c.png);
+        if (c.id == kRestoreCommand) winsys::controls::GlobalImageManager().SetIcon(c.id, png, png2x);
+        bars.Icons().SetIcon(c.id, png, png2x);
     }
 }
 

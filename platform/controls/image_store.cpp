@@ -4,10 +4,22 @@
 
 namespace winsys::controls {
 
-bool ImageManager::SetIcon(int id, const QByteArray& png) {
+QIcon IconFromPng(const QByteArray& png, const QByteArray& png2x) {
     QPixmap pixmap;
-    if (!pixmap.loadFromData(png, "PNG")) return false;
-    icons_[id] = QIcon(pixmap);
+    if (!pixmap.loadFromData(png, "PNG")) return {};
+    QIcon icon(pixmap);
+    QPixmap twice;
+    if (!png2x.isEmpty() && twice.loadFromData(png2x, "PNG")) {
+        twice.setDevicePixelRatio(2.0);
+        icon.addPixmap(twice);
+    }
+    return icon;
+}
+
+bool ImageManager::SetIcon(int id, const QByteArray& png, const QByteArray& png2x) {
+    QIcon icon = IconFromPng(png, png2x);
+    if (icon.isNull()) return false;
+    icons_[id] = icon;
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/controls/tree_view.h"
 
 #include "platform/controls/elided_text_tips.h"
+#include "platform/controls/image_store.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -36,10 +37,10 @@ TreeView::TreeView(QWidget* parent) : QTreeWidget(parent) {
     });
 }
 
-bool TreeView::AddImage(int index, const QByteArray& png) {
-    QPixmap pixmap;
-    if (!pixmap.loadFromData(png, "PNG")) return false;
-    images_[index] = QIcon(pixmap);
+bool TreeView::AddImage(int index, const QByteArray& png, const QByteArray& png2x) {
+    QIcon icon = IconFromPng(png, png2x);
+    if (icon.isNull()) return false;
+    images_[index] = icon;
     return true;
 }
 

@@ -22,8 +22,9 @@ class TreeView : public QTreeWidget {
 public:
     explicit TreeView(QWidget* parent = nullptr);
 
-    // Image list: the PNG data becomes image `index`; false when it is no image.
-    bool AddImage(int index, const QByteArray& png);
+    // Image list: the PNG data (and the image at twice its size, for 200 %)
+    // becomes image `index`; false when it is no image.
+    bool AddImage(int index, const QByteArray& png, const QByteArray& png2x = {});
 
     // A new node under the node `parentKey` (top level when empty), last of
     // its siblings. Throws std::invalid_argument for a key already present

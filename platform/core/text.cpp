@@ -60,6 +60,16 @@ std::u16string utf16Of(std::string_view s, bool surrogates) {
     std::u16string out;
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size();) {
+        // A run of ASCII bytes is copied byte for unit.
+        std::size_t run = i;
+        while (run < s.size() && static_cast<unsigned char>(s[run]) < 0x80) ++run;
+        if (run > i) {
+            const std::size_t at = out.size();
+            out.resize(at + (run - i));
+            for (std::size_t k = i; k < run; ++k) out[at + (k - i)] = static_cast<char16_t>(s[k]);
+            i = run;
+            continue;
+        }
         char32_t cp = decodeOne(s, i, surrogates);
         if (cp >= 0x10000) {
             cp -= 0x10000;
@@ -76,6 +86,16 @@ std::string utf8Of(std::u16string_view s, bool surrogates) {
     std::string out;
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size(); ++i) {
+        // A run of ASCII units is copied unit for byte.
+        std::size_t run = i;
+        while (run < s.size() && s[run] < 0x80) ++run;
+        if (run > i) {
+            const std::size_t at = out.size();
+            out.resize(at + (run - i));
+            for (std::size_t k = i; k < run; ++k) out[at + (k - i)] = static_cast<char>(s[k]);
+            i = run;
+            if (i == s.size()) break;
+        }
         char32_t c = s[i];
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);

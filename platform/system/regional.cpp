@@ -75,6 +75,9 @@ RegionalFormats userRegionalFormats() {
     readInto(f.timeFormat, "sTimeFormat");
     readInto(f.am, "s1159");
     readInto(f.pm, "s2359");
+    readInto(f.longDate, "sLongDate");
+    readInto(f.decimal, "sDecimal");
+    readInto(f.thousand, "sThousand");
     return f;
 }
 
@@ -114,6 +117,16 @@ std::string formatTime(const std::tm& t, std::string_view picture, std::string_v
 
 std::string localDateTimeText(const std::tm& t, const RegionalFormats& formats) {
     return formatDate(t, formats.shortDate) + " " + formatTime(t, formats.timeFormat, formats.am, formats.pm);
+}
+
+std::string groupedNumber(unsigned long long n, const RegionalFormats& formats) {
+    const std::string digits = std::to_string(n);
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i != 0 && (digits.size() - i) % 3 == 0) out += formats.thousand;
+        out += digits[i];
+    }
+    return out;
 }
 
 } // namespace winsys

@@ -21,6 +21,9 @@ struct RegionalFormats {
     std::string timeFormat = "h:mm:ss tt"; // sTimeFormat, the long time
     std::string am = "AM";                 // s1159
     std::string pm = "PM";                 // s2359
+    std::string longDate = "dddd, MMMM d, yyyy"; // sLongDate
+    std::string decimal = ".";             // sDecimal
+    std::string thousand = ",";            // sThousand
 };
 
 // The current user's settings; the US form for each one that is missing.
@@ -32,5 +35,8 @@ std::string formatTime(const std::tm& t, std::string_view picture, std::string_v
 // Local date and time as the user's settings write a date with a time:
 // the short date, a blank, the long time ("3/7/2026 4:05:09 PM").
 std::string localDateTimeText(const std::tm& t, const RegionalFormats& formats);
+
+// A count with the user's digit grouping in threes ("1,234,567").
+std::string groupedNumber(unsigned long long n, const RegionalFormats& formats);
 
 } // namespace winsys

@@ -1,6 +1,7 @@
 // iconpainter: draws the program's images and writes them as PNG files
-// named by image id into the folder it is given. Run at build time; the
-// images then go into the program file as PNG resources.
+// named by image id into the folder it is given, each also at twice its
+// size for screens at 200 % (<id>@2x.png). Run at build time; the images
+// then go into the program file as PNG resources.
 //
 //   iconpainter <folder>
 
@@ -11,6 +12,7 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -19,8 +21,12 @@ namespace {
 // Every picture is drawn on a 32-unit square and scaled to its size.
 using Drawing = std::function<void(QPainter&)>;
 
+// One pixel of the image being drawn, in units: outlines are never thinner,
+// so that they stay sharp at 16 pixels.
+double g_pixel = 1.0;
+
 QPainterPath puzzlePiece(QRectF r) {
-    const double k = r.width() / 4.2; // knob diameter
+    const double k = r.width() / 2.3; // knob diameter: readable at 16 pixels
     QPainterPath body;
     body.addRoundedRect(r, r.width() * 0.08, r.width() * 0.08);
     QPainterPath knobs;
@@ -37,7 +43,7 @@ void fillGradient(QPainter& p, const QPainterPath& path, QColor light, QColor da
     g.setColorAt(0, light);
     g.setColorAt(1, dark);
     p.setBrush(g);
-    p.setPen(QPen(outline, 1.2));
+    p.setPen(QPen(outline, std::max(1.2, g_pixel)));
     p.drawPath(path);
 }
 
@@ -298,7 +304,28 @@ void backup(QPainter& p) {
     fillGradient(p, lid, brown.lighter(140), brown, brown.darker(190));
     p.setPen(QPen(brown.darker(190), 1.2));
     p.drawLine(QPointF(12, 18), QPointF(20, 18));
-    addon(p, QRectF(11, 1.5, 8, 8), QColor(0x2f, 0x8f, 0x4f));
+    addon(p, QRectF(11, 3, 8, 8), QColor(0x2f, 0x8f, 0x4f));
+}
+
+// A warning: an exclamation mark on a yellow triangle.
+void exclamation(QPainter& p) {
+    QPainterPath triangle;
+    triangle.moveTo(16, 2.5);
+    triangle.lineTo(30, 28.5);
+    triangle.lineTo(2, 28.5);
+    triangle.closeSubpath();
+    const QColor yellow(0xf5, 0xc2, 0x1b);
+    fillGradient(p, triangle, yellow.lighter(130), yellow.darker(110), QColor(0x9a, 0x6a, 0x08));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x3a, 0x2a, 0x08));
+    QPainterPath mark;
+    mark.moveTo(14.2, 10);
+    mark.lineTo(17.8, 10);
+    mark.lineTo(17, 20.5);
+    mark.lineTo(15, 20.5);
+    mark.closeSubpath();
+    p.drawPath(mark);
+    p.drawEllipse(QPointF(16, 24.5), 2, 2);
 }
 
 void productPicture(QPainter& p) {
@@ -342,8 +369,12 @@ const Picture kPictures[] = {
     {1307, 16, [](QPainter& p) { browserWaterfox(p); }},
     {1401, 16, [](QPainter& p) { folder(p, true); }},
     {1402, 16, [](QPainter& p) { folder(p, false); }},
-    {1403, 16, [](QPainter& p) { addon(p, QRectF(5, 7, 19, 19), QColor(0x2f, 0x8f, 0x4f)); }},
+    {1403, 16, [](QPainter& p) { addon(p, QRectF(2, 8, 22, 22), QColor(0x2f, 0x8f, 0x4f)); }},
     {1501, 16, [](QPainter& p) { backup(p); }},
+    {1601, 32, [](QPainter& p) { exclamation(p); }},
+    // The file-properties sheet's pictures of a file and a folder.
+    {1602, 32, [](QPainter& p) { sheet(p, QRectF(6, 2, 20, 28)); }},
+    {1603, 32, [](QPainter& p) { folder(p, false); }},
     {2001, 96, [](QPainter& p) { productPicture(p); }},
 };
 
@@ -358,18 +389,23 @@ int main(int argc, char** argv) {
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
     for (const Picture& picture : kPictures) {
-        QImage image(picture.size, picture.size, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter p(&image);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setRenderHint(QPainter::TextAntialiasing);
-        p.scale(picture.size / 32.0, picture.size / 32.0);
-        picture.draw(p);
-        p.end();
-        const QString file = folder + QStringLiteral("/%1.png").arg(picture.id);
-        if (!image.save(file, "PNG")) {
-            std::fprintf(stderr, "iconpainter: cannot write %s\n", qPrintable(file));
-            return 1;
+        // Drawn afresh at each scale, not scaled from the other.
+        for (const int scale : {1, 2}) {
+            const int size = picture.size * scale;
+            QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            QPainter p(&image);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setRenderHint(QPainter::TextAntialiasing);
+            g_pixel = 32.0 / size;
+            p.scale(size / 32.0, size / 32.0);
+            picture.draw(p);
+            p.end();
+            const QString file = folder + (scale == 1 ? QStringLiteral("/%1.png") : QStringLiteral("/%1@2x.png")).arg(picture.id);
+            if (!image.save(file, "PNG")) {
+                std::fprintf(stderr, "iconpainter: cannot write %s\n", qPrintable(file));
+                return 1;
+            }
         }
     }
     return 0;

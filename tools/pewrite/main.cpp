@@ -3,6 +3,7 @@
 // files.
 //
 //   pewrite --out <file> [--machine i386|amd64] [--png ID=file]...
+//           [--png2x ID=file]... (type "PNG2X": the image at twice the size)
 //           [--version-string Key=Value]... [--file-version a.b.c.d]
 //           [--product-version a.b.c.d]
 
@@ -74,12 +75,12 @@ int main(int argc, char** argv) {
                 spec.machine = win::IMAGE_FILE_MACHINE_AMD64;
             else
                 fail("--machine is i386 or amd64");
-        } else if (option == "--png") {
+        } else if (option == "--png" || option == "--png2x") {
             const auto [id, file] = split(option, argument);
             char* end = nullptr;
             const unsigned long n = std::strtoul(id.c_str(), &end, 10);
             if (*end != '\0' || n == 0 || n > 0xFFFF) fail("bad image id '" + id + "'");
-            spec.extra.push_back({winsys::ResourceId::text("PNG"),
+            spec.extra.push_back({winsys::ResourceId::text(option == "--png" ? "PNG" : "PNG2X"),
                                   winsys::ResourceId::number(static_cast<win::WORD>(n)), 0, readAll(file)});
         } else if (option == "--version-string") {
             table.strings.push_back(split(option, argument));

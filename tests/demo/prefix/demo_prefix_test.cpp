@@ -4,7 +4,8 @@
 // for new users; one broken toolbar; one 64-bit toolbar in the 64-bit system
 // folder; every add-on file a PE DLL of its view's machine; and the system
 // toolbar and explorer bar that are registered there left out. Beside them
-// Safari's and Opera's add-ons, and Firefox's and Waterfox's extensions.
+// the add-ons of Firefox, Waterfox, Chrome, Safari and Opera, and some of
+// them deleted and restored.
 
 #include <gtest/gtest.h>
 
@@ -15,10 +16,13 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "app/core/caddontypevisor.h"
+#include "app/core/caxbackuper.h"
 #include "app/core/comcalls.h"
 #include "app/core/minfocollector.h"
 #include "app/core/mmain.h"
@@ -48,6 +52,9 @@ constexpr const char* kDemoSid = "S-1-5-21-1004336348-1177238915-682003330-1000"
 constexpr const char* kSystemToolbar = "{6A1B2C3D-0005-4E5F-8A9B-0C1D2E3F4A55}";
 constexpr const char* kSystemBar = "{EFA24E61-B078-11D0-89E4-00C04FC9E26E}";
 constexpr const char* kVerticalBars = "{00021493-0000-0000-C000-000000000046}";
+const std::string kLocal = "C:\\users\\demo\\AppData\\Local\\";
+const std::string kOpera32Widgets = kLocal + "Opera\\Opera\\widgets\\";
+const std::string kOpera64Widgets = kLocal + "Opera\\Opera x64\\widgets\\";
 
 std::string text(win::VARIANT& v) {
     std::string s;
@@ -99,6 +106,12 @@ protected:
         program_.reset();
         winsys::com::releaseApplicationObjects();
         winsys::setMachine(nullptr);
+    }
+
+    // Opens the prefix again as a new process of the program would.
+    void reopen() {
+        TearDown();
+        SetUp();
     }
 
     static fs::path prefix() { return *root_ / "prefix"; }
@@ -317,19 +330,24 @@ TEST_F(DemoPrefix, SafariAndOperaPluginsLessTheIgnored) {
 }
 
 TEST_F(DemoPrefix, SafariAndOperaExtensions) {
-    const std::string local = "C:\\users\\demo\\AppData\\Local\\";
-    const std::string safari = local + "Apple Computer\\Safari\\Extensions\\";
+    const std::string safari = kLocal + "Apple Computer\\Safari\\Extensions\\";
     struct Extension {
         LONG type;
         const char* displayName;
         std::string dLL;
         const char* manufacturer;
+        const char* license = nullptr; // Opera's only; nullptr: none
     } extensions[] = {
         {19, "Quiet Reader \u2013 Lesemodus", safari + "Quiet Reader-2.safariextension", "Mossgate Software"},
         {19, "Tab Tidy", safari + "Tab Tidy.safariextension", "Ravelstone Labs"},
+        {21, "Google Adsense Monitor", kOpera32Widgets + "google-adsense-monitor-12.16.oex", "M Shabeer Ali",
+         "Licensed under GPL v3.0"},
+        {21, "Sina Weibo For The World: A Social Web Experiment", kOpera32Widgets + "sina-weibo-ftw-0.1.oex",
+         "Rich Tibbett", "Licensed under the MIT license"},
+        {23, "Layers", kOpera64Widgets + "layers-1.0.oex", "andreasbovens", "Copyright 2011 andreasbovens"},
     };
     sorlix::MInfoCollector::CollectAllAddonInfo();
-    for (LONG type : {19}) {
+    for (LONG type : {19, 21, 23}) {
         SCOPED_TRACE("type " + std::to_string(type));
         std::set<std::string> expected, names;
         for (const Extension& e : extensions)
@@ -344,6 +362,90 @@ TEST_F(DemoPrefix, SafariAndOperaExtensions) {
         if (it == found.end()) continue; // reported above
         EXPECT_EQ(paramText(it->second.get(), "dLL"), e.dLL);
         EXPECT_EQ(paramText(it->second.get(), "manufacturer"), e.manufacturer);
+        if (!e.license) continue;
+        // The details the window shows for an Opera extension.
+        const ComPtr<_CParams> details = sorlix::DB->Details(ids(e.type)[e.displayName]);
+        ASSERT_TRUE(details);
+        EXPECT_EQ(paramText(details.get(), "Location"), e.dLL);
+        EXPECT_EQ(paramText(details.get(), "Manufacturer"), e.manufacturer);
+        EXPECT_EQ(paramText(details.get(), "License").rfind(e.license, 0), 0u) << paramText(details.get(), "License");
+        EXPECT_FALSE(paramText(it->second.get(), "description").empty());
+    }
+    EXPECT_FALSE(fs::exists(host(sorlix::TempFolder + "\\OperaExtEnumerator"))) << "work folder left";
+    for (const testsupport::LogLine& line : program_->log->lines) {
+        EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
+        EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
+    }
+}
+
+// Every file below `folder` with its bytes.
+std::map<std::string, std::string> filesBelow(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(folder)) {
+        if (!e.is_regular_file()) continue;
+        std::ifstream in(e.path(), std::ios::binary);
+        files[fs::relative(e.path(), folder).string()] =
+            std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    return files;
+}
+
+// The 64-bit Opera's extension deleted through the backup store and
+// restored, each step seen on disk and by a collection of a program that
+// opened the prefix afresh.
+TEST_F(DemoPrefix, OperaExtensionDeletedAndRestored) {
+    const LONG type = sorlix::atOpera64Extension;
+    const std::string package = kOpera64Widgets + "layers-1.0.oex";
+    const fs::path opera = host(kLocal + "Opera");
+    const auto before = filesBelow(opera);
+    ASSERT_EQ(before.count("Opera x64/widgets/layers-1.0.oex"), 1u);
+
+    sorlix::MInfoCollector::CollectAddonInfo(type);
+    ASSERT_EQ(ids(type).count("Layers"), 1u);
+    const ComPtr<_CParams> info = sorlix::DB->AddonInfo(ids(type)["Layers"]);
+    const win::VARIANT cfgValue = sorlix::ParamValue(info.get(), "backupCfg");
+    ASSERT_EQ(cfgValue.vt, win::VT_DISPATCH);
+    const auto cfg = ComPtr<win::IDispatch>(cfgValue.pdispVal).as<quarncust::_CLittleConfig>();
+    ASSERT_TRUE(cfg);
+    const std::string backupName = sorlix::AddonTypeVisor->BackupObjectName(type);
+    {
+        sorlix::CAxBackuper backuper;
+        std::string cause;
+        ASSERT_TRUE(backuper.Init(sorlix::DataFolder, sorlix::kProductRegistryKey, backupName, cause)) << cause;
+        ASSERT_TRUE(backuper.Backup("Layers", "", cfg.get(), cause)) << cause;
+        ASSERT_TRUE(backuper.RemoveByLittleConfig(cfg.get()));
+    }
+    reopen();
+    EXPECT_FALSE(fs::exists(host(package)));
+    auto expectedAfterDelete = before;
+    expectedAfterDelete.erase("Opera x64/widgets/layers-1.0.oex");
+    EXPECT_EQ(filesBelow(opera), expectedAfterDelete);
+    sorlix::MInfoCollector::CollectAddonInfo(type);
+    EXPECT_TRUE(ids(type).empty());
+    {
+        sorlix::CAxBackuper backuper;
+        std::string cause;
+        ASSERT_TRUE(backuper.Init(sorlix::DataFolder, sorlix::kProductRegistryKey, backupName, cause)) << cause;
+        LONG count = 0;
+        std::vector<sorlix::CAxBackuper::BackupRow> rows;
+        ASSERT_TRUE(backuper.ListBackups(count, rows, cause)) << cause;
+        ASSERT_EQ(count, 1);
+        EXPECT_EQ(rows[0].name, "Layers");
+        ASSERT_TRUE(backuper.Restore(rows[0].id, cause)) << cause;
+    }
+    reopen();
+    EXPECT_EQ(filesBelow(opera), before);
+    sorlix::MInfoCollector::CollectAddonInfo(type);
+    ASSERT_EQ(ids(type).count("Layers"), 1u);
+    EXPECT_EQ(paramText(sorlix::DB->AddonInfo(ids(type)["Layers"]).get(), "dLL"), package);
+    {
+        sorlix::CAxBackuper backuper;
+        std::string cause;
+        ASSERT_TRUE(backuper.Init(sorlix::DataFolder, sorlix::kProductRegistryKey, backupName, cause)) << cause;
+        LONG count = -1;
+        std::vector<sorlix::CAxBackuper::BackupRow> rows;
+        ASSERT_TRUE(backuper.ListBackups(count, rows, cause)) << cause;
+        EXPECT_EQ(count, 0) << "a restored backup leaves the store";
     }
     for (const testsupport::LogLine& line : program_->log->lines) {
         EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
@@ -409,6 +511,320 @@ TEST_F(DemoPrefix, FirefoxAndWaterfoxExtensions) {
         EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
     }
     EXPECT_FALSE(fs::exists(host(std::string(testsupport::ProgramObjects::kDataFolder) + "\\Temp\\FFExtTemp")));
+}
+
+// The Mozilla browsers' plugins and the shared ones, each with its details
+// and what deleting it would take: the file where a folder held it, the
+// registration where one named it.
+TEST_F(DemoPrefix, MozillaAndSharedPluginsWithDetails) {
+    const std::string local = "C:\\users\\demo\\AppData\\Local\\", roaming = "C:\\users\\demo\\AppData\\Roaming\\";
+    struct Plugin {
+        LONG type;
+        const char* name;
+        std::string file;
+        const char* description;
+        const char* manufacturer;
+        const char* copyright;
+        int files, registrations; // in the removal record
+    } plugins[] = {
+        {11, "Cloudberry Viewer", "C:\\Program Files (x86)\\Cloudberry Viewer\\npcloudberry.dll",
+         "Cloudberry document viewer", "Cloudberry Documents", "Copyright (C) 2013 Cloudberry Documents", 0, 1},
+        {11, "Pinecone Player", local + "Pinecone Player\\nppinecone.dll", "Pinecone media player", "Pinecone Media",
+         "(C) 2012-2013 Pinecone Media", 0, 1},
+        {11, "Pinecone Player x64", local + "Pinecone Player\\nppinecone64.dll", "Pinecone media player (64-bit)",
+         "Pinecone Media", "(C) 2012-2013 Pinecone Media", 0, 1},
+        {11, "Cobalt Maps", "C:\\Program Files (x86)\\Mozilla Firefox\\plugins\\npcobaltmaps.dll", "Cobalt street maps",
+         "Cobalt Cartography", "Copyright (C) 2012 Cobalt Cartography", 1, 0},
+        {11, "Adobe Reader", "C:\\Program Files (x86)\\Adobe\\Reader 11.0\\Reader\\browser\\nppdf32.dll",
+         "Adobe Reader browser plugin", "Adobe Systems Incorporated",
+         "Copyright (C) 1984-2012 Adobe Systems Incorporated", 1, 0},
+        {12, "Cloudberry Viewer", "C:\\Program Files\\Cloudberry Viewer\\npcloudberry64.dll",
+         "Cloudberry document viewer (64-bit)", "Cloudberry Documents", "Copyright (C) 2013 Cloudberry Documents", 0,
+         1},
+        {14, "Wavelet Streams", roaming + "Mozilla\\Plugins\\npwavelet.dll", "Wavelet audio streams", "Wavelet Audio",
+         "Copyright (C) 2013 Wavelet Audio", 1, 0},
+        {16, "Pinecone Player x64", local + "Pinecone Player\\nppinecone64.dll", "Pinecone media player (64-bit)",
+         "Pinecone Media", "(C) 2012-2013 Pinecone Media", 0, 1},
+        {16, "Wavelet Streams", roaming + "Mozilla\\Plugins\\npwavelet64.dll", "Wavelet audio streams (64-bit)",
+         "Wavelet Audio", "Copyright (C) 2013 Wavelet Audio", 1, 0},
+        {16, "Marlin Charts", "C:\\Program Files\\Waterfox\\Plugins\\npmarlin64.dll", "Marlin live charts (64-bit)",
+         "Marlin Analytics", "Copyright (C) 2013 Marlin Analytics", 1, 0},
+    };
+    for (LONG type : {11, 12, 14, 16}) {
+        SCOPED_TRACE("type " + std::to_string(type));
+        sorlix::MInfoCollector::CollectAddonInfo(type);
+        std::set<std::string> expected, names;
+        for (const Plugin& p : plugins)
+            if (p.type == type) expected.insert(p.name);
+        const auto found = ids(type);
+        for (const auto& [name, id] : found) names.insert(name);
+        EXPECT_EQ(names, expected);
+        for (const Plugin& p : plugins) {
+            if (p.type != type || !found.count(p.name)) continue;
+            SCOPED_TRACE(p.name);
+            const std::string id = found.at(p.name);
+            const ComPtr<_CParams> details = sorlix::DB->Details(id);
+            std::vector<std::pair<std::string, std::string>> rows;
+            LONG n = 0;
+            details->get_Count(&n);
+            for (LONG i = 1; i <= n; ++i) {
+                win::VARIANT index = winsys::com::makeLong(i), v;
+                ComPtr<halvenlib::_CParam> param;
+                ASSERT_EQ(details->get_Item(&index, param.put()), win::S_OK);
+                std::string label;
+                param->get_Name(&label);
+                param->get_Value(&v);
+                rows.emplace_back(label, text(v));
+            }
+            EXPECT_EQ(rows, (std::vector<std::pair<std::string, std::string>>{{"File", p.file},
+                                                                              {"Description", p.description},
+                                                                              {"Manufacturer", p.manufacturer},
+                                                                              {"Copyright", p.copyright}}));
+            const ComPtr<_CParams> info = sorlix::DB->AddonInfo(id);
+            win::VARIANT cfgValue = sorlix::ParamValue(info.get(), "backupCfg");
+            const auto cfg = ComPtr<win::IDispatch>(cfgValue.pdispVal).as<quarncust::_CLittleConfig>();
+            ASSERT_TRUE(cfg);
+            LONG files = 0, registrations = 0;
+            cfg->get_FileOrFoldersCount(&files);
+            cfg->get_RegistrySubkeysCount(&registrations);
+            EXPECT_EQ(files, p.files);
+            EXPECT_EQ(registrations, p.registrations);
+        }
+    }
+    for (const testsupport::LogLine& line : program_->log->lines) {
+        EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
+        EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
+    }
+}
+
+const std::string kChromeUserData = "C:\\users\\demo\\AppData\\Local\\Google\\Chrome\\User Data";
+const std::string kChromeApplication = "C:\\Program Files\\Google\\Chrome\\Application";
+const std::string kForcelist = "SOFTWARE\\Policies\\Google\\Chrome\\ExtensionInstallForcelist";
+constexpr const char* kSynology = "hmelcbpnhbgdobilamgpijfbcgfglahe";
+
+// The record's removal record, one line per entry: "file <path> <flag>",
+// "value <root> <subkey> | <name>".
+std::vector<std::string> removalLines(_CParams* info) {
+    win::VARIANT key = winsys::com::makeText("backupCfg"), v;
+    ComPtr<halvenlib::_CParam> param;
+    if (info->get_Item(&key, param.put()) != win::S_OK) return {"<missing>"};
+    param->get_Value(&v);
+    if (v.vt != win::VT_DISPATCH || !v.pdispVal) return {"<not an object>"};
+    const auto cfg = ComPtr<win::IDispatch>(v.pdispVal).as<quarncust::_CLittleConfig>();
+    win::VariantClear(&v);
+    if (!cfg) return {"<not a removal record>"};
+    std::vector<std::string> lines;
+    LONG files = 0, subkeys = 0, values = 0;
+    cfg->get_FileOrFoldersCount(&files);
+    cfg->get_RegistrySubkeysCount(&subkeys);
+    cfg->get_RegistryValuesCount(&values);
+    for (LONG i = 1; i <= files; ++i) {
+        std::string path;
+        win::VARIANT_BOOL flag = win::VARIANT_FALSE;
+        cfg->get_FileOrFolder(i, &path);
+        cfg->get_FileOrFolderx64bitSystem32(i, &flag);
+        lines.push_back("file " + path + (flag ? " True" : " False"));
+    }
+    for (LONG i = 1; i <= subkeys; ++i) lines.push_back("<subkey>");
+    for (LONG i = 1; i <= values; ++i) {
+        LONG root = 0;
+        std::string subkey, name;
+        cfg->get_RegistryValueKey(i, &root);
+        cfg->get_RegistryValueSubkey(i, &subkey);
+        cfg->get_RegistryValueValueName(i, &name);
+        lines.push_back("value " + std::to_string(root) + " " + subkey + " | " + name);
+    }
+    return lines;
+}
+
+using Rows = std::vector<std::pair<std::string, std::string>>;
+
+Rows detailsRows(const std::string& id) {
+    Rows rows;
+    const ComPtr<_CParams> details = sorlix::DB->Details(id);
+    if (!details) return {{"<no details>", ""}};
+    LONG n = 0;
+    details->get_Count(&n);
+    for (LONG i = 1; i <= n; ++i) {
+        win::VARIANT index = winsys::com::makeLong(i), v;
+        ComPtr<halvenlib::_CParam> p;
+        details->get_Item(&index, p.put());
+        std::string name;
+        p->get_Name(&name);
+        p->get_Value(&v);
+        rows.emplace_back(name, text(v));
+    }
+    return rows;
+}
+
+// Both profiles' extensions, one of them in two versions and named by an
+// administrator's policy, whose value its removal records list; and the
+// plugins Chrome ships in its version folder and keeps in its plugins
+// folder, with the details their version resources give.
+TEST_F(DemoPrefix, ChromeExtensionsOfBothProfilesAndChromePlugins) {
+    const std::string defaultProfile = kChromeUserData + "\\Default\\Extensions\\";
+    const std::string policy = "value " + std::to_string(halvenlib::HKEY_LOCAL_MACHINE_64BIT) + " " + kForcelist + " | 1";
+    struct Extension {
+        const char* displayName;
+        std::string folder;
+        const char* permissions;
+        bool forced;
+    } extensions[] = {
+        {"Synology Download Station", defaultProfile + kSynology + "\\3.0.14_0",
+         "http://*/, https://*/, background, notifications, contextMenus, storage, tabs, <all_urls>, webRequest, "
+         "webRequestBlocking",
+         true},
+        {"Synology Download Station (2)", defaultProfile + kSynology + "\\4.0.19_0",
+         "alarms, notifications, contextMenus, storage, tabs, scripting, declarativeNetRequest", true},
+        {"HTTP Server Sample", defaultProfile + "gmfjgcnmphflkjbgdcbgelnngjeeppjl\\3.2_0", "system.network", false},
+        {"New Window With Tabs To Right",
+         kChromeUserData + "\\Profile 1\\Extensions\\cbncngnepamjbknhaklbhmopaanfiipj\\0.1.0_0", "tabs, contextMenus",
+         false},
+    };
+    const std::string roaming = "C:\\users\\demo\\AppData\\Roaming\\";
+    const std::string version = kChromeApplication + "\\31.0.1650.57";
+    const std::map<std::string, Rows> plugins = {
+        {"Chrome PDF Viewer",
+         {{"File", version + "\\pdf.dll"},
+          {"Description", "Chrome PDF Viewer"},
+          {"Manufacturer", "Google Inc."},
+          {"Copyright", "Copyright 2013 Google Inc. All rights reserved."}}},
+        {"Shockwave Flash", {{"File", version + "\\gcswf32.dll"}, {"Manufacturer", "Adobe Systems Incorporated"}}},
+        {"Shockwave Flash (2)",
+         {{"File", version + "\\PepperFlash\\pepflashplayer.dll"}, {"Manufacturer", "Google Inc"}}},
+        {"Glimmer Slides",
+         {{"File", kChromeApplication + "\\plugins\\npGlimmer.dll"},
+          {"Description", "Glimmer slide show viewer"},
+          {"Manufacturer", "Glimmer Slides Ltd"},
+          {"Copyright", "Copyright (C) 2013 Glimmer Slides Ltd"}}},
+        // Chrome also loads the plugins of the user's roaming Mozilla folder.
+        {"Wavelet Streams",
+         {{"File", roaming + "Mozilla\\Plugins\\npwavelet.dll"},
+          {"Description", "Wavelet audio streams"},
+          {"Manufacturer", "Wavelet Audio"},
+          {"Copyright", "Copyright (C) 2013 Wavelet Audio"}}},
+        {"Wavelet Streams (2)",
+         {{"File", roaming + "Mozilla\\Plugins\\npwavelet64.dll"},
+          {"Description", "Wavelet audio streams (64-bit)"},
+          {"Manufacturer", "Wavelet Audio"},
+          {"Copyright", "Copyright (C) 2013 Wavelet Audio"}}},
+    };
+
+    sorlix::MInfoCollector::CollectAllAddonInfo();
+    const auto found = ids(sorlix::atChromeExtension);
+    std::set<std::string> names, expected;
+    for (const auto& [name, id] : found) names.insert(name);
+    for (const Extension& e : extensions) expected.insert(e.displayName);
+    EXPECT_EQ(names, expected);
+    for (const Extension& e : extensions) {
+        SCOPED_TRACE(e.displayName);
+        const auto it = found.find(e.displayName);
+        if (it == found.end()) continue; // reported above
+        const ComPtr<_CParams> info = sorlix::DB->AddonInfo(it->second);
+        EXPECT_EQ(paramText(info.get(), "dLL"), e.folder);
+        std::vector<std::string> removal{"file " + e.folder + " False"};
+        if (e.forced) removal.push_back(policy);
+        EXPECT_EQ(removalLines(info.get()), removal);
+        EXPECT_EQ(detailsRows(it->second), (Rows{{"Location", e.folder}, {"Permissions", e.permissions}}));
+    }
+
+    std::map<std::string, Rows> shown;
+    for (const auto& [name, id] : ids(sorlix::atChromePlugin)) {
+        shown[name] = detailsRows(id);
+        const ComPtr<_CParams> info = sorlix::DB->AddonInfo(id);
+        EXPECT_EQ(removalLines(info.get()),
+                  std::vector<std::string>{"file " + paramText(info.get(), "dLL") + " False"}) << name;
+    }
+    EXPECT_EQ(shown, plugins);
+    for (const testsupport::LogLine& line : program_->log->lines) {
+        EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
+        EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
+    }
+}
+
+// Every entry below a host folder: folders as "<path>/", files with their bytes.
+std::map<std::string, std::string> treeOf(const fs::path& top) {
+    std::map<std::string, std::string> tree;
+    for (const auto& e : fs::recursive_directory_iterator(top)) {
+        const std::string name = fs::relative(e.path(), top).string();
+        if (e.is_directory()) {
+            tree[name + "/"] = "";
+            continue;
+        }
+        std::ifstream in(e.path(), std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        tree[name] = bytes.str();
+    }
+    return tree;
+}
+
+// Deleting the older version of the forced extension takes its version
+// folder and the policy value; the newer version, the other extensions and
+// the other profile stay as they were, and the restore brings back all of
+// it byte for byte.
+TEST_F(DemoPrefix, ChromeExtensionDeletedAndRestored) {
+    const fs::path userData = host(kChromeUserData);
+    const std::string folder = kChromeUserData + "\\Default\\Extensions\\" + kSynology + "\\3.0.14_0";
+    const fs::path removed = host(folder);
+    auto policy = [] {
+        std::string value, cause;
+        LONG root = halvenlib::HKEY_LOCAL_MACHINE_64BIT;
+        std::string subkey = kForcelist, name = "1";
+        win::VARIANT_BOOL ok = win::VARIANT_FALSE;
+        EXPECT_EQ(sorlix::Registry->QuerySTRING(&root, &subkey, &name, &value, &ok), win::S_OK);
+        return ok != win::VARIANT_FALSE ? value : std::string("<none>");
+    };
+    const auto before = treeOf(userData);
+    const std::string policyBefore = policy();
+    ASSERT_EQ(policyBefore, std::string(kSynology) + ";https://clients2.google.com/service/update2/crx");
+    auto outside = [&] {
+        auto rest = before;
+        std::erase_if(rest, [&](const auto& entry) {
+            return (userData / entry.first).string().starts_with(removed.string());
+        });
+        return rest;
+    }();
+    ASSERT_LT(outside.size(), before.size());
+    ASSERT_TRUE(outside.count("Profile 1/Extensions/cbncngnepamjbknhaklbhmopaanfiipj/0.1.0_0/manifest.json"));
+    ASSERT_TRUE(outside.count(std::string("Default/Extensions/") + kSynology + "/4.0.19_0/manifest.json"));
+
+    sorlix::MInfoCollector::CollectAddonInfo(sorlix::atChromeExtension);
+    std::string id;
+    for (const auto& [name, addon] : ids(sorlix::atChromeExtension))
+        if (paramText(sorlix::DB->AddonInfo(addon).get(), "dLL") == folder) id = addon;
+    ASSERT_FALSE(id.empty());
+    win::VARIANT key = winsys::com::makeText("backupCfg"), v;
+    ComPtr<halvenlib::_CParam> param;
+    ASSERT_EQ(sorlix::DB->AddonInfo(id)->get_Item(&key, param.put()), win::S_OK);
+    param->get_Value(&v);
+    ASSERT_EQ(v.vt, win::VT_DISPATCH);
+    const auto cfg = ComPtr<win::IDispatch>(v.pdispVal).as<quarncust::_CLittleConfig>();
+    win::VariantClear(&v);
+    ASSERT_TRUE(cfg);
+
+    sorlix::CAxBackuper backuper;
+    std::string cause;
+    ASSERT_TRUE(backuper.Init("C:\\users\\demo\\AppData\\Local\\Vendrel Sorlix", sorlix::kProductRegistryKey,
+                              sorlix::AddonTypeVisor->BackupObjectName(sorlix::atChromeExtension), cause))
+        << cause;
+    ASSERT_TRUE(backuper.Backup("Synology Download Station", "", cfg.get(), cause)) << cause;
+    ASSERT_TRUE(backuper.RemoveByLittleConfig(cfg.get()));
+    EXPECT_FALSE(fs::exists(removed));
+    EXPECT_EQ(treeOf(userData), outside);
+    EXPECT_EQ(policy(), "<none>");
+
+    LONG count = 0;
+    std::vector<sorlix::CAxBackuper::BackupRow> rows;
+    ASSERT_TRUE(backuper.ListBackups(count, rows, cause)) << cause;
+    ASSERT_EQ(count, 1);
+    ASSERT_TRUE(backuper.Restore(rows[0].id, cause)) << cause;
+    EXPECT_EQ(treeOf(userData), before);
+    EXPECT_EQ(policy(), policyBefore);
+    for (const testsupport::LogLine& line : program_->log->lines) {
+        EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
+        EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
+    }
 }
 
 } // namespace

@@ -1,23 +1,40 @@
-// e2e_screenshots: runs the program on a fresh demo machine offscreen and
-// writes the README's pictures into <folder>:
-//   main-window.png     an add-on selected, its details shown
-//   confirmation.png    the delete question over the main window
-//   restore-window.png  the restore window listing the backups of two
-//                       deleted toolbars
+// e2e_screenshots: runs the program on a fresh demo machine on an X screen
+// (Xvfb) and writes the README's pictures into <folder>: the main window as
+// it opens on that screen, and each dialog over it with a strip of the
+// window round it, named <what>-<width>x<height>.png:
+//   main-window       an add-on selected, its details shown
+//   confirmation      the delete question over the main window
+//   file-properties   the file-properties sheet of the selected add-on,
+//                     and file-properties-details its last page
+//   restore-window    the restore window listing the backups of two
+//                     deleted add-ons
+//   about-box         the about box
+// The add-on shown is the demo's "Bluebird Search Toolbar", or the first
+// add-on of the tree when the demo holds no such toolbar.
 //
-//   e2e_screenshots <folder>
+//   QT_QPA_PLATFORM=xcb e2e_screenshots <folder>
+//
+// scripts/screenshots.sh runs it at each screen size.
 
 #include <QCursor>
 #include <QComboBox>
+#include <QGuiApplication>
+#include <QLinearGradient>
 #include <QMessageBox>
 #include <QPainter>
+#include <QTabWidget>
 #include <QPixmap>
+#include <QScreen>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
 
 #include <cstdio>
+#include <functional>
 
+#include "app/core/mfileprops.h"
+#include "app/ui/fabout.h"
+#include "app/ui/file_properties_sheet.h"
 #include "app/ui/fobjectlist.h"
 #include "app/ui/frestore.h"
 #include "common/interfaces/table.h"
@@ -34,6 +51,8 @@ using winsys::controls::TreeView;
 
 void settle() {
     for (int i = 0; i < 20; ++i) QApplication::processEvents();
+    QTest::qWait(150); // the X server draws what it was sent
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
 }
 
 std::string idOf(win::LONG type, const std::string& displayName) {
@@ -42,12 +61,23 @@ std::string idOf(win::LONG type, const std::string& displayName) {
     return {};
 }
 
-// Selects the add-on's node with a click, as the user would.
+// The node of the named add-on; else the first add-on of the tree (a node
+// under a group), so that a changed demo still gets its pictures.
+QTreeWidgetItem* addonNode(TreeView* tv, win::LONG type, const std::string& name) {
+    if (QTreeWidgetItem* node = tv->Node(QString::fromStdString(idOf(type, name)))) return node;
+    for (int g = 0; g < tv->topLevelItemCount(); ++g)
+        if (tv->topLevelItem(g)->childCount() > 0) return tv->topLevelItem(g)->child(0);
+    return nullptr;
+}
+
+// Selects an add-on's node with a click, as the user would.
 bool select(sorlix::ui::FMain& form, win::LONG type, const std::string& name) {
     auto* tv = form.objectList()->findChild<TreeView*>();
-    QTreeWidgetItem* node = tv ? tv->Node(QString::fromStdString(idOf(type, name))) : nullptr;
+    QTreeWidgetItem* node = tv ? addonNode(tv, type, name) : nullptr;
     if (!node) return false;
+    if (node->parent()) node->parent()->setExpanded(true);
     tv->scrollToItem(node);
+    settle();
     QTest::mouseClick(tv->viewport(), Qt::LeftButton, Qt::NoModifier, tv->visualItemRect(node).center());
     settle();
     return tv->SelectedNode() == node;
@@ -58,38 +88,38 @@ void pointerAway(QWidget& w) {
     settle();
 }
 
-// The message box the task dialog shows for these settings, drawn in a
-// plain window frame with its title over the middle of `background`.
-QPixmap dialogOver(const QPixmap& background, const TaskDialogSettings& s, QWidget* owner) {
-    QMessageBox box(owner);
-    box.setWindowTitle(s.windowTitle);
-    box.setText(s.content);
-    box.setIcon(QMessageBox::NoIcon);
-    const int flags = s.commonButtons == 0 ? TaskDialog::kOk : s.commonButtons;
-    if (flags & TaskDialog::kOk) box.addButton(QMessageBox::Ok);
-    if (flags & TaskDialog::kYes) box.addButton(QMessageBox::Yes);
-    if (flags & TaskDialog::kNo) box.addButton(QMessageBox::No);
-    box.setModal(false);
-    box.show();
+// What the screen shows over the main window: the window and the dialog
+// open over it. Xvfb runs no window manager, so the dialog gets a plain
+// frame with its title drawn round it here.
+QPixmap screenOver(const QWidget& form, const QWidget* dialog = nullptr) {
     settle();
-    const QPixmap content = box.grab();
-    box.hide();
-
-    QPixmap out = background.copy();
-    QPainter p(&out);
-    p.fillRect(out.rect(), QColor(0, 0, 0, 40));
-    const int titleHeight = 26;
-    const QRect frame(QPoint((out.width() - content.width()) / 2 - 1,
-                             (out.height() - content.height() - titleHeight) / 2 - 1),
-                      QSize(content.width() + 2, content.height() + titleHeight + 2));
-    p.fillRect(frame.translated(4, 4), QColor(0, 0, 0, 60));
-    p.fillRect(frame, QColor(0x9a, 0xa8, 0xbc));
-    const QRect title(frame.left() + 1, frame.top() + 1, content.width(), titleHeight);
-    p.fillRect(title, QColor(0xdf, 0xe8, 0xf5));
-    p.setPen(Qt::black);
-    p.drawText(title.adjusted(8, 0, -8, 0), Qt::AlignVCenter | Qt::AlignLeft, s.windowTitle);
-    p.drawPixmap(title.bottomLeft() + QPoint(0, 1), content);
-    return out;
+    QScreen* screen = form.screen();
+    if (!screen) return {};
+    QPixmap shot = screen->grabWindow(0);
+    if (dialog) {
+        constexpr int kTitle = 24;
+        const QRect inner = dialog->frameGeometry();
+        const QRect frame = inner.adjusted(-1, -kTitle - 1, 1, 1);
+        QPainter p(&shot);
+        // A shadow right of and below the frame, a line round it.
+        p.fillRect(QRect(frame.right() + 1, frame.top() + 3, 3, frame.height()), QColor(0, 0, 0, 50));
+        p.fillRect(QRect(frame.left() + 3, frame.bottom() + 1, frame.width() - 3, 3), QColor(0, 0, 0, 50));
+        p.setPen(QColor(0x6f, 0x8f, 0xbf));
+        p.drawRect(frame.adjusted(0, 0, -1, -1));
+        const QRect title(inner.left(), inner.top() - kTitle, inner.width(), kTitle);
+        QLinearGradient g(title.topLeft(), title.bottomLeft());
+        g.setColorAt(0, QColor(0xe4, 0xee, 0xfa));
+        g.setColorAt(1, QColor(0xc4, 0xd6, 0xee));
+        p.fillRect(title, g);
+        p.setPen(QColor(0x15, 0x42, 0x8b));
+        p.drawText(title.adjusted(8, 0, -8, 0), Qt::AlignVCenter | Qt::AlignLeft, dialog->windowTitle());
+        p.end();
+        // The dialog with a strip of the window round it, which is what the
+        // picture is about; the whole window has a picture of its own.
+        constexpr int kAround = 40;
+        return shot.copy(frame.adjusted(-kAround, -kAround, kAround, kAround).intersected(form.frameGeometry().united(frame.adjusted(0, 0, 3, 3))));
+    }
+    return shot.copy(form.frameGeometry());
 }
 
 } // namespace
@@ -101,6 +131,12 @@ int main(int argc, char** argv) {
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
     e2e::ensureApplication();
+    if (QGuiApplication::platformName() != QStringLiteral("xcb")) {
+        std::fprintf(stderr, "e2e_screenshots: needs an X screen (QT_QPA_PLATFORM=xcb, under Xvfb)\n");
+        return 2;
+    }
+    const QSize screenSize = QGuiApplication::primaryScreen()->size();
+    const QString suffix = QStringLiteral("-%1x%2.png").arg(screenSize.width()).arg(screenSize.height());
     e2e::DemoMachine demo;
     if (!demo.built()) {
         std::fprintf(stderr, "%s", demo.output().c_str());
@@ -110,64 +146,87 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
-    int answer = TaskDialog::kNo;
-    TaskDialogSettings asked;
-    TaskDialog::setTestResponder([&](const TaskDialogSettings& s) {
-        asked = s;
-        return (s.commonButtons & TaskDialog::kYes) ? answer : TaskDialog::kOk;
-    });
+    sorlix::MFileProps::setFilePropertiesSheet(sorlix::ui::ShowFilePropertiesSheet);
 
     bool ok = true;
+    const auto fail = [&](const char* what) {
+        std::fprintf(stderr, "e2e_screenshots: %s\n", what);
+        ok = false;
+    };
     const auto save = [&](const QPixmap& picture, const char* name) {
-        const bool saved = !picture.isNull() && picture.save(folder + "/" + name, "PNG");
-        if (!saved) std::fprintf(stderr, "could not write %s\n", name);
+        const QString file = folder + "/" + name + suffix;
+        // Quality 0: the strongest compression, the pictures live in the repository.
+        const bool saved = !picture.isNull() && picture.save(file, "PNG", 0);
+        if (!saved) std::fprintf(stderr, "e2e_screenshots: could not write %s\n", qPrintable(file));
         ok = ok && saved;
     };
+    // Shows a modal window by `open`, pictures it over the main window, closes it.
+    const auto modalPicture = [&]<class W>(sorlix::ui::FMain& form, const char* name, const std::function<void()>& open,
+                                          const std::function<void(W&)>& prepare) {
+        const bool shown = e2e::whileModal<W>(open, [&](W& w) {
+            if (prepare) prepare(w);
+            pointerAway(w);
+            save(screenOver(form, &w), name);
+            w.close();
+        });
+        if (!shown) fail(name);
+    };
+    const auto click = [](sorlix::ui::FMain& form, const char* command) {
+        return [&form, command] {
+            if (auto* button = form.findChild<QToolButton*>(command)) button->click();
+        };
+    };
+
     e2e::runProgram(
         [&](sorlix::ui::FMain& form) {
-            form.resize(1100, 680);
             settle();
             if (!select(form, sorlix::atIE32Toolbar, "Bluebird Search Toolbar")) {
-                std::fprintf(stderr, "no Bluebird Search Toolbar in the tree\n");
-                ok = false;
+                fail("no add-on in the tree");
                 return;
             }
             pointerAway(form);
-            const QPixmap window = form.grab();
-            save(window, "main-window.png");
+            save(screenOver(form), "main-window");
 
-            // The question is answered No here; its settings make the picture.
-            form.findChild<QToolButton*>("cmd_5001")->click();
-            save(dialogOver(window, asked, &form), "confirmation.png");
+            // The question as the user sees it, answered No by closing it.
+            modalPicture.operator()<QMessageBox>(form, "confirmation", click(form, "cmd_5001"), {});
+            modalPicture.operator()<sorlix::ui::FilePropertiesSheet>(form, "file-properties", click(form, "cmd_5002"),
+                                                                     {});
+            modalPicture.operator()<sorlix::ui::FilePropertiesSheet>(
+                form, "file-properties-details", click(form, "cmd_5002"),
+                [](sorlix::ui::FilePropertiesSheet& w) { w.pages()->setCurrentIndex(w.pages()->count() - 1); });
+            modalPicture.operator()<sorlix::ui::FAbout>(
+                form, "about-box", [&form] { form.CommandBars_Execute(6006); }, {});
 
-            // Two toolbars deleted for real, then the restore window lists them.
-            answer = TaskDialog::kYes;
-            for (const char* name : {"Bluebird Search Toolbar", "Marmot Mail Notifier"}) {
-                if (!select(form, sorlix::atIE32Toolbar, name)) ok = false;
-                form.findChild<QToolButton*>("cmd_5001")->click();
-            }
-            QToolButton* restore = form.findChild<QToolButton*>("cmd_5011");
-            const bool shown = e2e::whileModal<sorlix::ui::FRestore>([restore] { restore->click(); }, [&](auto& w) {
-                QComboBox* combo = w.addonTypeCombo();
-                combo->setCurrentIndex(combo->findData(static_cast<int>(sorlix::atIE32Toolbar)));
-                QTreeWidget* lv = w.backupList();
-                const auto rows = lv->findItems("Bluebird Search Toolbar", Qt::MatchExactly, 0);
-                if (!rows.isEmpty()) lv->setCurrentItem(rows.front());
-                lv->setFocus();
-                pointerAway(w);
-                save(w.grab(), "restore-window.png");
-                w.close();
+            // Two add-ons deleted for real, then the restore window lists them.
+            TaskDialog::setTestResponder([](const TaskDialogSettings& s) {
+                return (s.commonButtons & TaskDialog::kYes) ? TaskDialog::kYes : TaskDialog::kOk;
             });
-            if (!shown) {
-                std::fprintf(stderr, "the restore window did not open\n");
-                ok = false;
+            win::LONG deletedType = sorlix::atIE32Toolbar;
+            QString deletedName;
+            for (const char* name : {"Bluebird Search Toolbar", "Marmot Mail Notifier"}) {
+                if (!select(form, sorlix::atIE32Toolbar, name)) continue;
+                auto* tv = form.objectList()->findChild<TreeView*>();
+                if (deletedName.isEmpty()) deletedName = tv->SelectedNode()->text(0);
+                form.findChild<QToolButton*>("cmd_5001")->click();
+                settle();
             }
+            TaskDialog::setTestResponder(nullptr);
+            modalPicture.operator()<sorlix::ui::FRestore>(
+                form, "restore-window", click(form, "cmd_5011"), [&](sorlix::ui::FRestore& w) {
+                    QComboBox* combo = w.addonTypeCombo();
+                    if (const int at = combo->findData(static_cast<int>(deletedType)); at >= 0)
+                        combo->setCurrentIndex(at);
+                    QTreeWidget* lv = w.backupList();
+                    const auto rows = lv->findItems(deletedName, Qt::MatchExactly, 0);
+                    if (!rows.isEmpty()) lv->setCurrentItem(rows.front());
+                    lv->setFocus();
+                });
         },
         [&](const std::string& message, const std::string&, sorlix::MessageIcon) {
             std::fprintf(stderr, "start-up: %s\n", message.c_str());
             ok = false;
         });
-    TaskDialog::setTestResponder(nullptr);
+    sorlix::MFileProps::setFilePropertiesSheet(nullptr);
     winsys::setMachine(nullptr);
     return ok ? 0 : 1;
 }

@@ -12,6 +12,7 @@ TEST(Text, Utf16RoundTripAndLength) {
         {"bmp", "\xE2\x82\xAC", 1},
         {"astral", "\xF0\x9F\x98\x80", 2},
         {"empty", "", 0},
+        {"ASCII runs between others", "ab\xC3\xA9" "cd\xF0\x9F\x98\x80" "ef\xE2\x82\xAC", 10},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);

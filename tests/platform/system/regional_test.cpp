@@ -83,6 +83,27 @@ TEST(Regional, TheUsersSettingsWithTheUsFormWhereOneIsMissing) {
 )");
         EXPECT_EQ(winsys::localDateTimeText(afternoon(), winsys::userRegionalFormats()), "3/7/2026 4:05:09 nachm.");
     }
+    {
+        auto m = systest::machineWith(winsys::Arch::Win64);
+        const winsys::RegionalFormats us = winsys::userRegionalFormats();
+        EXPECT_EQ(formatDate(afternoon(), us.longDate), "Saturday, March 7, 2026");
+        EXPECT_EQ(winsys::groupedNumber(1234567, us), "1,234,567");
+    }
+    {
+        auto m = systest::machineWith(winsys::Arch::Win64, R"([HKEY_CURRENT_USER\Control Panel\International]
+"sLongDate"="d. MMMM yyyy"
+"sThousand"="."
+"sDecimal"=","
+)");
+        const winsys::RegionalFormats f = winsys::userRegionalFormats();
+        EXPECT_EQ(formatDate(afternoon(), f.longDate), "7. March 2026");
+        EXPECT_EQ(f.decimal, ",");
+        const struct {
+            unsigned long long n;
+            const char* text;
+        } counts[] = {{0, "0"}, {999, "999"}, {1000, "1.000"}, {123456, "123.456"}, {18446744073709551615ull, "18.446.744.073.709.551.615"}};
+        for (const auto& c : counts) EXPECT_EQ(winsys::groupedNumber(c.n, f), c.text) << c.n;
+    }
 }
 
 } // namespace

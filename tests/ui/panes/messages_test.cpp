@@ -8,6 +8,8 @@
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QProxyStyle>
+#include <QStyleFactory>
 #include <QTimer>
 #include <algorithm>
 #include <functional>
@@ -82,9 +84,22 @@ TEST_F(Messages, ASecondMessageKeepsNothingOfTheFirst) {
     EXPECT_TRUE(shown[1].allowCancellation);
 }
 
+// A style that gives dialog buttons their stock images, as some desktops do.
+class ButtonImagesStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* data) const override {
+        if (hint == SH_DialogButtonBox_ButtonsHaveIcons) return 1;
+        return QProxyStyle::styleHint(hint, option, widget, data);
+    }
+};
+
 // The real dialog, worked by a timer while it runs modally.
 TEST(TaskDialogBox, ShowsTheGivenButtonsAndAnswersWithTheFlag) {
     panestest::ensureApplication();
+    const QString styleBefore = QApplication::style()->name();
+    QApplication::setStyle(new ButtonImagesStyle(QStyleFactory::create(styleBefore)));
     const struct {
         const char* label;
         int flags;
@@ -110,6 +125,7 @@ TEST(TaskDialogBox, ShowsTheGivenButtonsAndAnswersWithTheFlag) {
         dialog.SetCommonButtons(r.flags);
         std::vector<QString> seen;
         QString title, text;
+        bool stockImages = false; // the skin draws the box: no style images
         QTimer worker;
         worker.setInterval(10);
         QObject::connect(&worker, &QTimer::timeout, [&] {
@@ -118,6 +134,9 @@ TEST(TaskDialogBox, ShowsTheGivenButtonsAndAnswersWithTheFlag) {
             worker.stop();
             title = box->windowTitle();
             text = box->text();
+            stockImages = box->icon() != QMessageBox::NoIcon;
+            for (QAbstractButton* b : box->buttons())
+                stockImages = stockImages || (b->isVisibleTo(box) && !b->icon().isNull());
             for (QAbstractButton* b : box->buttons())
                 if (b->isVisibleTo(box)) seen.push_back(b->text().remove('&'));
             std::sort(seen.begin(), seen.end(), [](const QString& a, const QString& b) {
@@ -136,8 +155,10 @@ TEST(TaskDialogBox, ShowsTheGivenButtonsAndAnswersWithTheFlag) {
         EXPECT_EQ(title, "Vendrel Sorlix");
         EXPECT_EQ(text, "text");
         EXPECT_EQ(seen, r.buttons);
+        EXPECT_FALSE(stockImages);
         EXPECT_EQ(answer, r.answer);
     }
+    QApplication::setStyle(styleBefore);
 }
 
 } // namespace

@@ -7,12 +7,14 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 #include <QTreeWidget>
 
 #include "app/core/strings.h"
 #include "app/ui/frestore.h"
 #include "platform/controls/image_store.h"
 #include "tests/ui/restore/ui_support.h"
+#include "tests/ui/tooltip_at.h"
 
 namespace {
 
@@ -308,6 +310,34 @@ TEST_F(Restore, TheListAndTheButtonFollowTheWindowsSize) {
     EXPECT_EQ(w.addonTypeCombo()->geometry(), combo.adjusted(0, 0, 200, 0));
     // The columns share the new width: a third for the names.
     EXPECT_EQ(w.backupList()->columnWidth(0), w.backupList()->viewport()->width() / 3);
+
+    // A skin that makes the button wider than its design: it grows to the
+    // left, whole, in line with the list.
+    w.setStyleSheet(QStringLiteral("QPushButton { min-width: 120px; padding: 4px 12px; }"));
+    w.resize(design);
+    QApplication::processEvents();
+    const QRect wide = w.restoreButton()->geometry();
+    EXPECT_GE(wide.width(), w.restoreButton()->sizeHint().width());
+    EXPECT_EQ(wide.right(), w.backupList()->geometry().right());
+    EXPECT_LE(wide.right(), w.width() - 1);
+}
+
+TEST_F(Restore, CutNamesAndDescriptionsShowWholeInTooltips) {
+    const std::string longName(120, 'n'), longDescription(200, 'd');
+    backup(kToolbar, longName, longDescription, subkeys({"Software\\Acme\\One"}).get());
+    backup(kToolbar, "Two", "Short", subkeys({"Software\\Acme\\Two"}).get());
+    FRestore w;
+    open(w, kToolbar);
+    w.show();
+    QApplication::processEvents();
+    QTreeWidget* lv = w.backupList();
+    const int cut = rowOf(w, longName), whole = rowOf(w, "Two");
+    ASSERT_TRUE(cut >= 0 && whole >= 0);
+    EXPECT_EQ(uitest::toolTipAt(lv, lv->model()->index(cut, 0)).toStdString(), longName);
+    EXPECT_EQ(uitest::toolTipAt(lv, lv->model()->index(cut, 1)).toStdString(), longDescription);
+    EXPECT_EQ(uitest::toolTipAt(lv, lv->model()->index(whole, 0)), "");
+    EXPECT_EQ(uitest::toolTipAt(lv, lv->model()->index(whole, 1)), "");
+    QToolTip::hideText();
 }
 
 } // namespace

@@ -25,12 +25,14 @@
 #include "platform/controls/property_grid.h"
 #include "platform/controls/tree_view.h"
 #include "tests/ui/shell/shell_support.h"
+#include "tests/ui/tooltip_at.h"
 
 namespace {
 
 using shelltest::Machine;
 using shelltest::text;
 using sorlix::ui::FMain;
+using uitest::toolTipAt;
 
 class Reach : public Machine {
 protected:
@@ -159,17 +161,6 @@ TEST_F(Reach, KeyTipsReachEveryRibbonCommandAndTheFileMenu) {
     }
     EXPECT_NE(std::find(closer.closed.begin(), closer.closed.end(), "sorlix::ui::FAbout"), closer.closed.end());
     EXPECT_TRUE(form.closeRequested());
-}
-
-// The text the view would show in a tooltip for the index: its whole
-// text when it is cut, nothing otherwise.
-QString toolTipAt(QAbstractItemView* view, const QModelIndex& index) {
-    QToolTip::hideText();
-    (void)QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000);
-    const QPoint at = view->visualRect(index).center();
-    QHelpEvent help(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
-    QApplication::sendEvent(view->viewport(), &help);
-    return QToolTip::isVisible() ? QToolTip::text() : QString();
 }
 
 TEST_F(Reach, CutTextsShowWholeInTooltips) {

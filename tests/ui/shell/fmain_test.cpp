@@ -6,14 +6,19 @@
 #include <QDockWidget>
 #include <QMainWindow>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include "app/core/mfileprops.h"
+#include "app/core/msgbox.h"
 #include "app/core/minfocollector.h"
 #include "app/ui/fmain.h"
 #include "app/ui/fobjectlist.h"
+#include "app/ui/msgbox_dialog.h"
 #include "platform/controls/tree_view.h"
 #include "platform/files/paths.h"
 #include "platform/system/shell.h"
@@ -303,3 +308,34 @@ TEST_F(MainWindow, PanesAreLaidOutBelowTheRibbon) {
 }
 
 } // namespace
+
+// A message of the core (here a property list that does not load) wears the
+// main window's skin like the window's own messages; before there is a main
+// window it still shows, in Qt's look.
+TEST_F(MainWindow, CoreMessagesAreOwnedByTheMainWindowOnceItExists) {
+    sorlix::ui::InstallMsgBoxDialog();
+    std::vector<QWidget*> owners;
+    QTimer closer;
+    closer.setInterval(20);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            owners.push_back(box->parentWidget());
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    closer.start();
+
+    sorlix::MsgBox("before the window");
+    {
+        FMain form;
+        form.Load();
+        sorlix::ui::MainForm = &form;
+        ASSERT_TRUE(form.styleSheet().contains("QPushButton")) << "the skin is on the window";
+        sorlix::MsgBox("with the window");
+        sorlix::ui::MainForm = nullptr;
+        ASSERT_EQ(owners.size(), 2u);
+        EXPECT_EQ(owners[1], &form);
+    }
+    EXPECT_EQ(owners[0], nullptr);
+    sorlix::SetMsgBoxHook(nullptr);
+}

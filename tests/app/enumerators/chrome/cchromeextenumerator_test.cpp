@@ -13,7 +13,8 @@ using sorlix::CChromeExtEnumerator;
 
 namespace {
 
-const std::string kA(32, 'a'), kB(32, 'b'), kC(32, 'c'), kD(32, 'd'), kE(32, 'e'), kF(32, 'f'), kG(32, 'g');
+const std::string kA(32, 'a'), kB(32, 'b'), kC(32, 'c'), kD(32, 'd'), kE(32, 'e'), kF(32, 'f'), kG(32, 'g'),
+    kH(32, 'h');
 const std::string kSynology = "hmelcbpnhbgdobilamgpijfbcgfglahe";
 const std::string kForced = "SOFTWARE\\Policies\\Google\\Chrome\\ExtensionInstallForcelist";
 const std::string kRecommended = "SOFTWARE\\Policies\\Google\\Chrome\\Recommended\\ExtensionInstallForcelist";
@@ -73,6 +74,8 @@ TEST(ChromeExtensions, ProfilesManifestsAndPolicies) {
     const std::string f = m.extension(kDefault, kF, "1_0", R"({"name":"","description":"No name"})");
     const std::string g = m.extension(kDefault, kG, "1_0",
                                       R"({"name":"Sockets","permissions":["storage",{"socket":["tcp-listen:*:*"]},"tabs"]})");
+    // Bytes that are not UTF-8 (a Latin-1 name) still give the extension.
+    const std::string h = m.extension(kDefault, kH, "1_0", "{\"name\":\"Caf\xE9 \xFF\"}");
 
     const std::string gmail = kDefault + "\\cggpnbihohkonckihofapdigcckejndn\\4.4.0_0";
     const std::string server = kDefault + "\\gmfjgcnmphflkjbgdcbgelnngjeeppjl\\3.2_0";
@@ -102,6 +105,7 @@ TEST(ChromeExtensions, ProfilesManifestsAndPolicies) {
          extensionRows(server, "gmfjgcnmphflkjbgdcbgelnngjeeppjl", "__MSG_appDescription__", "system.network",
                        "HTTP Server Sample"),
          {"file " + server + " False"}},
+        {h, extensionRows(h, kH, "", "", "Caf\xEF\xBF\xBD \xEF\xBF\xBD"), {"file " + h + " False"}},
         {syn3,
          extensionRows(syn3, kSynology, "__MSG_chromeExtensionDescription__",
                        "http://*/, https://*/, background, notifications, contextMenus, storage, tabs, <all_urls>, "

@@ -40,31 +40,6 @@ constexpr const char* kPolicies = R"(Windows Registry Editor Version 5.00
 "1"="hmelcbpnhbgdobilamgpijfbcgfglahe;https://clients2.google.com/service/update2/crx"
 )";
 
-using Listing = std::map<std::string, std::string>; // display name -> add-on id
-
-Listing listingOf(win::LONG type) {
-    Listing names;
-    for (const auto& [name, id] : testsupport::listingRows(sorlix::DB->TypeObjects(type).get())) names[name] = id;
-    return names;
-}
-
-Rows detailsOf(const std::string& id) {
-    Rows r;
-    const auto details = sorlix::DB->Details(id);
-    win::LONG n = 0;
-    details->get_Count(&n);
-    for (win::LONG i = 1; i <= n; ++i) {
-        win::VARIANT index = winsys::com::makeLong(i), v;
-        ComPtr<halvenlib::_CParam> p;
-        details->get_Item(&index, p.put());
-        std::string name;
-        p->get_Name(&name);
-        p->get_Value(&v);
-        r.emplace_back(name, textOf(v));
-    }
-    return r;
-}
-
 TEST(ChromeCollection, DetailsAndNamesOfTwoVersions) {
     ChromeMachine m;
     sorlix::MInfoCollector::CollectAddonInfo(sorlix::atChromeExtension);

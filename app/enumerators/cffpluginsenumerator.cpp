@@ -1,0 +1,41 @@
+#include "app/enumerators/cffpluginsenumerator.h"
+
+#include <exception>
+#include <string>
+
+#include "app/core/caddontypevisor.h"
+#include "app/core/cappvisor.h"
+#include "app/core/comcalls.h"
+#include "app/core/mmain.h"
+#include "app/core/mmainhelpers.h"
+#include "app/core/resume_next.h"
+#include "app/enumerators/cmozillaextenum.h"
+#include "app/enumerators/mozillaplugins.h"
+#include "app/enumerators/cpluginscan.h"
+
+namespace sorlix {
+
+winsys::com::ComPtr<halvenlib::_CNodes> CFFPluginsEnumerator::EnumFirefoxPlugins() {
+    try {
+        CPluginScan scan(atFirefox32Plugin);
+        CFFextEnumerator firefox;
+        scan.QueuePluginFolder(MozillaPluginsFolder());
+        for (const std::string& profile : firefox.FirefoxProfileFolders())
+            scan.QueuePluginFolder(profile + "\\Plugins");
+        for (const std::string& extension : firefox.EnumExtensionsThatAreFolders())
+            scan.QueuePluginFolder(extension + "\\Plugins");
+        const CAppVisor& visor = ProgramObject(AppVisor);
+        const winsys::com::ComPtr<halvenlib::_CGumArray> readers = visor.InstallFoldersAndVersions(ProductAdobeReader);
+        const win::LONG rows = RowCount(required(readers));
+        for (win::LONG r = 1; r <= rows; ++r)
+            scan.ProcessAdobeReaderFolder(MMain::JoinPath(CellText(readers.get(), r, 1), "browser"));
+        scan.QueuePluginFolder(visor.InstallFolder(FolderMediaPlayer));
+        scan.ProcessPluginFolders();
+        return scan.ProcessPlugins();
+    } catch (const std::exception& e) {
+        LogError(e, "CFFPluginsEnumerator.EnumFirefoxPlugins");
+        return nullptr;
+    }
+}
+
+} // namespace sorlix

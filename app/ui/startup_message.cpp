@@ -1,0 +1,38 @@
+#include "app/ui/startup_message.h"
+
+#include <QAbstractButton>
+#include <QPixmap>
+#include <exception>
+
+#include "app/core/mmainhelpers.h"
+#include "app/ui/program_images.h"
+#include "platform/controls/skin.h"
+#include "platform/controls/task_dialog.h"
+
+namespace sorlix::ui {
+
+std::unique_ptr<QMessageBox> StartupMessageBox(const std::string& text, const std::string& title, MessageIcon icon) {
+    auto box = std::make_unique<QMessageBox>();
+    box->setWindowTitle(QString::fromStdString(title));
+    box->setText(QString::fromStdString(text));
+    winsys::controls::plainButton(*box, QMessageBox::Ok);
+    winsys::controls::SkinFramework skin;
+    if (skin.LoadSkin(MMain::JoinPath(ProgramFolder(), "Office2007.cjstyles"), "")) skin.ApplyWindow(box.get());
+    if (icon == MessageIcon::Exclamation) {
+        // The program file may be what start-up found missing.
+        try {
+            CResource module;
+            OpenProgramResources(module);
+            const QIcon image = LoadIconResource(module, kExclamationImage);
+            if (!image.isNull()) box->setIconPixmap(image.pixmap(QSize(32, 32), box->devicePixelRatioF()));
+        } catch (const std::exception&) {
+        }
+    }
+    return box;
+}
+
+void ShowStartupMessage(const std::string& text, const std::string& title, MessageIcon icon) {
+    StartupMessageBox(text, title, icon)->exec();
+}
+
+} // namespace sorlix::ui
