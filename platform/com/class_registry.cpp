@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <string>
 
 #include "platform/com/error_info.h"
 #include "platform/core/guid.h"
+#include "platform/core/machine.h"
 #include "platform/core/text.h"
 #include "platform/files/paths.h"
 #include "platform/registry/registry.h"
@@ -41,6 +43,29 @@ void* loadModule(const fs::path& host, std::string* error) {
     }
     modules->emplace(key.string(), handle);
     return handle;
+}
+
+// Libraries already loaded, by the machine and the path their class names:
+// as on Windows, a library once loaded is not looked for on disk again.
+std::mutex& loadedMutex() {
+    static std::mutex m;
+    return m;
+}
+std::map<std::string, void*>& loadedLibraries() {
+    static auto* loaded = new std::map<std::string, void*>;
+    return *loaded;
+}
+std::string loadedKey(const std::string& path) { return std::to_string(winsys::machine().serial()) + '\n' + path; }
+
+void* loadedLibrary(const std::string& path) {
+    std::lock_guard lock(loadedMutex());
+    auto it = loadedLibraries().find(loadedKey(path));
+    return it == loadedLibraries().end() ? nullptr : it->second;
+}
+
+void noteLoadedLibrary(const std::string& path, void* handle) {
+    std::lock_guard lock(loadedMutex());
+    loadedLibraries()[loadedKey(path)] = handle;
 }
 
 std::optional<std::string> readText(HKEY root, const std::string& subKey, const std::string& valueName) {
@@ -155,13 +180,18 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsctx, void*, REFIID riid, void*
     if (!(clsctx & CLSCTX_INPROC_SERVER)) return fail(REGDB_E_CLASSNOTREG, "Class " + text + " has no in-process server");
     auto path = winsys::com::readText(HKEY_CLASSES_ROOT, "CLSID\\" + text + "\\InprocServer32", "");
     if (!path || path->empty()) return fail(REGDB_E_CLASSNOTREG, "Class " + text + " is not registered");
-    auto host = winsys::toHostPath(*path);
-    std::error_code ec;
-    if (!host || !std::filesystem::is_regular_file(*host, ec))
-        return fail(CO_E_DLLNOTFOUND, "Library '" + *path + "' of class " + text + " not found");
-    std::string error;
-    void* handle = winsys::com::loadModule(*host, &error);
-    if (!handle) return fail(CO_E_ERRORINDLL, "Library '" + *path + "' of class " + text + " cannot be loaded: " + error);
+    void* handle = winsys::com::loadedLibrary(*path);
+    if (!handle) {
+        auto host = winsys::toHostPath(*path);
+        std::error_code ec;
+        if (!host || !std::filesystem::is_regular_file(*host, ec))
+            return fail(CO_E_DLLNOTFOUND, "Library '" + *path + "' of class " + text + " not found");
+        std::string error;
+        handle = winsys::com::loadModule(*host, &error);
+        if (!handle)
+            return fail(CO_E_ERRORINDLL, "Library '" + *path + "' of class " + text + " cannot be loaded: " + error);
+        winsys::com::noteLoadedLibrary(*path, handle);
+    }
     auto fn = reinterpret_cast<winsys::com::GetClassObjectFn>(::dlsym(handle, "DllGetClassObject"));
     if (!fn) return fail(CO_E_ERRORINDLL, "Library '" + *path + "' has no entry point DllGetClassObject");
     winsys::com::clearErrorInfo();

@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <unordered_set>
 #include <vector>
 
@@ -52,6 +53,13 @@ WIN32_FIND_DATA findData(const winsys::WindowsFacts& f, std::string name) {
     return d;
 }
 
+// A name that matches only itself (and names differing in case): no
+// wildcard, no "\\", no trailing dot or space, which Windows drops.
+bool isPlainName(const std::string& mask) {
+    return !mask.empty() && mask.find_first_of("*?<>\"\\") == std::string::npos && mask.back() != '.' &&
+           mask.back() != ' ';
+}
+
 } // namespace
 
 HANDLE FindFirstFile(const std::string& pattern, WIN32_FIND_DATA* data) {
@@ -67,6 +75,22 @@ HANDLE FindFirstFile(const std::string& pattern, WIN32_FIND_DATA* data) {
     // folder named as the mask ("system32\catroot") is found in system32.
     auto host = winsys::resolveHostPath(folder, winsys::redirectionApplies(*parsed));
     if (!host) return fail(host.error().code);
+
+    // A plain name that is there as written needs no listing of its folder
+    // (which would make each look-up cost the folder's size).
+    if (isPlainName(mask)) {
+        if (auto own = winsys::statHost(*host / mask, false)) {
+            std::optional<winsys::HostStat> target;
+            if (own->isLink()) target = winsys::statHost(*host / mask, true);
+            auto search = std::make_unique<Search>();
+            search->entries.push_back(findData(winsys::windowsFacts(*own, target, mask), mask));
+            *data = search->entries[0];
+            search->next = 1;
+            std::lock_guard<std::mutex> lock(g_lock);
+            g_open.insert(search.get());
+            return search.release();
+        }
+    }
 
     DIR* dir = ::opendir(host->c_str());
     if (!dir) {

@@ -1,5 +1,6 @@
 #include "platform/files/find.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -88,6 +89,22 @@ TEST(Find, EntryData) {
         EXPECT_EQ(entries[k].nFileSizeLow, want[k].size);
         EXPECT_EQ(entries[k].nFileSizeHigh, 0u);
         EXPECT_NE(entries[k].ftLastWriteTime.dwHighDateTime, 0u);
+    }
+
+    // A name looked up on its own, as written or in another case, gives
+    // the entry the listing gives.
+    for (const char* name : {"file.bin", "FILE.BIN", "dirlink", "DirLink", "dir"}) {
+        SCOPED_TRACE(name);
+        WIN32_FIND_DATA one;
+        UniqueFindHandle single(FindFirstFile(std::string("C:\\x\\") + name, &one));
+        ASSERT_TRUE(single);
+        const auto same = std::find_if(entries.begin(), entries.end(),
+                                       [&](const WIN32_FIND_DATA& e) { return e.cFileName == one.cFileName; });
+        ASSERT_NE(same, entries.end()) << one.cFileName;
+        EXPECT_EQ(one.dwFileAttributes, same->dwFileAttributes);
+        EXPECT_EQ(one.nFileSizeLow, same->nFileSizeLow);
+        EXPECT_EQ(one.ftLastWriteTime.dwLowDateTime, same->ftLastWriteTime.dwLowDateTime);
+        EXPECT_FALSE(FindNextFile(single.get(), &one));
     }
 }
 
