@@ -61,14 +61,17 @@ HRESULT ItemList::locate(const VARIANT& index, std::size_t* position) const {
 HRESULT ItemList::add(VARIANT value, std::optional<std::string> key, const VARIANT* before, const VARIANT* after) {
     const bool hasBefore = !omitted(before), hasAfter = !omitted(after);
     if (hasBefore && hasAfter) return raise(5);
-    if (key && findKey(*key)) return raise(457);
+    std::string upperKey = key ? winsys::upperCase(*key) : std::string();
+    if (key && index_.count(upperKey)) return raise(457);
     std::size_t at = items_.size();
     if (hasBefore || hasAfter) {
         if (HRESULT h = locate(hasBefore ? *before : *after, &at); FAILED(h)) return h;
         if (hasAfter) ++at;
     }
+    const bool appended = at == items_.size();
     items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), Entry{std::move(key), std::move(value)});
-    reindexFrom(at);
+    if (!appended) reindexFrom(at);
+    else if (items_.back().key) index_.emplace(std::move(upperKey), at);
     return S_OK;
 }
 

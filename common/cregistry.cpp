@@ -5,7 +5,7 @@
 // backup engine deletes a key once CopySubKey says it was copied.
 
 #include <cstring>
-#include <set>
+#include <unordered_set>
 
 #include "common/cregistry_keys.h"
 #include "common/interfaces/registry.h"
@@ -232,7 +232,7 @@ public:
         const bool part64 = Include64bitComponents != VARIANT_FALSE && IsWow64Now();
         const bool both = part32 && part64;
         ComPtr<_CCollection> c = newCollection();
-        std::set<std::string, winsys::LessNoCase> listed;
+        std::unordered_set<std::string> listed; // upper-cased
         const std::string below = "\\Implemented Categories\\" + CatID;
         auto scan = [&](LONG root, bool addOnlyNew) -> HRESULT {
             UniqueHKey clsids;
@@ -244,8 +244,7 @@ public:
                 UniqueHKey k; // opened below the CLSID key: the same key, found without a second walk from the root
                 const REGSAM view = regkeys::rootOf(root).view64 ? KEY_WOW64_64KEY : 0;
                 if (RegOpenKeyEx(clsids.get(), n + below, 0, KEY_READ | view, k.put()) != ERROR_SUCCESS) continue;
-                if (addOnlyNew && listed.count(n)) continue;
-                if (both) listed.insert(n);
+                if (both && !listed.insert(winsys::upperCase(n)).second && addOnlyNew) continue;
                 add(c.get(), n, both);
             }
             return S_OK;

@@ -208,7 +208,11 @@ int compareNoCase(std::string_view a, std::string_view b) {
 std::string upperCase(std::string_view s) {
     std::string out;
     out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size();) encodeOne(foldCase(decodeOne(s, i, true)), out);
+    std::size_t i = 0;
+    // Plain ASCII, by far the most common, needs no decoding.
+    for (; i < s.size() && static_cast<unsigned char>(s[i]) < 0x80; ++i)
+        out += (s[i] >= 'a' && s[i] <= 'z') ? static_cast<char>(s[i] - 32) : s[i];
+    while (i < s.size()) encodeOne(foldCase(decodeOne(s, i, true)), out);
     return out;
 }
 
