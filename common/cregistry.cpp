@@ -243,8 +243,10 @@ public:
             for (const std::string& n : names) {
                 UniqueHKey k; // opened below the CLSID key: the same key, found without a second walk from the root
                 const REGSAM view = regkeys::rootOf(root).view64 ? KEY_WOW64_64KEY : 0;
+                std::string folded = both ? winsys::upperCase(n) : std::string();
+                if (addOnlyNew && listed.count(folded)) continue; // found in the other view already
                 if (RegOpenKeyEx(clsids.get(), n + below, 0, KEY_READ | view, k.put()) != ERROR_SUCCESS) continue;
-                if (both && !listed.insert(winsys::upperCase(n)).second && addOnlyNew) continue;
+                if (both) listed.insert(std::move(folded));
                 add(c.get(), n, both);
             }
             return S_OK;
