@@ -66,11 +66,14 @@ void RevertWow64Redirection() {
     }
 }
 
-Wow64RedirectionOff::Wow64RedirectionOff(std::string source) : source_(std::move(source)) {
+Wow64RedirectionOff::Wow64RedirectionOff(std::string source, bool off) : source_(std::move(source)) {
+    if (!off) return;
     DisableWow64Redirection();
+    off_ = true;
 }
 
 Wow64RedirectionOff::~Wow64RedirectionOff() {
+    if (!off_) return;
     try {
         RevertWow64Redirection();
     } catch (const std::exception& e) {

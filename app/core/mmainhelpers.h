@@ -30,18 +30,19 @@ void AddFileInfoToResultNode(halvenlib::_CNode* Node, const std::string& FileNam
 void DisableWow64Redirection();
 void RevertWow64Redirection();
 
-// Redirection off, through the counted switch, while the object lives; only
-// a switch that took effect is reverted, on every way out. A failing revert
-// is logged under `source`.
+// Redirection off, through the counted switch, while the object lives (when
+// `off` asks for it); only a switch that took effect is reverted, on every
+// way out. A failing revert is logged under `source`.
 class Wow64RedirectionOff {
 public:
-    explicit Wow64RedirectionOff(std::string source);
+    explicit Wow64RedirectionOff(std::string source, bool off = true);
     ~Wow64RedirectionOff();
     Wow64RedirectionOff(const Wow64RedirectionOff&) = delete;
     Wow64RedirectionOff& operator=(const Wow64RedirectionOff&) = delete;
 
 private:
     std::string source_;
+    bool off_ = false;
 };
 
 } // namespace sorlix::MMain

@@ -87,30 +87,6 @@ std::string searchName(_CParams* record, const std::string& fallback) {
     return fallback;
 }
 
-// File-system redirection off while it lives (through the counted switch),
-// when asked for; only a switch that took effect is reverted.
-class RedirectionOff {
-public:
-    explicit RedirectionOff(bool off) {
-        if (!off) return;
-        MMain::DisableWow64Redirection();
-        off_ = true;
-    }
-    ~RedirectionOff() {
-        if (!off_) return;
-        try {
-            MMain::RevertWow64Redirection();
-        } catch (const std::exception& e) {
-            LogError(e, "COperaExtEnum.EnumOperaExtensions");
-        }
-    }
-    RedirectionOff(const RedirectionOff&) = delete;
-    RedirectionOff& operator=(const RedirectionOff&) = delete;
-
-private:
-    bool off_ = false;
-};
-
 // Removes the work folder with all it holds when it goes out of scope.
 class WorkFolderRemoval {
 public:
@@ -137,7 +113,7 @@ ComPtr<halvenlib::_CNodes> COperaExtEnum::EnumOperaExtensions(bool Opera64bit) {
     try {
         opera64bit_ = Opera64bit;
         const std::string local = localAppData();
-        const RedirectionOff redirection(Opera64bit);
+        const MMain::Wow64RedirectionOff redirection(kSource, Opera64bit);
         workFolder_ = MMain::JoinPath(TempFolder, "OperaExtEnumerator");
         std::string ignored;
         removeTree(workFolder_, ignored);

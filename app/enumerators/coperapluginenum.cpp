@@ -30,29 +30,6 @@ bool queryString(std::string valueName, std::string& value) {
     return ok != win::VARIANT_FALSE;
 }
 
-// Redirection off while it lives, through the counted switch; only a
-// switch that took effect is reverted.
-class RedirectionOff {
-public:
-    explicit RedirectionOff(bool on) {
-        if (!on) return;
-        MMain::DisableWow64Redirection();
-        on_ = true;
-    }
-    ~RedirectionOff() {
-        if (!on_) return;
-        try {
-            MMain::RevertWow64Redirection();
-        } catch (const std::exception& e) {
-            LogError(e, kSource);
-        }
-    }
-    RedirectionOff(const RedirectionOff&) = delete;
-    RedirectionOff& operator=(const RedirectionOff&) = delete;
-
-private:
-    bool on_ = false;
-};
 
 void queueRowFolders(CPluginScan& scan, const ComPtr<halvenlib::_CGumArray>& table) {
     const win::LONG rows = RowCount(required(table));
@@ -64,7 +41,7 @@ void queueRowFolders(CPluginScan& scan, const ComPtr<halvenlib::_CGumArray>& tab
 ComPtr<halvenlib::_CNodes> COperaPluginEnum::EnumOperaPlugins(bool Opera64bit) {
     try {
         CPluginScan scan(Opera64bit ? 24 : 22);
-        const RedirectionOff redirection(Opera64bit);
+        const MMain::Wow64RedirectionOff redirection(kSource, Opera64bit);
         const CAppVisor& visor = ProgramObject(AppVisor);
         const std::string opera = visor.InstallFolder(Opera64bit ? FolderOpera64 : FolderOpera);
         // Without Opera the join would be a relative path, read against the current folder.
