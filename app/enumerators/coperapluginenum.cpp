@@ -30,7 +30,6 @@ bool queryString(std::string valueName, std::string& value) {
     return ok != win::VARIANT_FALSE;
 }
 
-
 void queueRowFolders(CPluginScan& scan, const ComPtr<halvenlib::_CGumArray>& table) {
     const win::LONG rows = RowCount(required(table));
     for (win::LONG r = 1; r <= rows; ++r) scan.QueuePluginFolder(CellText(table.get(), r, 1));
