@@ -32,12 +32,26 @@ for f in "$here"/registry/*.reg; do
   WINEPREFIX="$prefix" "$regtool" import "$f" >/dev/null
 done
 
+# Writes one resource-only DLL per line of its input:
+#   path on C: | machine | version | CompanyName | FileDescription | ProductName | LegalCopyright
+# A line without a version writes a DLL without a version resource.
+write_dlls() {
+  while IFS='|' read -r path machine version company description product copyright; do
+    if [ -z "$version" ]; then
+      "$pewrite" --out "$c/${path//\\//}" --machine "$machine"
+      continue
+    fi
+    "$pewrite" --out "$c/${path//\\//}" --machine "$machine" --file-version "$version" --product-version "$version" \
+      --version-string "CompanyName=$company" --version-string "FileDescription=$description" \
+      --version-string "FileVersion=$version" --version-string "ProductName=$product" \
+      --version-string "ProductVersion=$version" --version-string "LegalCopyright=$copyright"
+  done
+}
+
 # The add-ons' files: small resource-only DLLs with a version resource.
 # 32-bit ones are i386 in Program Files (x86); 64-bit ones amd64 in Program
-# Files or the 64-bit system folder. One line per file:
-#   path on C: | machine | version | CompanyName | FileDescription | ProductName | LegalCopyright
-addon_files() {
-  cat <<'TABLE'
+# Files or the 64-bit system folder.
+write_dlls <<'TABLE'
 Program Files (x86)\Bluebird\bbtoolbar.dll|i386|3.2.0.114|Bluebird Labs|Bluebird Search Toolbar|Bluebird Search|Copyright (C) 2011-2013 Bluebird Labs
 Program Files (x86)\PriceFinder\pfhelper.dll|i386|1.4.2.0|Pennyroyal Software|Price Finder shopping helper|Price Finder|(C) 2012 Pennyroyal Software
 Program Files (x86)\Snip Notes\snipnotes.dll|i386|2.0.5.0|Snipwell Software|Snip Notes web clipper|Snip Notes|Copyright (C) 2013 Snipwell Software
@@ -51,13 +65,6 @@ Program Files\Tidewater\tidebar64.dll|amd64|5.1.0.0|Tidewater Media|Tidewater Ne
 Program Files\Harbor Radio\harborbar64.dll|amd64|1.2.0.9|Harborlight Audio|Internet radio bar (64-bit)|Harbor Radio|Copyright (C) 2013 Harborlight Audio
 Program Files\Marmot Mail\mmnotify64.dll|amd64|4.0.1.7|Marmot Mail Ltd|Marmot Mail Notifier (64-bit)|Marmot Mail|Copyright (C) 2013 Marmot Mail Ltd
 TABLE
-}
-addon_files | while IFS='|' read -r path machine version company description product copyright; do
-  "$pewrite" --out "$c/${path//\\//}" --machine "$machine" --file-version "$version" --product-version "$version" \
-    --version-string "CompanyName=$company" --version-string "FileDescription=$description" \
-    --version-string "FileVersion=$version" --version-string "ProductName=$product" \
-    --version-string "ProductVersion=$version" --version-string "LegalCopyright=$copyright"
-done
 
 # Safari's and Opera's plugins.
 . "$here/safari-opera-plugins.sh"
