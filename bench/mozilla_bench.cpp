@@ -5,14 +5,10 @@
 #include <benchmark/benchmark.h>
 
 #include <string>
-#include <vector>
 
 #include "app/enumerators/cmozillaextenum.h"
+#include "bench/bench_machine.h"
 #include "platform/unzip/unzip.h"
-#include "tests/support/com_library.h"
-#include "tests/support/program_objects.h"
-#include "tests/support/test_prefix.h"
-#include "tests/support/zip_writer.h"
 
 namespace {
 
@@ -21,39 +17,20 @@ constexpr int kPackages = 300;
 constexpr int kFolders = 100;
 constexpr int kEntries = 40;
 
-std::string manifest(int n) {
-    return "<?xml version=\"1.0\"?>\n<RDF xmlns=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" "
-           "xmlns:em=\"http://www.mozilla.org/2004/em-rdf#\"><Description about=\"urn:mozilla:install-manifest\">"
-           "<em:id>ext" + std::to_string(n) + "@example.org</em:id><em:name>Extension " + std::to_string(n) +
-           "</em:name><em:creator>Maker</em:creator><em:description>Benchmark extension</em:description>"
-           "</Description></RDF>\n";
-}
-
-struct Machine {
-    testsupport::TestPrefix prefix;
-    testsupport::ComLibrary common{HALVENLIB_PATH}, product{QUARNCUST_PATH};
-    testsupport::ProgramObjects program;
+struct Machine : bench::BenchMachine {
     std::size_t manifestBytes = 0;
 
     Machine() {
         const std::string profiles = "C:\\users\\tester\\AppData\\Roaming\\Mozilla\\Firefox\\Profiles\\p";
-        for (int n = 0; n < kPackages; ++n) {
-            std::vector<testsupport::ZipEntry> entries;
-            for (int e = 0; e < kEntries - 1; ++e)
-                entries.emplace_back("content/file" + std::to_string(e) + ".js", std::string(2000, 'a' + e % 26));
-            entries.emplace_back("install.rdf", manifest(n));
-            manifestBytes += entries.back().data.size();
-            const std::string path =
-                profiles + std::to_string(n % kProfiles) + ".default\\extensions\\ext" + std::to_string(n) + ".xpi";
-            std::filesystem::create_directories(prefix.host(path).parent_path());
-            testsupport::writeZip(prefix.host(path), entries);
-        }
-        for (int n = 0; n < kFolders; ++n) {
-            const std::string folder = profiles + std::to_string(n % kProfiles) + ".default\\extensions\\folder" +
-                                       std::to_string(n);
-            prefix.writeFile(folder + "\\install.rdf", manifest(kPackages + n));
-            prefix.writeFile(folder + "\\chrome.manifest", "content x content/\n");
-        }
+        for (int n = 0; n < kPackages; ++n)
+            manifestBytes += bench::writeXpi(prefix,
+                                             profiles + std::to_string(n % kProfiles) + ".default\\extensions\\ext" +
+                                                 std::to_string(n) + ".xpi",
+                                             n, kEntries);
+        for (int n = 0; n < kFolders; ++n)
+            bench::writeExtensionFolder(
+                prefix, profiles + std::to_string(n % kProfiles) + ".default\\extensions\\folder" + std::to_string(n),
+                kPackages + n);
     }
 };
 

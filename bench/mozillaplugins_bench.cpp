@@ -12,10 +12,7 @@
 #include "app/enumerators/cffpluginsenumerator.h"
 #include "app/enumerators/cshared32pluginsenum.h"
 #include "app/enumerators/cwf64pluginenum.h"
-#include "tests/support/com_library.h"
-#include "tests/support/pe_writer.h"
-#include "tests/support/program_objects.h"
-#include "tests/support/test_prefix.h"
+#include "bench/bench_machine.h"
 
 namespace {
 
@@ -25,26 +22,17 @@ const std::string kMozilla = "C:\\users\\tester\\AppData\\Roaming\\Mozilla\\Plug
 const std::string kFirefox = "C:\\Program Files (x86)\\Mozilla Firefox";
 const std::string kWaterfox = "C:\\Program Files\\Waterfox";
 
-struct Machine {
-    testsupport::TestPrefix prefix;
-    testsupport::ComLibrary common{HALVENLIB_PATH}, product{QUARNCUST_PATH};
-    testsupport::ProgramObjects program;
-
+struct Machine : bench::BenchMachine {
     Machine() {
-        auto escaped = [](const std::string& path) {
-            std::string r;
-            for (char c : path) r += c == '\\' ? std::string("\\\\") : std::string(1, c);
-            return r;
-        };
         std::string t = "Windows Registry Editor Version 5.00\n";
         const std::string mozilla = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Mozilla\\";
-        t += mozilla + "Mozilla Firefox\\24.0\\Main]\n\"Install Directory\"=\"" + escaped(kFirefox) + "\"\n";
-        t += mozilla + "Waterfox\\56.0\\Main]\n\"Install Directory\"=\"" + escaped(kWaterfox) + "\"\n";
+        t += mozilla + "Mozilla Firefox\\24.0\\Main]\n\"Install Directory\"=\"" + bench::regEscaped(kFirefox) + "\"\n";
+        t += mozilla + "Waterfox\\56.0\\Main]\n\"Install Directory\"=\"" + bench::regEscaped(kWaterfox) + "\"\n";
         for (int n = 0; n < kRegistrations; ++n) {
             const std::string root =
                 n % 2 ? "HKEY_CURRENT_USER\\SOFTWARE" : "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node";
             t += "[" + root + "\\MozillaPlugins\\@vendor" + std::to_string(n) + "/plugin]\n\"Path\"=\"" +
-                 escaped(registered(n)) + "\"\n";
+                 bench::regEscaped(registered(n)) + "\"\n";
         }
         prefix.importReg(t);
         for (int n = 0; n < kPerFolder; ++n) {
@@ -57,17 +45,7 @@ struct Machine {
             write(registered(n), n % 4 == 1 ? win::IMAGE_FILE_MACHINE_AMD64 : win::IMAGE_FILE_MACHINE_I386, n);
     }
     static std::string registered(int n) { return "C:\\Registered\\np" + std::to_string(n) + ".dll"; }
-    void write(const std::string& path, win::WORD machine, int n) const {
-        testsupport::PeSpec spec;
-        spec.machine = machine;
-        const std::string name = "Plugin " + std::to_string(n);
-        spec.version = testsupport::PeVersion{.tables = {{0x0409, 1200,
-                                                          {{"CompanyName", "Vendor " + std::to_string(n)},
-                                                           {"ProductName", name},
-                                                           {"FileDescription", name + " for browsers"},
-                                                           {"LegalCopyright", "(c) Vendor"}}}}};
-        testsupport::writePe(prefix.host(path), spec);
-    }
+    void write(const std::string& path, win::WORD machine, int n) const { bench::writePlugin(prefix, path, machine, n); }
 };
 
 Machine& machine() {

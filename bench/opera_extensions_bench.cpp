@@ -9,46 +9,20 @@
 #include <string>
 
 #include "app/core/minfocollector.h"
-#include "tests/support/com_library.h"
-#include "tests/support/program_objects.h"
-#include "tests/support/test_prefix.h"
-#include "tests/support/zip_writer.h"
+#include "bench/bench_machine.h"
 
 namespace {
 
 constexpr int kPackagesPerBuild = 42;
 
-std::string config(int n) {
-    const std::string id = std::to_string(n);
-    return "<?xml version='1.0' encoding='utf-8'?>\n"
-           "<widget xmlns=\"http://www.w3.org/ns/widgets\" id=\"http://example.org/ext" + id + "\" version=\"1.0\">\n"
-           "  <name short=\"Ext " + id + "\">Extension " + id + "</name>\n"
-           "  <description xml:lang=\"de\">Erweiterung " + id + "</description>\n"
-           "  <description xml:lang=\"en\">Extension number " + id + "</description>\n"
-           "  <author href=\"http://example.org/\">Maker " + id + "</author>\n"
-           "  <license>MIT</license>\n"
-           "  <update-description href=\"https://updates.example.org/" + id + "\"/>\n"
-           "  <icon src=\"icons/64.png\"/>\n"
-           "  <preference name=\"interval\" value=\"30\"/>\n"
-           "</widget>\n";
-}
-
-struct Machine {
-    testsupport::TestPrefix prefix;
-    testsupport::ComLibrary common{HALVENLIB_PATH}, product{QUARNCUST_PATH};
-    testsupport::ProgramObjects program;
-
+struct Machine : bench::BenchMachine {
     Machine() {
         for (const char* build : {"Opera", "Opera x64"}) {
             const std::filesystem::path widgets =
                 prefix.host(std::string("C:\\users\\tester\\AppData\\Local\\Opera\\") + build + "\\widgets");
             std::filesystem::create_directories(widgets);
             for (int n = 0; n < kPackagesPerBuild; ++n)
-                testsupport::writeZip(widgets / ("ext" + std::to_string(n) + ".oex"),
-                                      {{"config.xml", config(n)},
-                                       {"index.html", std::string(4000, 'h')},
-                                       {"scripts/background.js", std::string(20000, 'j')},
-                                       {"icons/64.png", std::string(3000, 'p')}});
+                bench::writeWidget(widgets / ("ext" + std::to_string(n) + ".oex"), n);
         }
     }
 };

@@ -9,6 +9,9 @@
 //   restore-window    the restore window listing the backups of two
 //                     deleted add-ons
 //   about-box         the about box
+//   safari-set        the Safari set chosen in "All Browser Objects", its
+//                     first add-on selected
+//   opera-set         the same for the Opera set (both builds)
 // The add-on shown is the demo's "Bluebird Search Toolbar", or the first
 // add-on of the tree when the demo holds no such toolbar.
 //
@@ -31,12 +34,14 @@
 
 #include <cstdio>
 #include <functional>
+#include <utility>
 
 #include "app/core/mfileprops.h"
 #include "app/ui/fabout.h"
 #include "app/ui/file_properties_sheet.h"
 #include "app/ui/fobjectlist.h"
 #include "app/ui/frestore.h"
+#include "app/ui/fselectaddonset.h"
 #include "common/interfaces/table.h"
 #include "platform/com/variant.h"
 #include "platform/controls/task_dialog.h"
@@ -61,13 +66,18 @@ std::string idOf(win::LONG type, const std::string& displayName) {
     return {};
 }
 
-// The node of the named add-on; else the first add-on of the tree (a node
-// under a group), so that a changed demo still gets its pictures.
-QTreeWidgetItem* addonNode(TreeView* tv, win::LONG type, const std::string& name) {
-    if (QTreeWidgetItem* node = tv->Node(QString::fromStdString(idOf(type, name)))) return node;
+// The first add-on of the tree: a node under a group.
+QTreeWidgetItem* firstAddonNode(TreeView* tv) {
     for (int g = 0; g < tv->topLevelItemCount(); ++g)
         if (tv->topLevelItem(g)->childCount() > 0) return tv->topLevelItem(g)->child(0);
     return nullptr;
+}
+
+// The node of the named add-on; else the first add-on of the tree, so that
+// a changed demo still gets its pictures.
+QTreeWidgetItem* addonNode(TreeView* tv, win::LONG type, const std::string& name) {
+    if (QTreeWidgetItem* node = tv->Node(QString::fromStdString(idOf(type, name)))) return node;
+    return firstAddonNode(tv);
 }
 
 // Selects an add-on's node with a click, as the user would.
@@ -81,6 +91,27 @@ bool select(sorlix::ui::FMain& form, win::LONG type, const std::string& name) {
     QTest::mouseClick(tv->viewport(), Qt::LeftButton, Qt::NoModifier, tv->visualItemRect(node).center());
     settle();
     return tv->SelectedNode() == node;
+}
+
+// Chooses a set in "All Browser Objects" with a click, then selects the
+// first add-on it lists with another.
+bool selectSet(sorlix::ui::FMain& form, win::LONG set) {
+    auto* sets = form.addonSetPane()->findChild<TreeView*>("tv");
+    QTreeWidgetItem* node = sets ? sets->Node(QStringLiteral("_%1").arg(set)) : nullptr;
+    if (!node) return false;
+    sets->scrollToItem(node);
+    settle();
+    QTest::mouseClick(sets->viewport(), Qt::LeftButton, Qt::NoModifier, sets->visualItemRect(node).center());
+    settle();
+    if (sets->SelectedNode() != node) return false;
+    auto* tv = form.objectList()->findChild<TreeView*>();
+    QTreeWidgetItem* first = tv ? firstAddonNode(tv) : nullptr;
+    if (!first) return false;
+    tv->scrollToItem(first);
+    settle();
+    QTest::mouseClick(tv->viewport(), Qt::LeftButton, Qt::NoModifier, tv->visualItemRect(first).center());
+    settle();
+    return tv->SelectedNode() == first;
 }
 
 void pointerAway(QWidget& w) {
@@ -196,6 +227,18 @@ int main(int argc, char** argv) {
                 [](sorlix::ui::FilePropertiesSheet& w) { w.pages()->setCurrentIndex(w.pages()->count() - 1); });
             modalPicture.operator()<sorlix::ui::FAbout>(
                 form, "about-box", [&form] { form.CommandBars_Execute(6006); }, {});
+
+            // The last two browsers' sets, each chosen as the user would.
+            for (const auto& [set, name] : {std::pair{8, "safari-set"}, std::pair{9, "opera-set"}}) {
+                if (!selectSet(form, set)) {
+                    fail(name);
+                    continue;
+                }
+                pointerAway(form);
+                save(screenOver(form), name);
+            }
+            // Back to every add-on for the deletions below.
+            if (!selectSet(form, 0)) fail("the set of all add-ons");
 
             // Two add-ons deleted for real, then the restore window lists them.
             TaskDialog::setTestResponder([](const TaskDialogSettings& s) {
