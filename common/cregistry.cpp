@@ -240,6 +240,7 @@ public:
             if (OpenKey(root, "CLSID", true, &clsids, &reason) != ERROR_SUCCESS) return S_OK;
             std::vector<std::string> names;
             if (LSTATUS s = regkeys::subKeyNames(clsids.get(), &names)) return listingFailed(s, "EnumClassesOfCategory");
+            if (both) listed.reserve(listed.size() + names.size());
             for (const std::string& n : names) {
                 UniqueHKey k; // opened below the CLSID key: the same key, found without a second walk from the root
                 const REGSAM view = regkeys::rootOf(root).view64 ? KEY_WOW64_64KEY : 0;
