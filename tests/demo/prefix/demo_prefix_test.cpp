@@ -184,6 +184,16 @@ const Addon kAddons[] = {
     {10, "Quick Translate", "C:\\Program Files\\QuickTranslate\\qtbho64.dll", nullptr, "Lingofox Ltd"},
 };
 
+TEST_F(DemoPrefix, EveryAddonTypeShowsAddonsAndTheRunLogsNoError) {
+    sorlix::MInfoCollector::CollectAllAddonInfo();
+    for (LONG type = 1; type <= sorlix::kLastAddonType; ++type)
+        EXPECT_FALSE(ids(type).empty()) << "no add-on of type " << type;
+    for (const testsupport::LogLine& line : program_->log->lines) {
+        EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
+        EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
+    }
+}
+
 TEST_F(DemoPrefix, CollectionFindsEveryInternetExplorerAddonOfBothViews) {
     sorlix::MInfoCollector::CollectAllAddonInfo();
     for (LONG type = 1; type <= 10; ++type) {
