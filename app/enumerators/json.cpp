@@ -212,24 +212,30 @@ private:
         return nullptr;
     }
 
+    // Steps over blanks and a separating comma; false when the object or
+    // array ends here, at `close` (passed) or at the end of the text.
+    bool beforeMember(char close) {
+        skipBlanks();
+        if (at(close)) {
+            ++pos_;
+            return false;
+        }
+        if (at(',')) {
+            ++pos_;
+            skipBlanks();
+        } else if (atEnd()) {
+            failMissing(close);
+            return false;
+        }
+        return true;
+    }
+
     JsonValue parseObject() {
         JsonValue result{JsonObject{}};
         if (!enter()) return result;
         auto& members = std::get<JsonObject>(result.v);
         ++pos_;
-        for (;;) {
-            skipBlanks();
-            if (at('}')) {
-                ++pos_;
-                break;
-            }
-            if (at(',')) {
-                ++pos_;
-                skipBlanks();
-            } else if (atEnd()) {
-                failMissing('}');
-                break;
-            }
+        while (beforeMember('}')) {
             const std::size_t start = pos_;
             std::string key = parseKey();
             JsonValue value;
@@ -256,19 +262,7 @@ private:
         if (!enter()) return result;
         auto& elements = std::get<JsonList>(result.v);
         ++pos_;
-        for (;;) {
-            skipBlanks();
-            if (at(']')) {
-                ++pos_;
-                break;
-            }
-            if (at(',')) {
-                ++pos_;
-                skipBlanks();
-            } else if (atEnd()) {
-                failMissing(']');
-                break;
-            }
+        while (beforeMember(']')) {
             const std::size_t start = pos_;
             JsonValue value;
             if (const std::string* raised = parseValue(value)) {

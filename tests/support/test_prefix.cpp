@@ -86,6 +86,14 @@ void TestPrefix::writeFile(std::string_view windowsPath, std::string_view conten
 
 void TestPrefix::makeDir(std::string_view windowsPath) const { fs::create_directories(host(windowsPath)); }
 
+void TestPrefix::copyIn(const fs::path& hostFolder, std::string_view windowsFolder) const {
+    const fs::path to = host(windowsFolder);
+    fs::create_directories(to);
+    fs::copy(hostFolder, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    for (const auto& e : fs::recursive_directory_iterator(to))
+        fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add);
+}
+
 void TestPrefix::setReadOnly(std::string_view windowsPath, bool readOnly) const {
     const fs::perms w = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
     fs::permissions(host(windowsPath), readOnly ? w : fs::perms::owner_write,

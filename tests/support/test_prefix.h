@@ -39,6 +39,10 @@ public:
     // Writes a file (creating its folders) at a Windows path of drive C:.
     void writeFile(std::string_view windowsPath, std::string_view content) const;
     void makeDir(std::string_view windowsPath) const;
+    // Copies a host folder with all below it to a Windows folder of drive
+    // C: (merging with what is there), every copy writable, so that a test
+    // can remove it: fixtures are read-only.
+    void copyIn(const std::filesystem::path& hostFolder, std::string_view windowsFolder) const;
     // Marks a file read-only as the layer sees it.
     void setReadOnly(std::string_view windowsPath, bool readOnly = true) const;
 

@@ -429,11 +429,7 @@ TEST(OperaExtensions, AFailedRunGivesNoResultAndSwitchesRedirectionBack) {
 // The real packages, copied into the user's Opera folders.
 void copyRealPackages(const testsupport::TestPrefix& prefix) {
     const fs::path real = fs::path(REAL_BROWSER_DATA) / "drive_c/users/root/AppData/Local/Opera";
-    const fs::path target = prefix.host("C:\\users\\tester\\AppData\\Local\\Opera");
-    fs::create_directories(target);
-    fs::copy(real, target, fs::copy_options::recursive);
-    for (const auto& e : fs::recursive_directory_iterator(target))
-        fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add);
+    prefix.copyIn(real, "C:\\users\\tester\\AppData\\Local\\Opera");
 }
 
 TEST(OperaExtensions, RealPackages) {

@@ -158,11 +158,7 @@ TEST(SafariExtensions, OneUnreadableListEndsTheRunNamingItsFile) {
 void copyRealExtensions(const testsupport::TestPrefix& prefix) {
     namespace fs = std::filesystem;
     const fs::path real = fs::path(REAL_BROWSER_DATA) / "drive_c/users/root/AppData/Local/Apple Computer/Safari/Extensions";
-    const fs::path target = prefix.host(kExtensions);
-    fs::create_directories(target);
-    fs::copy(real, target, fs::copy_options::recursive);
-    for (const auto& e : fs::recursive_directory_iterator(target))
-        fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add);
+    prefix.copyIn(real, kExtensions);
 }
 
 TEST(SafariExtensions, RealPropertyLists) {

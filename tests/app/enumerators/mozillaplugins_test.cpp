@@ -61,11 +61,7 @@ void writePlugin(const fs::path& host, Image image, Rows strings = {}) {
 
 // The real folders of the fixtures, copied to where `to` says, writable.
 void copyReal(const testsupport::TestPrefix& prefix, const std::string& realPath, const std::string& to) {
-    const fs::path target = prefix.host(to);
-    fs::create_directories(target);
-    fs::copy(kRealDrive / realPath, target, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    for (const auto& e : fs::recursive_directory_iterator(target))
-        fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add);
+    prefix.copyIn(kRealDrive / realPath, to);
 }
 
 constexpr const char* kRegistry = R"(Windows Registry Editor Version 5.00

@@ -37,6 +37,7 @@
 #include "platform/pe/pe.h"
 #include "tests/support/program_objects.h"
 #include "tests/support/records.h"
+#include "tests/support/file_tree.h"
 
 namespace fs = std::filesystem;
 using halvenlib::_CCollection;
@@ -388,18 +389,6 @@ TEST_F(DemoPrefix, SafariAndOperaExtensions) {
     }
 }
 
-// Every file below `folder` with its bytes.
-std::map<std::string, std::string> filesBelow(const fs::path& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& e : fs::recursive_directory_iterator(folder)) {
-        if (!e.is_regular_file()) continue;
-        std::ifstream in(e.path(), std::ios::binary);
-        files[fs::relative(e.path(), folder).string()] =
-            std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    }
-    return files;
-}
-
 // The 64-bit Opera's extension deleted through the backup store and
 // restored, each step seen on disk and by a collection of a program that
 // opened the prefix afresh.
@@ -407,7 +396,7 @@ TEST_F(DemoPrefix, OperaExtensionDeletedAndRestored) {
     const LONG type = sorlix::atOpera64Extension;
     const std::string package = kOpera64Widgets + "layers-1.0.oex";
     const fs::path opera = host(kLocal + "Opera");
-    const auto before = filesBelow(opera);
+    const auto before = testsupport::treeOf(opera);
     ASSERT_EQ(before.count("Opera x64/widgets/layers-1.0.oex"), 1u);
 
     sorlix::MInfoCollector::CollectAddonInfo(type);
@@ -429,7 +418,7 @@ TEST_F(DemoPrefix, OperaExtensionDeletedAndRestored) {
     EXPECT_FALSE(fs::exists(host(package)));
     auto expectedAfterDelete = before;
     expectedAfterDelete.erase("Opera x64/widgets/layers-1.0.oex");
-    EXPECT_EQ(filesBelow(opera), expectedAfterDelete);
+    EXPECT_EQ(testsupport::treeOf(opera), expectedAfterDelete);
     sorlix::MInfoCollector::CollectAddonInfo(type);
     EXPECT_TRUE(ids(type).empty());
     {
@@ -444,7 +433,7 @@ TEST_F(DemoPrefix, OperaExtensionDeletedAndRestored) {
         ASSERT_TRUE(backuper.Restore(rows[0].id, cause)) << cause;
     }
     reopen();
-    EXPECT_EQ(filesBelow(opera), before);
+    EXPECT_EQ(testsupport::treeOf(opera), before);
     sorlix::MInfoCollector::CollectAddonInfo(type);
     ASSERT_EQ(ids(type).count("Layers"), 1u);
     EXPECT_EQ(paramText(sorlix::DB->AddonInfo(ids(type)["Layers"]).get(), "dLL"), package);
@@ -752,23 +741,6 @@ TEST_F(DemoPrefix, ChromeExtensionsOfBothProfilesAndChromePlugins) {
     }
 }
 
-// Every entry below a host folder: folders as "<path>/", files with their bytes.
-std::map<std::string, std::string> treeOf(const fs::path& top) {
-    std::map<std::string, std::string> tree;
-    for (const auto& e : fs::recursive_directory_iterator(top)) {
-        const std::string name = fs::relative(e.path(), top).string();
-        if (e.is_directory()) {
-            tree[name + "/"] = "";
-            continue;
-        }
-        std::ifstream in(e.path(), std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        tree[name] = bytes.str();
-    }
-    return tree;
-}
-
 // Deleting the older version of the forced extension takes its version
 // folder and the policy value; the newer version, the other extensions and
 // the other profile stay as they were, and the restore brings back all of
@@ -785,7 +757,7 @@ TEST_F(DemoPrefix, ChromeExtensionDeletedAndRestored) {
         EXPECT_EQ(sorlix::Registry->QuerySTRING(&root, &subkey, &name, &value, &ok), win::S_OK);
         return ok != win::VARIANT_FALSE ? value : std::string("<none>");
     };
-    const auto before = treeOf(userData);
+    const auto before = testsupport::treeOf(userData);
     const std::string policyBefore = policy();
     ASSERT_EQ(policyBefore, std::string(kSynology) + ";https://clients2.google.com/service/update2/crx");
     auto outside = [&] {
@@ -821,7 +793,7 @@ TEST_F(DemoPrefix, ChromeExtensionDeletedAndRestored) {
     ASSERT_TRUE(backuper.Backup("Synology Download Station", "", cfg.get(), cause)) << cause;
     ASSERT_TRUE(backuper.RemoveByLittleConfig(cfg.get()));
     EXPECT_FALSE(fs::exists(removed));
-    EXPECT_EQ(treeOf(userData), outside);
+    EXPECT_EQ(testsupport::treeOf(userData), outside);
     EXPECT_EQ(policy(), "<none>");
 
     LONG count = 0;
@@ -829,7 +801,7 @@ TEST_F(DemoPrefix, ChromeExtensionDeletedAndRestored) {
     ASSERT_TRUE(backuper.ListBackups(count, rows, cause)) << cause;
     ASSERT_EQ(count, 1);
     ASSERT_TRUE(backuper.Restore(rows[0].id, cause)) << cause;
-    EXPECT_EQ(treeOf(userData), before);
+    EXPECT_EQ(testsupport::treeOf(userData), before);
     EXPECT_EQ(policy(), policyBefore);
     for (const testsupport::LogLine& line : program_->log->lines) {
         EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;

@@ -16,6 +16,7 @@
 #include "app/core/mmain.h"
 #include "app/enumerators/enumcalls.h"
 #include "tests/support/records.h"
+#include "tests/support/file_tree.h"
 
 using namespace chrometest;
 namespace fs = std::filesystem;
@@ -61,22 +62,6 @@ TEST(ChromeCollection, DetailsAndNamesOfTwoVersions) {
     EXPECT_TRUE(m.log().empty());
 }
 
-// Every file below a host folder with its bytes.
-std::map<std::string, std::string> filesBelow(const fs::path& top) {
-    std::map<std::string, std::string> files;
-    for (const auto& e : fs::recursive_directory_iterator(top)) {
-        if (e.is_directory()) {
-            files[fs::relative(e.path(), top).string() + "/"] = "";
-            continue;
-        }
-        std::ifstream in(e.path(), std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        files[fs::relative(e.path(), top).string()] = bytes.str();
-    }
-    return files;
-}
-
 struct PolicyValue {
     win::LONG root;
     std::string subkey, name;
@@ -96,7 +81,7 @@ TEST(ChromeCollection, DeleteAndRestoreAnExtensionVersion) {
         return texts;
     };
     const fs::path userData = m.prefix.host(kUserData);
-    const auto filesBefore = filesBelow(userData);
+    const auto filesBefore = testsupport::treeOf(userData);
     const auto policiesBefore = policies();
     for (const auto& p : policiesBefore) ASSERT_FALSE(p.empty());
 
@@ -118,8 +103,8 @@ TEST(ChromeCollection, DeleteAndRestoreAnExtensionVersion) {
     ASSERT_TRUE(backuper.RemoveByLittleConfig(cfg.get()));
 
     EXPECT_FALSE(fs::exists(m.prefix.host(kSyn3)));
-    EXPECT_EQ(filesBelow(m.prefix.host(kSyn4)), filesBelow(kRealUserData / "Default/Extensions" / kSynology / "4.0.19_0"));
-    EXPECT_EQ(filesBelow(userData / "Profile 1"), filesBelow(kRealUserData / "Profile 1"));
+    EXPECT_EQ(testsupport::treeOf(m.prefix.host(kSyn4)), testsupport::treeOf(kRealUserData / "Default/Extensions" / kSynology / "4.0.19_0"));
+    EXPECT_EQ(testsupport::treeOf(userData / "Profile 1"), testsupport::treeOf(kRealUserData / "Profile 1"));
     EXPECT_TRUE(fs::is_directory(m.prefix.host(kDefault + "\\Temp")));
     const auto afterDelete = policies();
     EXPECT_EQ(afterDelete, (std::vector<std::string>{"", "", policiesBefore[2], policiesBefore[3]}));
@@ -129,7 +114,7 @@ TEST(ChromeCollection, DeleteAndRestoreAnExtensionVersion) {
     ASSERT_TRUE(backuper.ListBackups(count, rows, cause));
     ASSERT_EQ(count, 1);
     ASSERT_TRUE(backuper.Restore(rows[0].id, cause)) << cause;
-    EXPECT_EQ(filesBelow(userData), filesBefore);
+    EXPECT_EQ(testsupport::treeOf(userData), filesBefore);
     EXPECT_EQ(policies(), policiesBefore);
     EXPECT_TRUE(m.log().empty());
 }

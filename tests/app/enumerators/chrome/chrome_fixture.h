@@ -26,13 +26,7 @@ inline const std::filesystem::path kRealUserData =
 
 struct ChromeMachine : Machine {
     ChromeMachine() {
-        namespace fs = std::filesystem;
-        const fs::path to = prefix.host(kUserData);
-        fs::create_directories(to);
-        fs::copy(kRealUserData, to, fs::copy_options::recursive);
-        // The fixtures are read-only; the copies must be removable.
-        for (const auto& e : fs::recursive_directory_iterator(to))
-            fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add);
+        prefix.copyIn(kRealUserData, kUserData);
         prefix.writeFile(kUserData + "\\Local State", "{}");
         prefix.makeDir(kUserData + "\\System Profile");
         prefix.makeDir(kDefault + "\\Temp");

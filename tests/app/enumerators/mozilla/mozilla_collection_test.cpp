@@ -17,6 +17,7 @@
 #include "app/core/minfocollector.h"
 #include "app/core/mmain.h"
 #include "tests/support/records.h"
+#include "tests/support/file_tree.h"
 
 using namespace moztest;
 
@@ -63,23 +64,6 @@ Rows detailsOf(const std::string& id) {
     return r;
 }
 
-// Every file and folder below a host folder, files with their bytes.
-std::map<std::string, std::string> filesBelow(const fs::path& top) {
-    std::map<std::string, std::string> files;
-    for (const auto& e : fs::recursive_directory_iterator(top)) {
-        const std::string rel = fs::relative(e.path(), top).string();
-        if (e.is_directory()) {
-            files[rel + "/"] = "";
-            continue;
-        }
-        std::ifstream in(e.path(), std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        files[rel] = bytes.str();
-    }
-    return files;
-}
-
 TEST(MozillaCollection, DetailsRows) {
     Restartable m;
     installRealData(m.prefix);
@@ -102,7 +86,7 @@ TEST(MozillaCollection, DeleteAndRestoreAPackedAndAFolderExtension) {
     installRealData(m.prefix);
     const fs::path profile = m.prefix.host(kRealDefault);
     const fs::path work = m.prefix.host(kRealWork);
-    const auto profileBefore = filesBelow(profile), workBefore = filesBelow(work);
+    const auto profileBefore = testsupport::treeOf(profile), workBefore = testsupport::treeOf(work);
     const fs::path sidebar = m.prefix.host(kRealSidebar);
     const fs::path greasemonkey = m.prefix.host(kRealGreasemonkey.substr(0, kRealGreasemonkey.size() - 1));
     ASSERT_TRUE(fs::is_regular_file(sidebar) && fs::is_directory(greasemonkey));
@@ -128,8 +112,8 @@ TEST(MozillaCollection, DeleteAndRestoreAPackedAndAFolderExtension) {
     EXPECT_FALSE(fs::exists(greasemonkey));
     auto expectedProfile = profileBefore;
     std::erase_if(expectedProfile, [](const auto& kv) { return kv.first.find("{") != std::string::npos; });
-    EXPECT_EQ(filesBelow(profile), expectedProfile);
-    EXPECT_EQ(filesBelow(work), workBefore);
+    EXPECT_EQ(testsupport::treeOf(profile), expectedProfile);
+    EXPECT_EQ(testsupport::treeOf(work), workBefore);
     const Listing afterDelete = collect(sorlix::atFirefox32Extension);
     EXPECT_EQ(afterDelete.size(), 4u);
     EXPECT_FALSE(afterDelete.count(kRealSidebar) || afterDelete.count(kRealGreasemonkey));
@@ -148,8 +132,8 @@ TEST(MozillaCollection, DeleteAndRestoreAPackedAndAFolderExtension) {
     }
 
     m.restart();
-    EXPECT_EQ(filesBelow(profile), profileBefore);
-    EXPECT_EQ(filesBelow(work), workBefore);
+    EXPECT_EQ(testsupport::treeOf(profile), profileBefore);
+    EXPECT_EQ(testsupport::treeOf(work), workBefore);
     const Listing afterRestore = collect(sorlix::atFirefox32Extension);
     EXPECT_EQ(afterRestore.size(), 6u);
     EXPECT_TRUE(afterRestore.count(kRealSidebar) && afterRestore.count(kRealGreasemonkey));

@@ -81,14 +81,8 @@ inline constexpr const char* kRealRegistry = R"(Windows Registry Editor Version 
 inline void installRealData(const testsupport::TestPrefix& prefix) {
     for (const char* folder : {"users/root/AppData/Roaming/Mozilla", "users/root/AppData/Roaming/Google Reader Watcher",
                                "Program Files (x86)/Mozilla Firefox", "Program Files (x86)/Organize Search Engines",
-                               "Program Files/Waterfox", "Program Files/AVIM"}) {
-        const fs::path to = prefix.root() / "drive_c" / folder;
-        fs::create_directories(to);
-        fs::copy(kRealDriveC / folder, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-        // The fixtures are read-only; the copies must be removable.
-        for (const auto& e : fs::recursive_directory_iterator(to))
-            fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add);
-    }
+                               "Program Files/Waterfox", "Program Files/AVIM"})
+        prefix.copyIn(kRealDriveC / folder, std::string("C:\\") + folder);
     prefix.importReg(kRealRegistry);
 }
 
