@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/core/cdb.h"
+#include "app/core/mmain.h"
 #include "tests/support/com_library.h"
 #include "tests/support/pe_writer.h"
 #include "tests/support/program_objects.h"
@@ -24,6 +26,13 @@ struct BenchMachine {
     testsupport::ComLibrary common{HALVENLIB_PATH}, product{QUARNCUST_PATH};
     testsupport::ProgramObjects program;
 };
+
+// How many add-ons the collection lists under `type`.
+inline win::LONG listed(win::LONG type) {
+    win::LONG rows = 0;
+    if (const auto t = sorlix::DB->TypeObjects(type)) t->get_RowsCount(&rows);
+    return rows;
+}
 
 // A path as a registry export text writes it, every "\" doubled.
 inline std::string regEscaped(std::string_view path) {

@@ -58,18 +58,12 @@ Machine& machine() {
     return m;
 }
 
-win::LONG listed(win::LONG type) {
-    win::LONG rows = 0;
-    if (const auto t = sorlix::DB->TypeObjects(type)) t->get_RowsCount(&rows);
-    return rows;
-}
-
 void BM_CollectAllAddonInfoWithChrome(benchmark::State& state) {
     Machine& m = machine();
     for (auto _ : state) sorlix::MInfoCollector::CollectAllAddonInfo();
-    state.counters["extensions"] = listed(sorlix::atChromeExtension);
-    state.counters["plugins"] = listed(sorlix::atChromePlugin);
-    if (listed(sorlix::atChromeExtension) != kVersions || listed(sorlix::atChromePlugin) != kPlugins)
+    state.counters["extensions"] = bench::listed(sorlix::atChromeExtension);
+    state.counters["plugins"] = bench::listed(sorlix::atChromePlugin);
+    if (bench::listed(sorlix::atChromeExtension) != kVersions || bench::listed(sorlix::atChromePlugin) != kPlugins)
         state.SkipWithError("not every add-on was listed");
     if (!m.program.log->lines.empty()) state.SkipWithError(m.program.log->lines.front().description.c_str());
 }

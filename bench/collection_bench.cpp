@@ -30,12 +30,7 @@ void BM_CollectAllAddonInfo(benchmark::State& state) {
     Machine& m = machine();
     for (auto _ : state) sorlix::MInfoCollector::CollectAllAddonInfo();
     win::LONG listed = 0;
-    for (win::LONG type = 1; type <= 24; ++type)
-        if (const auto t = sorlix::DB->TypeObjects(type)) {
-            win::LONG rows = 0;
-            t->get_RowsCount(&rows);
-            listed += rows;
-        }
+    for (win::LONG type = 1; type <= 24; ++type) listed += bench::listed(type);
     state.counters["addons"] = listed;
     if (!m.program.log->lines.empty()) state.SkipWithError(m.program.log->lines.front().description.c_str());
 }

@@ -123,19 +123,13 @@ Machine& machine() {
     return m;
 }
 
-win::LONG listed(win::LONG type) {
-    win::LONG rows = 0;
-    if (const auto t = sorlix::DB->TypeObjects(type)) t->get_RowsCount(&rows);
-    return rows;
-}
-
 // Every type of [first, last] lists kPerType add-ons and nothing was logged.
 void check(benchmark::State& state, const Machine& m, win::LONG first, win::LONG last) {
     win::LONG all = 0;
     for (win::LONG type = first; type <= last; ++type) {
-        all += listed(type);
-        if (listed(type) != kPerType) {
-            state.SkipWithError(("type " + std::to_string(type) + " lists " + std::to_string(listed(type)) +
+        all += bench::listed(type);
+        if (bench::listed(type) != kPerType) {
+            state.SkipWithError(("type " + std::to_string(type) + " lists " + std::to_string(bench::listed(type)) +
                                  " add-ons").c_str());
             return;
         }

@@ -38,13 +38,7 @@ void BM_RecollectOperaExtensions(benchmark::State& state) {
         sorlix::MInfoCollector::RecollectAddonInfo(21);
         sorlix::MInfoCollector::RecollectAddonInfo(23);
     }
-    win::LONG listed = 0;
-    for (win::LONG type : {21, 23})
-        if (const auto t = sorlix::DB->TypeObjects(type)) {
-            win::LONG rows = 0;
-            t->get_RowsCount(&rows);
-            listed += rows;
-        }
+    const win::LONG listed = bench::listed(21) + bench::listed(23);
     state.counters["addons"] = listed;
     if (listed != 2 * kPackagesPerBuild) state.SkipWithError("not every package was listed");
     if (!m.program.log->lines.empty()) state.SkipWithError(m.program.log->lines.front().description.c_str());

@@ -64,6 +64,28 @@ std::string text(win::VARIANT& v) {
     return s;
 }
 
+using Rows = std::vector<std::pair<std::string, std::string>>;
+
+// The rows the details pane shows for an add-on.
+Rows detailsRows(const std::string& id) {
+    Rows rows;
+    const ComPtr<_CParams> details = sorlix::DB->Details(id);
+    if (!details) return {{"<no details>", ""}};
+    LONG n = 0;
+    details->get_Count(&n);
+    for (LONG i = 1; i <= n; ++i) {
+        win::VARIANT index = winsys::com::makeLong(i), v;
+        ComPtr<halvenlib::_CParam> p;
+        EXPECT_EQ(details->get_Item(&index, p.put()), win::S_OK);
+        if (!p) break;
+        std::string name;
+        p->get_Name(&name);
+        p->get_Value(&v);
+        rows.emplace_back(name, text(v));
+    }
+    return rows;
+}
+
 // Whether the collection holds `item` among its items.
 bool holds(_CCollection* c, const std::string& item) {
     LONG n = 0;
@@ -135,6 +157,13 @@ protected:
         for (const auto& [name, id] : ids(type)) found[name] = sorlix::DB->AddonInfo(id);
         return found;
     }
+    // The run's log holds no error line.
+    void expectNoErrorLogged() const {
+        for (const testsupport::LogLine& line : program_->log->lines) {
+            EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
+            EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
+        }
+    }
 
     std::unique_ptr<testsupport::ProgramObjects> program_;
 
@@ -189,10 +218,7 @@ TEST_F(DemoPrefix, EveryAddonTypeShowsAddonsAndTheRunLogsNoError) {
     sorlix::MInfoCollector::CollectAllAddonInfo();
     for (LONG type = 1; type <= sorlix::kLastAddonType; ++type)
         EXPECT_FALSE(ids(type).empty()) << "no add-on of type " << type;
-    for (const testsupport::LogLine& line : program_->log->lines) {
-        EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
-        EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
-    }
+    expectNoErrorLogged();
 }
 
 TEST_F(DemoPrefix, CollectionFindsEveryInternetExplorerAddonOfBothViews) {
@@ -218,10 +244,7 @@ TEST_F(DemoPrefix, CollectionFindsEveryInternetExplorerAddonOfBothViews) {
         EXPECT_EQ(paramText(info, "scope"), a.scope ? a.scope : "<missing>");
         EXPECT_EQ(paramText(info, "manufacturer"), a.manufacturer ? a.manufacturer : "<missing>");
     }
-    for (const testsupport::LogLine& line : program_->log->lines) {
-        EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
-        EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
-    }
+    expectNoErrorLogged();
 }
 
 TEST_F(DemoPrefix, EveryAddonFileIsADllOfItsView) {
@@ -334,10 +357,7 @@ TEST_F(DemoPrefix, SafariAndOperaPluginsLessTheIgnored) {
         }
         EXPECT_EQ(found, c.files);
     }
-    for (const testsupport::LogLine& line : program_->log->lines) {
-        EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
-        EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
-    }
+    expectNoErrorLogged();
 }
 
 TEST_F(DemoPrefix, SafariAndOperaExtensions) {
@@ -383,10 +403,7 @@ TEST_F(DemoPrefix, SafariAndOperaExtensions) {
         EXPECT_FALSE(paramText(it->second.get(), "description").empty());
     }
     EXPECT_FALSE(fs::exists(host(sorlix::TempFolder + "\\OperaExtEnumerator"))) << "work folder left";
-    for (const testsupport::LogLine& line : program_->log->lines) {
-        EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
-        EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
-    }
+    expectNoErrorLogged();
 }
 
 // The 64-bit Opera's extension deleted through the backup store and
@@ -446,10 +463,7 @@ TEST_F(DemoPrefix, OperaExtensionDeletedAndRestored) {
         ASSERT_TRUE(backuper.ListBackups(count, rows, cause)) << cause;
         EXPECT_EQ(count, 0) << "a restored backup leaves the store";
     }
-    for (const testsupport::LogLine& line : program_->log->lines) {
-        EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
-        EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
-    }
+    expectNoErrorLogged();
 }
 
 // Firefox's and Waterfox's extensions: folders and packages (made when the
@@ -505,10 +519,7 @@ TEST_F(DemoPrefix, FirefoxAndWaterfoxExtensions) {
         }
         EXPECT_EQ(found, c.extensions);
     }
-    for (const testsupport::LogLine& line : program_->log->lines) {
-        EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
-        EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
-    }
+    expectNoErrorLogged();
     EXPECT_FALSE(fs::exists(host(std::string(testsupport::ProgramObjects::kDataFolder) + "\\Temp\\FFExtTemp")));
 }
 
@@ -562,23 +573,10 @@ TEST_F(DemoPrefix, MozillaAndSharedPluginsWithDetails) {
             if (p.type != type || !found.count(p.name)) continue;
             SCOPED_TRACE(p.name);
             const std::string id = found.at(p.name);
-            const ComPtr<_CParams> details = sorlix::DB->Details(id);
-            std::vector<std::pair<std::string, std::string>> rows;
-            LONG n = 0;
-            details->get_Count(&n);
-            for (LONG i = 1; i <= n; ++i) {
-                win::VARIANT index = winsys::com::makeLong(i), v;
-                ComPtr<halvenlib::_CParam> param;
-                ASSERT_EQ(details->get_Item(&index, param.put()), win::S_OK);
-                std::string label;
-                param->get_Name(&label);
-                param->get_Value(&v);
-                rows.emplace_back(label, text(v));
-            }
-            EXPECT_EQ(rows, (std::vector<std::pair<std::string, std::string>>{{"File", p.file},
-                                                                              {"Description", p.description},
-                                                                              {"Manufacturer", p.manufacturer},
-                                                                              {"Copyright", p.copyright}}));
+            EXPECT_EQ(detailsRows(id), (Rows{{"File", p.file},
+                                             {"Description", p.description},
+                                             {"Manufacturer", p.manufacturer},
+                                             {"Copyright", p.copyright}}));
             const ComPtr<_CParams> info = sorlix::DB->AddonInfo(id);
             win::VARIANT cfgValue = sorlix::ParamValue(info.get(), "backupCfg");
             const auto cfg = ComPtr<win::IDispatch>(cfgValue.pdispVal).as<quarncust::_CLittleConfig>();
@@ -590,10 +588,7 @@ TEST_F(DemoPrefix, MozillaAndSharedPluginsWithDetails) {
             EXPECT_EQ(registrations, p.registrations);
         }
     }
-    for (const testsupport::LogLine& line : program_->log->lines) {
-        EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
-        EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
-    }
+    expectNoErrorLogged();
 }
 
 const std::string kChromeUserData = "C:\\users\\demo\\AppData\\Local\\Google\\Chrome\\User Data";
@@ -634,26 +629,6 @@ std::vector<std::string> removalLines(_CParams* info) {
         lines.push_back("value " + std::to_string(root) + " " + subkey + " | " + name);
     }
     return lines;
-}
-
-using Rows = std::vector<std::pair<std::string, std::string>>;
-
-Rows detailsRows(const std::string& id) {
-    Rows rows;
-    const ComPtr<_CParams> details = sorlix::DB->Details(id);
-    if (!details) return {{"<no details>", ""}};
-    LONG n = 0;
-    details->get_Count(&n);
-    for (LONG i = 1; i <= n; ++i) {
-        win::VARIANT index = winsys::com::makeLong(i), v;
-        ComPtr<halvenlib::_CParam> p;
-        details->get_Item(&index, p.put());
-        std::string name;
-        p->get_Name(&name);
-        p->get_Value(&v);
-        rows.emplace_back(name, text(v));
-    }
-    return rows;
 }
 
 // Both profiles' extensions, one of them in two versions and named by an
@@ -735,10 +710,7 @@ TEST_F(DemoPrefix, ChromeExtensionsOfBothProfilesAndChromePlugins) {
                   std::vector<std::string>{"file " + paramText(info.get(), "dLL") + " False"}) << name;
     }
     EXPECT_EQ(shown, plugins);
-    for (const testsupport::LogLine& line : program_->log->lines) {
-        EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
-        EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
-    }
+    expectNoErrorLogged();
 }
 
 // Deleting the older version of the forced extension takes its version
@@ -803,10 +775,7 @@ TEST_F(DemoPrefix, ChromeExtensionDeletedAndRestored) {
     ASSERT_TRUE(backuper.Restore(rows[0].id, cause)) << cause;
     EXPECT_EQ(testsupport::treeOf(userData), before);
     EXPECT_EQ(policy(), policyBefore);
-    for (const testsupport::LogLine& line : program_->log->lines) {
-        EXPECT_NE(line.severity, halvenlib::sevError) << line.source << ": " << line.description;
-        EXPECT_NE(line.severity, halvenlib::sevInternalError) << line.source << ": " << line.description;
-    }
+    expectNoErrorLogged();
 }
 
 } // namespace
