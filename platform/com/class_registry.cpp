@@ -25,23 +25,17 @@ namespace {
 using GetClassObjectFn = HRESULT (*)(REFCLSID, REFIID, void**);
 using SelfRegFn = HRESULT (*)();
 
-// Loaded libraries by host path; never closed, since objects of a library
-// may live until the process ends.
+// Loads a library, never to close it: objects of a library may live until
+// the process ends. The loader hands back the same handle for a library it
+// holds already.
 void* loadModule(const fs::path& host, std::string* error) {
-    static std::mutex mutex;
-    static auto* modules = new std::map<std::string, void*>;
     std::error_code ec;
-    fs::path key = fs::weakly_canonical(fs::absolute(host, ec), ec);
-    if (ec) key = host;
-    std::lock_guard lock(mutex);
-    if (auto it = modules->find(key.string()); it != modules->end()) return it->second;
-    void* handle = ::dlopen(key.c_str(), RTLD_NOW | RTLD_LOCAL);
+    const fs::path file = fs::absolute(host, ec);
+    void* handle = ::dlopen((ec ? host : file).c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* e = ::dlerror();
         *error = e ? e : "unknown loader error";
-        return nullptr;
     }
-    modules->emplace(key.string(), handle);
     return handle;
 }
 
