@@ -22,6 +22,8 @@
 #include "platform/core/text.h"
 #include "platform/unzip/unzip.h"
 #include "tests/app/collection/collection_support.h"
+#include "tests/app/enumerators/opera_widget_config.h"
+#include "tests/support/file_tree.h"
 #include "tests/support/records.h"
 #include "tests/support/zip_writer.h"
 
@@ -46,11 +48,6 @@ std::string widget(const std::string& body) {
 }
 std::string named(const std::string& name) { return widget("<name>" + name + "</name>"); }
 
-std::string readHost(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 struct OperaMachine : Machine {
     OperaMachine() { prefix.makeDir(kTemp); }
     void package(const std::string& path, const std::vector<ZipEntry>& entries) const {
@@ -60,19 +57,7 @@ struct OperaMachine : Machine {
     bool workFolderExists() const { return fs::exists(fs::symlink_status(prefix.host(kWork))); }
     // Every entry of the prefix outside the work folder with its contents.
     std::map<std::string, std::string> outsideWorkFolder() const {
-        std::map<std::string, std::string> r;
-        const fs::path work = prefix.host(kWork);
-        for (auto it = fs::recursive_directory_iterator(prefix.root() / "drive_c");
-             it != fs::recursive_directory_iterator(); ++it) {
-            if (it->path() == work) {
-                it.disable_recursion_pending();
-                continue;
-            }
-            r[it->path().string()] = it->is_symlink()          ? "link:" + fs::read_symlink(it->path()).string()
-                                     : it->is_regular_file() ? readHost(it->path())
-                                                             : "folder";
-        }
-        return r;
+        return testsupport::entriesOutside(prefix.root() / "drive_c", prefix.host(kWork));
     }
 };
 
@@ -90,21 +75,6 @@ Lines names(_CNodes* result) {
     return r;
 }
 
-const char* kFull = R"(<?xml version="1.0" encoding="utf-8"?>
-<widget xmlns="http://www.w3.org/ns/widgets" id="http://example.org/notes" version="2.1" defaultlocale="en">
-  <name short="Notes" xml:lang="en">Sticky Notes</name>
-  <name xml:lang="de">Haftnotizen</name>
-  <description xml:lang="de">Notizen auf jeder Seite.</description>
-  <description xml:lang="en">Notes on every page.</description>
-  <author href="http://example.org/ada" email="ada@example.org">Ada Example</author>
-  <license href="http://opensource.org/licenses/MIT">MIT License</license>
-  <update-description href="https://extension-updates.example.org/notes/"/>
-  <icon src="icons/64.png" width="64" height="64"/>
-  <feature name="opera:speeddial" required="false"><param name="url" value="http://example.org"/></feature>
-  <preference name="interval" value="30" readonly="false"/>
-</widget>
-)";
-
 // UTF-16 little-endian bytes with a byte-order mark.
 std::string utf16le(const std::string& utf8) {
     std::string bytes = "\xFF\xFE";
@@ -119,7 +89,7 @@ TEST(OperaExtensions, RecordsFromTheirConfigurations) {
     OperaMachine m;
     std::string deep;
     for (int i = 0; i < 200; ++i) deep += "d" + std::to_string(i) + "/";
-    m.package(at32("a-full.oex"), {{"index.html", "<html/>"}, {"config.xml", kFull}, {"icons/64.png", "png"}});
+    m.package(at32("a-full.oex"), {{"index.html", "<html/>"}, {"config.xml", kOpera11Config}, {"icons/64.png", "png"}});
     m.package(at32("b-description.OEX"), {{"config.xml", widget("<description xml:lang=\"en\">Only words</description>"
                                                                  "<name></name>")}});
     m.package(at32("c-author.oex"), {{"config.xml", widget("<author>Solo Author</author>"
@@ -220,7 +190,7 @@ TEST(OperaExtensions, PackagesThatCannotBeReadAreLoggedAndLeftOut) {
         {"bad CRC",
          [&](auto& m, auto& p) {
              m.package(p, {ZipEntry("config.xml", good).asStored()});
-             std::string bytes = readHost(m.prefix.host(p));
+             std::string bytes = testsupport::readHost(m.prefix.host(p));
              bytes[bytes.find("Good")] = 'g';
              std::ofstream(m.prefix.host(p), std::ios::binary | std::ios::trunc) << bytes;
          },
@@ -383,7 +353,7 @@ TEST(OperaExtensions, APackageFailsWhenTheLeftOverCannotBeRemoved) {
     EXPECT_EQ(m.log()[0].severity, halvenlib::sevError);
     EXPECT_NE(m.log()[0].description.find(std::string(kWork) + "\\config.xml"), std::string::npos)
         << m.log()[0].description;
-    EXPECT_EQ(readHost(m.prefix.host(inner)), named("Left over"));
+    EXPECT_EQ(testsupport::readHost(m.prefix.host(inner)), named("Left over"));
 }
 
 TEST(OperaExtensions, The64BitRunReadsItsOwnFolderAndMarksItsRemovals) {

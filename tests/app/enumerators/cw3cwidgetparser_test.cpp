@@ -15,6 +15,7 @@
 #include "app/core/globals.h"
 #include "app/enumerators/cw3cwidgetparser.h"
 #include "platform/com/object.h"
+#include "tests/app/enumerators/opera_widget_config.h"
 #include "tests/support/fake_log.h"
 #include "tests/support/test_prefix.h"
 
@@ -47,21 +48,6 @@ private:
     winsys::com::ComPtr<testsupport::FakeLog> log_ = winsys::com::create<testsupport::FakeLog>();
 };
 
-const char* kOpera11 = R"(<?xml version="1.0" encoding="utf-8"?>
-<widget xmlns="http://www.w3.org/ns/widgets" id="http://example.org/notes" version="2.1" defaultlocale="en">
-  <name short="Notes" xml:lang="en">Sticky Notes</name>
-  <name xml:lang="de">Haftnotizen</name>
-  <description xml:lang="de">Notizen auf jeder Seite.</description>
-  <description xml:lang="en">Notes on every page.</description>
-  <author href="http://example.org/ada" email="ada@example.org">Ada Example</author>
-  <license href="http://opensource.org/licenses/MIT">MIT License</license>
-  <update-description href="https://extension-updates.example.org/notes/"/>
-  <icon src="icons/64.png" width="64" height="64"/>
-  <feature name="opera:speeddial" required="false"><param name="url" value="http://example.org"/></feature>
-  <preference name="interval" value="30" readonly="false"/>
-</widget>
-)";
-
 const char* kOpera12 = R"(<?xml version='1.0' encoding='utf-8'?>
 <!-- packed by the extension builder -->
 <w:widget xmlns:w="http://www.w3.org/ns/widgets" version="12.16" viewmodes="minimized">
@@ -82,7 +68,7 @@ TEST_F(WidgetParse, ConfigurationsAsPackagesCarryThem) {
         std::string text;
         Fields expected;
     } cases[] = {
-        {"Opera 11, W3C namespace", kOpera11,
+        {"Opera 11, W3C namespace", kOpera11Config,
          {"Sticky Notes", "MIT License", "Ada Example", "http://example.org/ada",
           "https://extension-updates.example.org/notes/", "Notes on every page."}},
         {"Opera 12, prefixed names, CDATA, trimmed outer white space", kOpera12,
@@ -119,7 +105,7 @@ TEST_F(WidgetParse, FailuresGiveTheirReasonAndEmptyFields) {
     deep += "x";
     for (int i = 0; i < 100000; ++i) deep += "</name>";
     deep += "</widget>";
-    const std::string good = kOpera11;
+    const std::string good = kOpera11Config;
     struct Case {
         const char* label;
         std::string text;
@@ -152,7 +138,7 @@ TEST_F(WidgetParse, FailuresGiveTheirReasonAndEmptyFields) {
 
 TEST_F(WidgetParse, ReadsFilesByPath) {
     testsupport::TestPrefix prefix;
-    prefix.writeFile("C:\\w\\config.xml", kOpera11);
+    prefix.writeFile("C:\\w\\config.xml", kOpera11Config);
     CW3CWidgetParser p;
     std::string cause;
     EXPECT_TRUE(p.Parse("C:\\w\\config.xml", cause));

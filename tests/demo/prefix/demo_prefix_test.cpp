@@ -35,9 +35,9 @@
 #include "platform/core/machine.h"
 #include "platform/core/text.h"
 #include "platform/pe/pe.h"
+#include "tests/support/file_tree.h"
 #include "tests/support/program_objects.h"
 #include "tests/support/records.h"
-#include "tests/support/file_tree.h"
 
 namespace fs = std::filesystem;
 using halvenlib::_CCollection;

@@ -12,6 +12,7 @@
 #include "platform/com/com_error.h"
 #include "platform/core/text.h"
 #include "platform/unzip/unzip.h"
+#include "tests/support/file_tree.h"
 #include "tests/support/test_prefix.h"
 #include "tests/support/zip_writer.h"
 
@@ -24,29 +25,6 @@ namespace {
 
 constexpr const char* kWork = "C:\\work\\out";
 constexpr const char* kPackage = "C:\\pkg\\p.xpi";
-
-std::string readHost(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Every entry of the prefix outside the work folder, with its contents or
-// link target, to show that an extraction changed nothing there.
-std::map<std::string, std::string> snapshotOutside(const TestPrefix& p) {
-    std::map<std::string, std::string> r;
-    const fs::path work = p.host(kWork);
-    for (auto it = fs::recursive_directory_iterator(p.root() / "drive_c"); it != fs::recursive_directory_iterator();
-         ++it) {
-        if (it->path() == work) {
-            it.disable_recursion_pending();
-            continue;
-        }
-        r[it->path().string()] = it->is_symlink()          ? "link:" + fs::read_symlink(it->path()).string()
-                                 : it->is_regular_file() ? readHost(it->path())
-                                                         : "folder";
-    }
-    return r;
-}
 
 std::vector<std::string> workFolderNames(const TestPrefix& p) {
     std::vector<std::string> names;
@@ -80,7 +58,7 @@ protected:
     }
     std::string extracted(const std::string& name = "install.rdf") const {
         const fs::path f = prefix.host(kWork) / name;
-        return fs::exists(fs::symlink_status(f)) ? readHost(f) : "<none>";
+        return fs::exists(fs::symlink_status(f)) ? testsupport::readHost(f) : "<none>";
     }
 
     TestPrefix prefix;
@@ -166,9 +144,9 @@ TEST_F(CUnzipTest, HostileEntriesWriteNothingOutsideTheWorkFolder) {
         fs::remove_all(prefix.host(kWork));
         prefix.makeDir(kWork);
         pack(c.entries);
-        const auto before = snapshotOutside(prefix);
+        const auto before = testsupport::entriesOutside(prefix.root() / "drive_c", prefix.host(kWork));
         EXPECT_EQ(extract(c.wanted), c.result);
-        EXPECT_EQ(snapshotOutside(prefix), before);
+        EXPECT_EQ(testsupport::entriesOutside(prefix.root() / "drive_c", prefix.host(kWork)), before);
         EXPECT_EQ(extracted(), c.content);
         for (const auto& e : fs::directory_iterator(prefix.host(kWork)))
             EXPECT_FALSE(e.is_symlink()) << e.path();
@@ -186,7 +164,7 @@ TEST_F(CUnzipTest, NeverWritesThroughALinkInTheWorkFolder) {
     cUnzip z;
     z.OverwriteExisting(true);
     EXPECT_TRUE(extract("install.rdf", z));
-    EXPECT_EQ(readHost(prefix.host("C:\\outside.txt")), "keep");
+    EXPECT_EQ(testsupport::readHost(prefix.host("C:\\outside.txt")), "keep");
     EXPECT_FALSE(fs::is_symlink(prefix.host(kWork) / "install.rdf"));
     EXPECT_EQ(extracted(), "new");
 }
@@ -224,7 +202,7 @@ TEST_F(CUnzipTest, DamagedPackagesLeaveNoFile) {
         {"bad CRC",
          [&] {
              pack({ZipEntry("install.rdf", "<RDF>original</RDF>").asStored()});
-             std::string bytes = readHost(file);
+             std::string bytes = testsupport::readHost(file);
              bytes[bytes.find("original")] = 'O';
              std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
          }},
@@ -264,7 +242,7 @@ TEST_F(CUnzipTest, OfTwoEntriesWithTheWantedNameOneIsExtracted) {
         pack(c.entries);
         EXPECT_TRUE(extract("install.rdf"));
         EXPECT_EQ(workFolderNames(prefix).size(), 1u);
-        EXPECT_EQ(readHost(fs::directory_iterator(prefix.host(kWork))->path()), c.content);
+        EXPECT_EQ(testsupport::readHost(fs::directory_iterator(prefix.host(kWork))->path()), c.content);
     }
 }
 

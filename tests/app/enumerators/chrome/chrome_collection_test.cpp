@@ -15,8 +15,8 @@
 #include "app/core/minfocollector.h"
 #include "app/core/mmain.h"
 #include "app/enumerators/enumcalls.h"
-#include "tests/support/records.h"
 #include "tests/support/file_tree.h"
+#include "tests/support/records.h"
 
 using namespace chrometest;
 namespace fs = std::filesystem;

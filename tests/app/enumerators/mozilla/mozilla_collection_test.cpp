@@ -16,8 +16,8 @@
 #include "app/core/comcalls.h"
 #include "app/core/minfocollector.h"
 #include "app/core/mmain.h"
-#include "tests/support/records.h"
 #include "tests/support/file_tree.h"
+#include "tests/support/records.h"
 
 using namespace moztest;
 
