@@ -123,7 +123,12 @@ LSTATUS code(const winsys::Error& e) { return static_cast<LSTATUS>(e.code); }
 // What a call addresses: a predefined key (in the view the call asks for)
 // or an open handle.
 struct Target {
-    Location loc;
+    Target() = default;
+    Target(const Target&) = delete;
+    Target& operator=(const Target&) = delete;
+
+    const Location* loc = nullptr; // the handle's own, or rootLoc
+    Location rootLoc;
     Handle* handle = nullptr;
     REGSAM access = KEY_ALL_ACCESS;
     winsys::reg::EnumCache* keys = nullptr;
@@ -136,9 +141,12 @@ LSTATUS resolve(Registry& r, HKEY key, bool view32, Target& out) {
     if (auto root = predefined(key)) {
         auto loc = s.root(*root, view32);
         if (!loc) return code(loc.error());
-        out.loc = std::move(*loc);
+        out.rootLoc = std::move(*loc);
+        out.loc = &out.rootLoc;
+        out.handle = nullptr;
+        out.access = KEY_ALL_ACCESS;
         const auto i = static_cast<std::size_t>(*root);
-        const int v = out.loc.view32 ? 1 : 0;
+        const int v = out.rootLoc.view32 ? 1 : 0;
         out.keys = &r.rootKeys[i][v];
         out.values = &r.rootValues[i][v];
         return ERROR_SUCCESS;
@@ -146,7 +154,7 @@ LSTATUS resolve(Registry& r, HKEY key, bool view32, Target& out) {
     auto it = r.handles.find(reinterpret_cast<std::uintptr_t>(key));
     if (it == r.handles.end() || it->second->machineSerial != s.machineSerial()) return ERROR_INVALID_HANDLE;
     Handle& h = *it->second;
-    out.loc = h.loc;
+    out.loc = &h.loc;
     out.handle = &h;
     out.access = h.access;
     out.keys = &h.keys;
@@ -225,7 +233,7 @@ LSTATUS RegOpenKeyEx(HKEY key, const std::string& subKey, DWORD options, REGSAM 
     if (badViewFlags(sam) && r.current().is64bit()) return ERROR_INVALID_PARAMETER;
     Target t;
     if (LSTATUS s = resolve(r, key, wants32(sam), t)) return s;
-    auto loc = r.store->open(t.loc, subKey, wants32(sam), (options & REG_OPTION_OPEN_LINK) != 0);
+    auto loc = r.store->open(*t.loc, subKey, wants32(sam), (options & REG_OPTION_OPEN_LINK) != 0);
     if (!loc) return code(loc.error());
     *result = newHandle(r, std::move(*loc), sam, 0);
     return ERROR_SUCCESS;
@@ -243,7 +251,7 @@ LSTATUS RegCreateKeyEx(HKEY key, const std::string& subKey, DWORD options, REGSA
     if (LSTATUS s = resolve(r, key, wants32(sam), t)) return s;
     const bool openLink = (options & REG_OPTION_OPEN_LINK) != 0;
     // An existing key opens without the writers' lock, as a read.
-    if (auto existing = r.store->open(t.loc, subKey, wants32(sam), openLink)) {
+    if (auto existing = r.store->open(*t.loc, subKey, wants32(sam), openLink)) {
         *result = newHandle(r, std::move(*existing), sam, 0);
         if (disposition) *disposition = REG_OPENED_EXISTING_KEY;
         return ERROR_SUCCESS;
@@ -253,12 +261,12 @@ LSTATUS RegCreateKeyEx(HKEY key, const std::string& subKey, DWORD options, REGSA
     if (LSTATUS s = resolve(r, key, wants32(sam), t)) return s;
     // Making a key needs the right on its parent; opening one does not.
     if (!(t.access & KEY_CREATE_SUB_KEY)) {
-        auto existing = r.store->open(t.loc, subKey, wants32(sam), openLink);
+        auto existing = r.store->open(*t.loc, subKey, wants32(sam), openLink);
         if (!existing) return existing.error().code == ERROR_FILE_NOT_FOUND ? ERROR_ACCESS_DENIED : code(existing.error());
     }
     bool created = false;
     winsys::reg::HiveMask changed = 0;
-    auto loc = r.store->create(t.loc, subKey, wants32(sam), openLink, &created, changed);
+    auto loc = r.store->create(*t.loc, subKey, wants32(sam), openLink, &created, changed);
     noteChanges(t, changed);
     if (LSTATUS s = change.end(changed, loc ? ERROR_SUCCESS : code(loc.error()))) return s;
     *result = newHandle(r, std::move(*loc), sam, changed);
@@ -286,7 +294,7 @@ LSTATUS RegFlushKey(HKEY key) {
     Target t;
     if (LSTATUS s = resolve(r, key, true, t)) return s;
     if (r.batch) return ERROR_SUCCESS; // written at the batch's end
-    const winsys::reg::HiveMask which = r.store->hivesOf(t.loc) | (t.handle ? t.handle->changed : 0);
+    const winsys::reg::HiveMask which = r.store->hivesOf(*t.loc) | (t.handle ? t.handle->changed : 0);
     return flushStatus(r.store->flush(which));
 }
 
@@ -296,7 +304,7 @@ LSTATUS RegQueryValueEx(HKEY key, const std::string& name, DWORD* type, std::vec
     Target t;
     if (LSTATUS s = resolve(r, key, true, t)) return s;
     if (!(t.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-    auto v = r.store->queryValue(t.loc, name);
+    auto v = r.store->queryValue(*t.loc, name);
     if (!v) return code(v.error());
     if (type) *type = (*v)->type;
     if (data) *data = (*v)->data;
@@ -314,7 +322,7 @@ LSTATUS RegSetValueEx(HKEY key, const std::string& name, DWORD type, const BYTE*
     if (LSTATUS s = change.begin()) return s;
     if (LSTATUS s = resolve(r, key, true, t)) return s;
     winsys::reg::HiveMask changed = 0;
-    auto done = r.store->setValue(t.loc, name, type, data, size, changed);
+    auto done = r.store->setValue(*t.loc, name, type, data, size, changed);
     noteChanges(t, changed);
     return change.end(changed, done ? ERROR_SUCCESS : code(done.error()));
 }
@@ -329,7 +337,7 @@ LSTATUS RegDeleteValue(HKEY key, const std::string& name) {
     if (LSTATUS s = change.begin()) return s;
     if (LSTATUS s = resolve(r, key, true, t)) return s;
     winsys::reg::HiveMask changed = 0;
-    auto done = r.store->deleteValue(t.loc, name, changed);
+    auto done = r.store->deleteValue(*t.loc, name, changed);
     noteChanges(t, changed);
     return change.end(changed, done ? ERROR_SUCCESS : code(done.error()));
 }
@@ -341,7 +349,7 @@ LSTATUS RegEnumKeyEx(HKEY key, DWORD index, std::string* name) {
     Target t;
     if (LSTATUS s = resolve(r, key, true, t)) return s;
     if (!(t.access & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
-    auto n = r.store->enumSubkey(t.loc, index, *t.keys);
+    auto n = r.store->enumSubkey(*t.loc, index, *t.keys);
     if (!n) return code(n.error());
     *name = std::move(*n);
     return ERROR_SUCCESS;
@@ -353,7 +361,7 @@ LSTATUS RegEnumValue(HKEY key, DWORD index, std::string* name, DWORD* type, std:
     Target t;
     if (LSTATUS s = resolve(r, key, true, t)) return s;
     if (!(t.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-    auto v = r.store->enumValue(t.loc, index, *t.values);
+    auto v = r.store->enumValue(*t.loc, index, *t.values);
     if (!v) return code(v.error());
     if (name) *name = (*v)->name;
     if (type) *type = (*v)->type;
@@ -367,7 +375,7 @@ LSTATUS RegQueryInfoKey(HKEY key, DWORD* subKeys, DWORD* values) {
     Target t;
     if (LSTATUS s = resolve(r, key, true, t)) return s;
     if (!(t.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-    auto counts = r.store->countInfo(t.loc, *t.keys, *t.values);
+    auto counts = r.store->countInfo(*t.loc, *t.keys, *t.values);
     if (!counts) return code(counts.error());
     if (subKeys) *subKeys = static_cast<DWORD>(counts->first);
     if (values) *values = static_cast<DWORD>(counts->second);
@@ -385,7 +393,7 @@ LSTATUS RegDeleteKeyEx(HKEY key, const std::string& subKey, REGSAM sam, DWORD /*
     if (LSTATUS s = change.begin()) return s;
     if (LSTATUS s = resolve(r, key, wants32(sam), t)) return s;
     winsys::reg::HiveMask changed = 0;
-    auto done = r.store->deleteKey(t.loc, subKey, wants32(sam), changed);
+    auto done = r.store->deleteKey(*t.loc, subKey, wants32(sam), changed);
     noteChanges(t, changed);
     return change.end(changed, done ? ERROR_SUCCESS : code(done.error()));
 }
@@ -397,7 +405,7 @@ LSTATUS RegDeleteTree(HKEY key, const std::string& subKey) {
     if (LSTATUS s = resolve(r, key, true, t)) return s;
     if (subKey.empty()) {
         const REGSAM needed = DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE |
-                              (r.store->hasValues(t.loc) ? KEY_SET_VALUE : 0);
+                              (r.store->hasValues(*t.loc) ? KEY_SET_VALUE : 0);
         if ((t.access & needed) != needed) return ERROR_ACCESS_DENIED;
     }
     Change change(r);
@@ -405,7 +413,7 @@ LSTATUS RegDeleteTree(HKEY key, const std::string& subKey) {
     if (LSTATUS s = resolve(r, key, true, t)) return s;
     // No view flags here: the subkey is looked up in the handle's view.
     winsys::reg::HiveMask changed = 0;
-    auto done = r.store->deleteTree(t.loc, subKey, t.loc.view32, changed);
+    auto done = r.store->deleteTree(*t.loc, subKey, t.loc->view32, changed);
     noteChanges(t, changed);
     return change.end(changed, done ? ERROR_SUCCESS : code(done.error()));
 }
@@ -422,7 +430,7 @@ LSTATUS RegCopyTree(HKEY source, const std::string& subKey, HKEY destination) {
     if (LSTATUS s = resolve(r, source, true, from)) return s;
     if (LSTATUS s = resolve(r, destination, true, to)) return s;
     winsys::reg::HiveMask changed = 0;
-    auto done = r.store->copyTree(from.loc, subKey, to.loc, changed);
+    auto done = r.store->copyTree(*from.loc, subKey, *to.loc, changed);
     noteChanges(to, changed);
     return change.end(changed, done ? ERROR_SUCCESS : code(done.error()));
 }
@@ -476,7 +484,7 @@ Result<std::string> registryKeyName(win::HKEY key) {
     std::lock_guard<std::mutex> lock(r.lock);
     win::Target t;
     if (win::LSTATUS s = win::resolve(r, key, true, t)) return Error{static_cast<win::DWORD>(s), "invalid key handle"};
-    return r.store->keyName(t.loc);
+    return r.store->keyName(*t.loc);
 }
 
 std::optional<std::string> registryRefusal() {

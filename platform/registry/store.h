@@ -168,6 +168,7 @@ struct Location {
     Node named;               // Key: the key the path names
     Node user, machine;       // Classes: the two keys merged (either may be null)
     std::string classesPath;  // Classes: the path below HKCR
+    std::uint64_t resolvedAt = 0; // Classes: the store's change stamp when user and machine were found
 };
 
 // Enumeration of a merged key lists names computed once per store change.

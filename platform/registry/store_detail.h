@@ -2,6 +2,7 @@
 // Helpers shared by the store's source files (store_views.cpp, store_ops.cpp).
 // Internal to the store.
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,7 @@ inline Result<Parts> splitPath(std::string_view path) {
     if (!path.empty() && path.front() == '\\')
         return Error{win::ERROR_BAD_PATHNAME, "a key path may not start with a backslash"};
     Parts parts;
+    parts.reserve(static_cast<std::size_t>(std::count(path.begin(), path.end(), '\\')) + 1);
     std::size_t start = 0;
     for (std::size_t i = 0; i <= path.size(); ++i) {
         if (i < path.size() && path[i] != '\\') continue;

@@ -19,7 +19,9 @@ constexpr std::string_view kCurrentConfig = "System\\CurrentControlSet\\Hardware
 std::string joinPath(std::string_view a, std::string_view b) {
     if (a.empty()) return std::string(b);
     if (b.empty()) return std::string(a);
-    return std::string(a) + "\\" + std::string(b);
+    std::string joined;
+    joined.reserve(a.size() + 1 + b.size());
+    return joined.append(a).append(1, '\\').append(b);
 }
 
 std::size_t depthOf(const Key* k) {
@@ -161,6 +163,7 @@ Result<Location> Store::classes(std::string_view path, bool view32, bool openLin
     loc.kind = Location::Kind::Classes;
     loc.view32 = view32;
     loc.classesPath = std::string(path);
+    loc.resolvedAt = changes_;
     const Parts full = classesParts(*parts);
     for (HiveId id : {HiveId::User, HiveId::Machine}) {
         auto root = hiveRoot(id);
@@ -177,11 +180,14 @@ Result<Location> Store::classes(std::string_view path, bool view32, bool openLin
 Result<Location> Store::classesBelow(const Location& from, const Parts& parts, std::string_view path, bool openLink) {
     // A walk from a merged key's own keys ends where one from the hive roots
     // would (it passes through them); a side the key lacks (or lost) is
-    // looked up from its root, since it may have been made since.
+    // looked up from its root when the store changed since it was found
+    // missing, since it may have been made since.
     Location loc;
     loc.kind = Location::Kind::Classes;
     loc.view32 = from.view32;
     loc.classesPath = joinPath(from.classesPath, path);
+    loc.resolvedAt = changes_;
+    const bool unchanged = from.resolvedAt == changes_;
     std::optional<Parts> full;
     for (HiveId id : {HiveId::User, HiveId::Machine}) {
         const Node base = live(id == HiveId::User ? from.user : from.machine);
@@ -189,7 +195,7 @@ Result<Location> Store::classesBelow(const Location& from, const Parts& parts, s
         Result<Node> n = notFound();
         if (base) {
             n = walk(base, parts, WalkMode{from.view32, openLink, false}, nullptr, nullptr, hops);
-        } else {
+        } else if (!unchanged) {
             auto root = hiveRoot(id);
             if (!root) return root.error();
             if (!full) full = classesParts(splitPath(loc.classesPath).value());
