@@ -291,8 +291,9 @@ private:
     Result<Location> classesBelow(const Location& from, const Parts& parts, std::string_view path, bool openLink);
     int existingClassesDepth(HiveId id, const Parts& parts, bool view32);
     bool mergesClasses(const Node& e, bool view32) const;
-    // The names a key lists in the view, sorted.
-    std::vector<std::string> viewSubkeyNames(const Node& e, bool view32) const;
+    // The names a key lists in the view, sorted: its subkeys' own, valid
+    // while the tree is unchanged.
+    std::vector<const std::string*> viewSubkeyNames(const Node& e, bool view32) const;
     void refreshKeyNames(const Node& e, bool view32, EnumCache& cache);
     void refreshClassesKeys(const Location& at, EnumCache& cache);
     void refreshClassesValues(const Location& at, EnumCache& cache);

@@ -95,13 +95,13 @@ Result<void> Store::deleteValue(const Location& at, std::string_view name, HiveM
 
 bool Store::mergesClasses(const Node& e, bool view32) const { return view32 && e && redirectOf(e) == Redirect::Classes; }
 
-std::vector<std::string> Store::viewSubkeyNames(const Node& e, bool view32) const {
-    std::vector<std::string> names;
+std::vector<const std::string*> Store::viewSubkeyNames(const Node& e, bool view32) const {
+    std::vector<const std::string*> names;
     if (!e) return names;
     const auto& own = e.key->subkeys();
     if (!mergesClasses(e, view32)) {
         names.reserve(own.size());
-        for (const auto& k : own) names.push_back(k->name());
+        for (const auto& k : own) names.push_back(&k->name());
         return names;
     }
     // A classes key in the 32-bit view: its shared names, with those that
@@ -115,8 +115,8 @@ std::vector<std::string> Store::viewSubkeyNames(const Node& e, bool view32) cons
         const int c = i == own.size()          ? 1
                       : j == redirected.size() ? -1
                                                : compareKeyNames(own[i]->name(), redirected[j]->name());
-        if (c < 0 && !equalsNoCase(own[i]->name(), kWow64Node)) names.push_back(own[i]->name());
-        if (c >= 0) names.push_back(redirected[j]->name());
+        if (c < 0 && !equalsNoCase(own[i]->name(), kWow64Node)) names.push_back(&own[i]->name());
+        if (c >= 0) names.push_back(&redirected[j]->name());
         if (c <= 0) ++i;
         if (c >= 0) ++j;
     }
@@ -125,20 +125,22 @@ std::vector<std::string> Store::viewSubkeyNames(const Node& e, bool view32) cons
 
 void Store::refreshKeyNames(const Node& e, bool view32, EnumCache& cache) {
     if (cache.stamp == changes_) return;
-    cache.names = viewSubkeyNames(e, view32);
+    cache.names.clear();
+    for (const std::string* name : viewSubkeyNames(e, view32)) cache.names.push_back(*name);
     cache.stamp = changes_;
 }
 
 void Store::refreshClassesKeys(const Location& at, EnumCache& cache) {
     if (cache.stamp == changes_) return;
     cache.names.clear();
-    const std::vector<std::string> a = viewSubkeyNames(readNode(at.user, at.view32), at.view32);
-    const std::vector<std::string> b = viewSubkeyNames(readNode(at.machine, at.view32), at.view32);
+    const std::vector<const std::string*> a = viewSubkeyNames(readNode(at.user, at.view32), at.view32);
+    const std::vector<const std::string*> b = viewSubkeyNames(readNode(at.machine, at.view32), at.view32);
+    cache.names.reserve(a.size() + b.size());
     std::size_t i = 0, j = 0;
     while (i < a.size() || j < b.size()) {
-        const int c = i == a.size() ? 1 : j == b.size() ? -1 : compareKeyNames(a[i], b[j]);
-        if (c <= 0) cache.names.push_back(a[i]);
-        else cache.names.push_back(b[j]);
+        const int c = i == a.size() ? 1 : j == b.size() ? -1 : compareKeyNames(*a[i], *b[j]);
+        if (c <= 0) cache.names.push_back(*a[i]);
+        else cache.names.push_back(*b[j]);
         if (c <= 0) ++i;
         if (c >= 0) ++j;
     }

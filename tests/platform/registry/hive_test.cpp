@@ -328,3 +328,33 @@ TEST(HiveFormat, KeysSortWithoutRegardToCaseAndKeepTheirCase) {
     EXPECT_EQ(root.findSubkey("wow6432node")->name(), "Wow6432Node");
     EXPECT_FALSE(root.findSubkey("d"));
 }
+
+// Long names are compared a block at a time where they agree; the order must
+// be the one a byte-by-byte comparison gives, wherever in a block the first
+// difference, a case difference or a non-ASCII character falls.
+TEST(HiveFormat, LongNamesCompareAsTheirFirstDifferenceSays) {
+    struct Case {
+        const char* a;
+        const char* b;
+        int expected;
+    };
+    const Case cases[] = {
+        {"{00000001-0000-0000-0000-000000000000}", "{00000001-0000-0000-0000-000000000000}", 0},
+        {"{0000000A-0000-0000-0000-00000000000B}", "{0000000a-0000-0000-0000-00000000000b}", 0},
+        {"{00000001-0000-0000-0000-000000000000}", "{00000002-0000-0000-0000-000000000000}", -1},
+        {"{00000000-0000-0000-0000-00000000000F}", "{00000000-0000-0000-0000-00000000000e}", 1},
+        {"ABCDEFGH_", "abcdefgh", 1},         // a longer name after an equal block
+        {"abcdefg_x", "ABCDEFGaX", -1},       // '_' sorts before letters, not between cases
+        {"abcdefgh\u00e9tait", "ABCDEFGH\u00c9TAIT", 0}, // case folds past ASCII too
+        {"abc\u00e9defghij", "abc\u00e9defghik", -1},    // non-ASCII inside the first block
+        {"abcdefg\u00e9", "abcdefg\u00ea", -1},          // a character across a block's end
+        {"abcdefghijklmnop\u00e9", "abcdefghijklmnop\u00ea", -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.a) + " / " + c.b);
+        const int got = winsys::reg::compareKeyNames(c.a, c.b);
+        EXPECT_EQ((got > 0) - (got < 0), c.expected);
+        const int back = winsys::reg::compareKeyNames(c.b, c.a);
+        EXPECT_EQ((back > 0) - (back < 0), -c.expected);
+    }
+}
