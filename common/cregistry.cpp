@@ -237,7 +237,7 @@ public:
             std::string reason;
             if (OpenKey(root, "CLSID", true, &clsids, &reason) != ERROR_SUCCESS) return S_OK;
             const REGSAM view = regkeys::rootOf(root).view64 ? KEY_WOW64_64KEY : 0;
-            std::string name, path; // reused for every class: 20,000 of them cost no allocations
+            std::string name, path; // reused for every class
             for (DWORD i = 0;; ++i) {
                 if (LSTATUS s = RegEnumKeyEx(clsids.get(), i, &name)) {
                     if (s == static_cast<LSTATUS>(ERROR_NO_MORE_ITEMS)) return S_OK;
