@@ -14,7 +14,6 @@
 #include "app/core/mfileprops.h"
 #include "app/core/minfocollector.h"
 #include "app/core/mmain.h"
-#include "app/core/mmainhelpers.h"
 #include "app/core/resume_next.h"
 #include "app/core/strings.h"
 #include "app/ui/delete_flow.h"
@@ -158,9 +157,8 @@ void FMain::Form_Load() {
 }
 
 void FMain::ApplySkin() {
-    // The skin lies next to the program file; a missing one leaves Qt's look.
-    if (SkinFramework1_.LoadSkin(MMain::JoinPath(ProgramFolder(), "Office2007.cjstyles"), ""))
-        SkinFramework1_.ApplyWindow(this);
+    // A missing skin leaves Qt's look.
+    if (SkinFramework1_.LoadSkin(ProgramSkinFile(), "")) SkinFramework1_.ApplyWindow(this);
 }
 
 void FMain::SetupDockingPanes() {

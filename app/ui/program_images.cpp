@@ -1,6 +1,7 @@
 #include "app/ui/program_images.h"
 
 #include "app/core/mmain.h"
+#include "app/core/mmainhelpers.h"
 #include "platform/controls/image_store.h"
 
 namespace sorlix::ui {
@@ -21,11 +22,11 @@ std::string ProgramFile() {
 
 void setProgramFile(const std::string& windowsPath) { programFileOverride() = windowsPath; }
 
-std::string ProgramFolder() {
+std::string ProgramSkinFile() {
     std::string folder = ProgramFile();
     const auto slash = folder.find_last_of('\\');
     folder.erase(slash == std::string::npos ? 0 : slash);
-    return folder;
+    return MMain::JoinPath(folder, "Office2007.cjstyles");
 }
 
 void OpenProgramResources(CResource& module) { module.Init(ProgramFile()); }

@@ -15,8 +15,8 @@ namespace sorlix::ui {
 // unless set; tests point it at the built one. Empty puts the default back.
 std::string ProgramFile();
 void setProgramFile(const std::string& windowsPath);
-// The folder of the program file, where the skin lies too.
-std::string ProgramFolder();
+// The skin of the program's windows, next to the program file.
+std::string ProgramSkinFile();
 
 // Opens the program file as `module`; throws ComError 0x80040D2F
 // ("CResource.Init") when it cannot be loaded.

@@ -4,7 +4,6 @@
 #include <QPixmap>
 #include <exception>
 
-#include "app/core/mmainhelpers.h"
 #include "app/ui/program_images.h"
 #include "platform/controls/skin.h"
 #include "platform/controls/task_dialog.h"
@@ -17,7 +16,7 @@ std::unique_ptr<QMessageBox> StartupMessageBox(const std::string& text, const st
     box->setText(QString::fromStdString(text));
     winsys::controls::plainButton(*box, QMessageBox::Ok);
     winsys::controls::SkinFramework skin;
-    if (skin.LoadSkin(MMain::JoinPath(ProgramFolder(), "Office2007.cjstyles"), "")) skin.ApplyWindow(box.get());
+    if (skin.LoadSkin(ProgramSkinFile(), "")) skin.ApplyWindow(box.get());
     if (icon == MessageIcon::Exclamation) {
         // The program file may be what start-up found missing.
         try {
