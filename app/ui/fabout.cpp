@@ -10,7 +10,6 @@
 #include <QVBoxLayout>
 #include <string>
 
-#include "app/core/cresource.h"
 #include "app/core/strings.h"
 #include "app/ui/program_images.h"
 #include "platform/system/shell.h"
@@ -52,15 +51,10 @@ FAbout::FAbout(QWidget* parent) : QDialog(parent) {
     Image1_->setAlignment(Qt::AlignCenter);
     Image1_->setCursor(Qt::PointingHandCursor);
     Image1_->setAccessibleName(QStringLiteral("Vendrel Sorlix"));
-    // The box also opens without the program's images.
-    try {
-        CResource module;
-        OpenProgramResources(module);
-        // Drawn at the label's size and twice it: sharp at 100 % and 200 %.
-        const QIcon picture = LoadIconResource(module, kProductPicture);
-        if (!picture.isNull()) Image1_->setPixmap(picture.pixmap(Image1_->size(), Image1_->devicePixelRatioF()));
-    } catch (const std::exception&) {
-    }
+    // Drawn at the label's size and twice it: sharp at 100 % and 200 %. The
+    // box also opens without the program's images.
+    const QIcon picture = LoadProgramIcon(kProductPicture);
+    if (!picture.isNull()) Image1_->setPixmap(picture.pixmap(Image1_->size(), Image1_->devicePixelRatioF()));
 
     lblName_ = new QLabel(QString::fromStdString(productText()), this);
     QFont bold = lblName_->font();

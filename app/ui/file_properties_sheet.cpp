@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <cctype>
 #include <ctime>
-#include <exception>
 #include <utility>
 #include <vector>
 
@@ -220,14 +219,8 @@ std::unique_ptr<FilePropertiesSheet> FilePropertiesSheet::Create(const std::stri
 
     QPixmap picture;
     // The sheet also opens without the program's images.
-    try {
-        CResource module;
-        OpenProgramResources(module);
-        const QIcon image = LoadIconResource(module, isFolder ? kFolderImage : kFileImage);
-        if (!image.isNull())
-            picture = image.pixmap(QSize(kPictureSize, kPictureSize), qApp->devicePixelRatio());
-    } catch (const std::exception&) {
-    }
+    if (const QIcon image = LoadProgramIcon(isFolder ? kFolderImage : kFileImage); !image.isNull())
+        picture = image.pixmap(QSize(kPictureSize, kPictureSize), qApp->devicePixelRatio());
 
     sheet->pages_ = new QTabWidget;
     sheet->pages_->setObjectName(QStringLiteral("sheetPages"));

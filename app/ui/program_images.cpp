@@ -4,6 +4,8 @@
 #include "app/core/mmainhelpers.h"
 #include "platform/controls/image_store.h"
 
+#include <exception>
+
 namespace sorlix::ui {
 
 namespace {
@@ -48,6 +50,16 @@ QByteArray LoadPngResource2x(const CResource& module, int id) { return resourceB
 
 QIcon LoadIconResource(const CResource& module, int id) {
     return winsys::controls::IconFromPng(LoadPngResource(module, id), LoadPngResource2x(module, id));
+}
+
+QIcon LoadProgramIcon(int id) {
+    try {
+        CResource module;
+        OpenProgramResources(module);
+        return LoadIconResource(module, id);
+    } catch (const std::exception&) {
+        return {};
+    }
 }
 
 } // namespace sorlix::ui

@@ -29,5 +29,8 @@ QByteArray LoadPngResource(const CResource& module, int id);
 QByteArray LoadPngResource2x(const CResource& module, int id);
 // Image `id` as an icon with both sizes; null without the image.
 QIcon LoadIconResource(const CResource& module, int id);
+// The same from the program file itself; also null when that cannot be
+// opened, for the windows that open without their images.
+QIcon LoadProgramIcon(int id);
 
 } // namespace sorlix::ui

@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QPixmap>
-#include <exception>
 
 #include "app/ui/program_images.h"
 #include "platform/controls/skin.h"
@@ -19,13 +18,8 @@ std::unique_ptr<QMessageBox> StartupMessageBox(const std::string& text, const st
     if (skin.LoadSkin(ProgramSkinFile(), "")) skin.ApplyWindow(box.get());
     if (icon == MessageIcon::Exclamation) {
         // The program file may be what start-up found missing.
-        try {
-            CResource module;
-            OpenProgramResources(module);
-            const QIcon image = LoadIconResource(module, kExclamationImage);
-            if (!image.isNull()) box->setIconPixmap(image.pixmap(QSize(32, 32), box->devicePixelRatioF()));
-        } catch (const std::exception&) {
-        }
+        const QIcon image = LoadProgramIcon(kExclamationImage);
+        if (!image.isNull()) box->setIconPixmap(image.pixmap(QSize(32, 32), box->devicePixelRatioF()));
     }
     return box;
 }
