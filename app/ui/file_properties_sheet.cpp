@@ -19,6 +19,7 @@
 
 #include "app/ui/program_images.h"
 #include "platform/controls/elided_text_tips.h"
+#include "platform/core/text.h"
 #include "platform/files/files.h"
 #include "platform/pe/pefile.h"
 #include "platform/system/regread.h"
@@ -79,9 +80,8 @@ QString typeName(const std::string& name) {
         {".sys", "System file"},    {".js", "JavaScript File"},        {".txt", "Text Document"},
         {".xml", "XML Document"},   {".htm", "HTML Document"},         {".html", "HTML Document"},
     };
-    const std::string key = lowerCase(extension);
     for (const auto& [ext, text] : known)
-        if (key == ext) return QString::fromLatin1(text);
+        if (winsys::equalsNoCase(extension, ext)) return QString::fromLatin1(text);
     return QString::fromStdString(extension.substr(1)).toUpper() + QStringLiteral(" File");
 }
 
@@ -96,13 +96,13 @@ std::vector<std::pair<QString, QString>> versionFields(const std::string& path) 
     if (!info.translations.empty()) {
         const std::string key = winsys::translationKey(info.translations.front());
         for (const auto& t : info.tables)
-            if (lowerCase(t.key) == lowerCase(key)) table = &t;
+            if (winsys::equalsNoCase(t.key, key)) table = &t;
     }
     if (!table && !info.tables.empty()) table = &info.tables.front();
     const auto text = [&](const char* name) -> QString {
         if (!table) return {};
         for (const auto& [key, value] : table->strings)
-            if (lowerCase(key) == lowerCase(name)) return QString::fromStdString(value).trimmed();
+            if (winsys::equalsNoCase(key, name)) return QString::fromStdString(value).trimmed();
         return {};
     };
 
