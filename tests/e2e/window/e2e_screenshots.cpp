@@ -80,12 +80,9 @@ QTreeWidgetItem* addonNode(TreeView* tv, win::LONG type, const std::string& name
     return firstAddonNode(tv);
 }
 
-// Selects an add-on's node with a click, as the user would.
-bool select(sorlix::ui::FMain& form, win::LONG type, const std::string& name) {
-    auto* tv = form.objectList()->findChild<TreeView*>();
-    QTreeWidgetItem* node = tv ? addonNode(tv, type, name) : nullptr;
-    if (!node) return false;
-    if (node->parent()) node->parent()->setExpanded(true);
+// Selects the node with a click, as the user would; false when the click
+// did not select it.
+bool clickNode(TreeView* tv, QTreeWidgetItem* node) {
     tv->scrollToItem(node);
     settle();
     QTest::mouseClick(tv->viewport(), Qt::LeftButton, Qt::NoModifier, tv->visualItemRect(node).center());
@@ -93,25 +90,24 @@ bool select(sorlix::ui::FMain& form, win::LONG type, const std::string& name) {
     return tv->SelectedNode() == node;
 }
 
+// Selects an add-on's node with a click.
+bool select(sorlix::ui::FMain& form, win::LONG type, const std::string& name) {
+    auto* tv = form.objectList()->findChild<TreeView*>();
+    QTreeWidgetItem* node = tv ? addonNode(tv, type, name) : nullptr;
+    if (!node) return false;
+    if (node->parent()) node->parent()->setExpanded(true);
+    return clickNode(tv, node);
+}
+
 // Chooses a set in "All Browser Objects" with a click, then selects the
 // first add-on it lists with another.
 bool selectSet(sorlix::ui::FMain& form, win::LONG set) {
     auto* sets = form.addonSetPane()->findChild<TreeView*>("tv");
     QTreeWidgetItem* node = sets ? sets->Node(QStringLiteral("_%1").arg(set)) : nullptr;
-    if (!node) return false;
-    sets->scrollToItem(node);
-    settle();
-    QTest::mouseClick(sets->viewport(), Qt::LeftButton, Qt::NoModifier, sets->visualItemRect(node).center());
-    settle();
-    if (sets->SelectedNode() != node) return false;
+    if (!node || !clickNode(sets, node)) return false;
     auto* tv = form.objectList()->findChild<TreeView*>();
     QTreeWidgetItem* first = tv ? firstAddonNode(tv) : nullptr;
-    if (!first) return false;
-    tv->scrollToItem(first);
-    settle();
-    QTest::mouseClick(tv->viewport(), Qt::LeftButton, Qt::NoModifier, tv->visualItemRect(first).center());
-    settle();
-    return tv->SelectedNode() == first;
+    return first && clickNode(tv, first);
 }
 
 void pointerAway(QWidget& w) {
