@@ -31,20 +31,14 @@
 #include "tests/support/program_objects.h"
 #include "tests/support/records.h"
 #include "tests/support/test_prefix.h"
+#include "tests/ui/application.h"
 
 namespace panestest {
 
 using winsys::com::ComPtr;
 using Entries = std::vector<std::pair<std::string, std::string>>;
 
-inline void ensureApplication() {
-    if (QApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "sorlix-panes-test";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv); // lives until the process ends
-}
+using uitest::ensureApplication;
 
 // A CParams of the entries in order; an entry whose value is "<no value>"
 // gets no value at all.

@@ -24,17 +24,9 @@
 #include "tests/support/com_library.h"
 #include "tests/support/program_objects.h"
 #include "tests/support/test_prefix.h"
+#include "tests/ui/application.h"
 
 namespace uitest {
-
-inline void ensureApplication() {
-    if (QApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "sorlix-ui-test";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv); // lives until the process ends
-}
 
 inline std::vector<std::uint8_t> png(QColor colour) {
     QImage image(8, 8, QImage::Format_ARGB32);

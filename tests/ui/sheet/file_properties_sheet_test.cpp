@@ -25,6 +25,7 @@
 #include "platform/files/paths.h"
 #include "tests/support/pe_writer.h"
 #include "tests/support/test_prefix.h"
+#include "tests/ui/application.h"
 #include "tests/ui/tooltip_at.h"
 
 namespace {
@@ -39,13 +40,7 @@ constexpr std::time_t kAccessed = kModified + 86400;
 class Sheet : public ::testing::Test {
 protected:
     Sheet() {
-        if (!QApplication::instance()) {
-            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-            static int argc = 1;
-            static char name[] = "sorlix-sheet-test";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv); // lives until the process ends
-        }
+        uitest::ensureApplication();
         // Local time is UTC here, so that the dates are known.
         const char* tz = std::getenv("TZ");
         if (tz) savedTz_ = tz;

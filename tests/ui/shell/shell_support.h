@@ -25,20 +25,14 @@
 #include "tests/support/program_objects.h"
 #include "tests/support/records.h"
 #include "tests/support/test_prefix.h"
+#include "tests/ui/application.h"
 
 namespace shelltest {
 
 using winsys::com::ComPtr;
 using Entries = std::vector<std::pair<std::string, win::VARIANT>>;
 
-inline void ensureApplication() {
-    if (QApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "sorlix-shell-test";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv); // lives until the process ends
-}
+using uitest::ensureApplication;
 
 // The program file that the build made, as the program sees it (drive Z:).
 inline std::string builtProgramFile() { return winsys::toWindowsPath(SORLIX_PROGRAM_FILE); }
