@@ -6,7 +6,6 @@
 #include <QAccessible>
 #include <QAbstractButton>
 #include <QDockWidget>
-#include <QHelpEvent>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
@@ -15,7 +14,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
-#include <QToolTip>
 
 #include "app/ui/fmain.h"
 #include "app/ui/fobjectlist.h"

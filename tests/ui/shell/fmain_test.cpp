@@ -307,8 +307,6 @@ TEST_F(MainWindow, PanesAreLaidOutBelowTheRibbon) {
     EXPECT_EQ(form.windowTitle(), "Vendrel Sorlix");
 }
 
-} // namespace
-
 // A message of the core (here a property list that does not load) wears the
 // main window's skin like the window's own messages; before there is a main
 // window it still shows, in Qt's look.
@@ -339,3 +337,5 @@ TEST_F(MainWindow, CoreMessagesAreOwnedByTheMainWindowOnceItExists) {
     EXPECT_EQ(owners[0], nullptr);
     sorlix::SetMsgBoxHook(nullptr);
 }
+
+} // namespace
