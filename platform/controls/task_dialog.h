@@ -49,8 +49,8 @@ private:
     TaskDialogSettings settings_;
 };
 
-// Adds the standard button without the style's stock image; the screenshot
-// program draws its dialogs with it too.
+// Adds the standard button without the style's stock image; the program's
+// start-up message makes its button with it too.
 QAbstractButton* plainButton(QMessageBox& box, QMessageBox::StandardButton which);
 
 } // namespace winsys::controls
