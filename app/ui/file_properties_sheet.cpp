@@ -61,13 +61,10 @@ std::string lowerCase(std::string s) {
     return s;
 }
 
-// The type's name as the shell gives it: the machine's class of the
-// extension and that class's description, or the usual name of a few
-// program files, or "<EXT> File".
-QString typeName(const std::string& name) {
-    const auto dot = name.find_last_of('.');
-    if (dot == std::string::npos || dot + 1 == name.size()) return QStringLiteral("File");
-    const std::string extension = name.substr(dot);
+// The type's name of an extension (".txt") as the shell gives it: the
+// machine's class of the extension and that class's description, or the
+// usual name of a few program files, or "<EXT> File".
+QString typeName(const std::string& extension) {
     // The shell is a native program: it reads the classes in the 64-bit view.
     const win::REGSAM view = win::KEY_WOW64_64KEY;
     if (auto progId = winsys::sysreg::readText(win::HKEY_CLASSES_ROOT, extension, "", view);
@@ -83,6 +80,15 @@ QString typeName(const std::string& name) {
     for (const auto& [ext, text] : known)
         if (winsys::equalsNoCase(extension, ext)) return QString::fromLatin1(text);
     return QString::fromStdString(extension.substr(1)).toUpper() + QStringLiteral(" File");
+}
+
+// "Text Document (.txt)": the type's name with the extension in lower case;
+// "File" for a name without an extension.
+QString typeOfFile(const std::string& name) {
+    const auto dot = name.find_last_of('.');
+    if (dot == std::string::npos || dot + 1 == name.size()) return QStringLiteral("File");
+    const std::string extension = name.substr(dot);
+    return QStringLiteral("%1 (%2)").arg(typeName(extension), QString::fromStdString(lowerCase(extension)));
 }
 
 // The version fields of the Details page, in Windows' order and under its
@@ -234,12 +240,7 @@ std::unique_ptr<FilePropertiesSheet> FilePropertiesSheet::Create(const std::stri
         general.separator();
         general.row(QStringLiteral("Created:"), dateText(data.ftCreationTime, formats));
     } else {
-        const QString type = typeName(fileName);
-        const auto dot = fileName.find_last_of('.');
-        general.row(QStringLiteral("Type of file:"), dot == std::string::npos || dot + 1 == fileName.size()
-                                                         ? type
-                                                         : QStringLiteral("%1 (%2)").arg(
-                                                               type, QString::fromStdString(lowerCase(fileName.substr(dot)))));
+        general.row(QStringLiteral("Type of file:"), typeOfFile(fileName));
         general.separator();
         general.row(QStringLiteral("Location:"), QString::fromStdString(folder), true);
         const unsigned long long size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
