@@ -9,7 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "app/core/cdb.h"
 #include "app/core/minfocollector.h"
+#include "app/core/mmain.h"
 #include "common/interfaces/records.h"
 #include "common/interfaces/table.h"
 #include "platform/com/class_registry.h"
@@ -71,6 +73,9 @@ inline Rows rows(halvenlib::_CParams* details) {
     }
     return r;
 }
+
+// The details rows the collection stored for an add-on.
+inline Rows detailsOf(const std::string& id) { return rows(sorlix::DB->Details(id).get()); }
 
 // (display name, add-on id) of every listing row, in order.
 inline Rows listing(halvenlib::_CGumArray* t) {

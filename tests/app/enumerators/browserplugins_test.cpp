@@ -292,7 +292,7 @@ TEST(BrowserPlugins, DetailsThroughTheCollection) {
         sorlix::MInfoCollector::CollectAddonInfo(c.type);
         Rows details{{"<none>", c.name}};
         for (const auto& [name, id] : collectiontest::listing(sorlix::DB->TypeObjects(c.type).get()))
-            if (name == c.name) details = collectiontest::rows(sorlix::DB->Details(id).get());
+            if (name == c.name) details = collectiontest::detailsOf(id);
         EXPECT_EQ(details, c.details);
     }
     EXPECT_EQ(sorlix::Wow64RedirectionCount, 0);

@@ -478,7 +478,7 @@ TEST(OperaExtensions, DetailsThroughTheCollection) {
         sorlix::MInfoCollector::CollectAddonInfo(c.type);
         std::map<std::string, Rows> found;
         for (const auto& [name, id] : testsupport::listingRows(sorlix::DB->TypeObjects(c.type).get()))
-            found[name] = collectiontest::rows(sorlix::DB->Details(id).get());
+            found[name] = collectiontest::detailsOf(id);
         EXPECT_EQ(found, c.details);
     }
     EXPECT_EQ(sorlix::Wow64RedirectionCount, 0);

@@ -483,8 +483,6 @@ TEST(MozillaPlugins, AFailedRunGivesNoResultAndSwitchesRedirectionBack) {
 
 // ---- Through the collection and the backup engine ----
 
-Rows detailsOf(const std::string& id) { return collectiontest::rows(sorlix::DB->Details(id).get()); }
-
 TEST(MozillaPlugins, DetailsThroughTheCollection) {
     MozillaMachine m;
     struct Case {
@@ -506,7 +504,7 @@ TEST(MozillaPlugins, DetailsThroughTheCollection) {
         sorlix::MInfoCollector::CollectAddonInfo(c.type);
         Rows details{{"<none>", c.name}};
         for (const auto& [name, id] : collectiontest::listing(sorlix::DB->TypeObjects(c.type).get()))
-            if (name == c.name) details = detailsOf(id);
+            if (name == c.name) details = collectiontest::detailsOf(id);
         EXPECT_EQ(details, c.details);
     }
     EXPECT_EQ(sorlix::Wow64RedirectionCount, 0);

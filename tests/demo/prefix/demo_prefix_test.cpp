@@ -35,6 +35,7 @@
 #include "platform/core/machine.h"
 #include "platform/core/text.h"
 #include "platform/pe/pe.h"
+#include "tests/app/collection/collection_support.h"
 #include "tests/support/file_tree.h"
 #include "tests/support/program_objects.h"
 #include "tests/support/records.h"
@@ -68,22 +69,9 @@ using Rows = std::vector<std::pair<std::string, std::string>>;
 
 // The rows the details pane shows for an add-on.
 Rows detailsRows(const std::string& id) {
-    Rows rows;
     const ComPtr<_CParams> details = sorlix::DB->Details(id);
     if (!details) return {{"<no details>", ""}};
-    LONG n = 0;
-    details->get_Count(&n);
-    for (LONG i = 1; i <= n; ++i) {
-        win::VARIANT index = winsys::com::makeLong(i), v;
-        ComPtr<halvenlib::_CParam> p;
-        EXPECT_EQ(details->get_Item(&index, p.put()), win::S_OK);
-        if (!p) break;
-        std::string name;
-        p->get_Name(&name);
-        p->get_Value(&v);
-        rows.emplace_back(name, text(v));
-    }
-    return rows;
+    return collectiontest::rows(details.get());
 }
 
 // Whether the collection holds `item` among its items.

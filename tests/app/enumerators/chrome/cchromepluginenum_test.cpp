@@ -11,6 +11,7 @@
 #include "app/core/minfocollector.h"
 #include "app/enumerators/cchromepluginenum.h"
 #include "app/enumerators/cpluginscan.h"
+#include "tests/app/collection/collection_support.h"
 #include "tests/support/records.h"
 
 using namespace chrometest;
@@ -150,7 +151,7 @@ TEST(ChromePlugins, DetailsThroughTheCollection) {
     sorlix::MInfoCollector::CollectAddonInfo(sorlix::atChromePlugin);
     std::map<std::string, Rows> byFile;
     for (const auto& [name, id] : testsupport::listingRows(sorlix::DB->TypeObjects(sorlix::atChromePlugin).get()))
-        byFile[sorlix::ParamText(sorlix::DB->AddonInfo(id).get(), "dLL")] = detailsOf(id);
+        byFile[sorlix::ParamText(sorlix::DB->AddonInfo(id).get(), "dLL")] = collectiontest::detailsOf(id);
     EXPECT_EQ(byFile.size(), 10u);
     for (const Rows& rows : {pdf, oracle, flash, bare}) EXPECT_EQ(byFile[rows[0].second], rows);
 
@@ -162,7 +163,7 @@ TEST(ChromePlugins, DetailsThroughTheCollection) {
         ASSERT_EQ(nodes.size(), 3u);
         std::vector<Rows> details;
         for (const auto& node : nodes)
-            details.push_back(rowsOf(sorlix::MInfoCollector::BuildDetails(type, paramsOf(node.get()).get()).get()));
+            details.push_back(collectiontest::rows(sorlix::MInfoCollector::BuildDetails(type, paramsOf(node.get()).get()).get()));
         EXPECT_EQ(details, (std::vector<Rows>{pdf, oracle, bare}));
     }
 }

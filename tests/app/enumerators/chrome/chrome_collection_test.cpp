@@ -15,6 +15,7 @@
 #include "app/core/minfocollector.h"
 #include "app/core/mmain.h"
 #include "app/enumerators/enumcalls.h"
+#include "tests/app/collection/collection_support.h"
 #include "tests/support/file_tree.h"
 #include "tests/support/records.h"
 
@@ -49,7 +50,7 @@ TEST(ChromeCollection, DetailsAndNamesOfTwoVersions) {
     const std::string first = names.at("Synology Download Station");
     const std::string second = names.at("Synology Download Station (2)");
     const std::string firstDir = sorlix::ParamText(sorlix::DB->AddonInfo(first).get(), "dLL");
-    EXPECT_EQ(detailsOf(first), (Rows{{"Location", firstDir},
+    EXPECT_EQ(collectiontest::detailsOf(first), (Rows{{"Location", firstDir},
                                       {"Permissions", firstDir == kSyn3 ? std::string("http://*/, https://*/, background, "
                                                                                       "notifications, contextMenus, storage, "
                                                                                       "tabs, <all_urls>, webRequest, "

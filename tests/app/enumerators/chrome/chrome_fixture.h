@@ -48,24 +48,4 @@ inline Listing listingOf(win::LONG type) {
     return names;
 }
 
-// Every parameter of a list, in order.
-inline Rows rowsOf(halvenlib::_CParams* params) {
-    Rows r;
-    win::LONG n = 0;
-    params->get_Count(&n);
-    for (win::LONG i = 1; i <= n; ++i) {
-        win::VARIANT index = winsys::com::makeLong(i), v;
-        ComPtr<halvenlib::_CParam> p;
-        params->get_Item(&index, p.put());
-        std::string name;
-        p->get_Name(&name);
-        p->get_Value(&v);
-        r.emplace_back(name, textOf(v));
-    }
-    return r;
-}
-
-// The details rows the collection stored for an add-on.
-inline Rows detailsOf(const std::string& id) { return rowsOf(sorlix::DB->Details(id).get()); }
-
 } // namespace chrometest

@@ -16,10 +16,12 @@
 #include "app/core/comcalls.h"
 #include "app/core/minfocollector.h"
 #include "app/core/mmain.h"
+#include "tests/app/collection/collection_support.h"
 #include "tests/support/file_tree.h"
 #include "tests/support/records.h"
 
 using namespace moztest;
+using collectiontest::detailsOf;
 
 namespace {
 
@@ -45,23 +47,6 @@ Listing collect(win::LONG type) {
     for (const auto& [name, id] : testsupport::listingRows(sorlix::DB->TypeObjects(type).get()))
         byPath[sorlix::ParamText(sorlix::DB->AddonInfo(id).get(), "dLL")] = id;
     return byPath;
-}
-
-Rows detailsOf(const std::string& id) {
-    Rows r;
-    const auto details = sorlix::DB->Details(id);
-    win::LONG n = 0;
-    details->get_Count(&n);
-    for (win::LONG i = 1; i <= n; ++i) {
-        win::VARIANT index = winsys::com::makeLong(i), v;
-        ComPtr<halvenlib::_CParam> p;
-        details->get_Item(&index, p.put());
-        std::string name;
-        p->get_Name(&name);
-        p->get_Value(&v);
-        r.emplace_back(name, textOf(v));
-    }
-    return r;
 }
 
 TEST(MozillaCollection, DetailsRows) {
