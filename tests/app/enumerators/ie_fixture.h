@@ -18,6 +18,7 @@
 #include "tests/support/com_library.h"
 #include "tests/support/pe_writer.h"
 #include "tests/support/program_objects.h"
+#include "tests/support/records.h"
 #include "tests/support/test_prefix.h"
 
 namespace ietest {
@@ -134,41 +135,9 @@ inline Rows dump(_CNode* node) {
     return r;
 }
 
-// The removal record under `name`: "file <path> <flag>", "subkey <root> <path>",
-// "value <root> <path> | <name>".
+// The removal record under `name`, one line per entry.
 inline Lines removal(_CNode* node, const std::string& name) {
-    const win::VARIANT v = value(node, name);
-    if (v.vt != win::VT_DISPATCH || !v.pdispVal) return {"<no record>"};
-    const auto cfg = ComPtr<win::IDispatch>(v.pdispVal).as<quarncust::_CLittleConfig>();
-    if (!cfg) return {"<not a removal record>"};
-    Lines r;
-    LONG files = 0, subkeys = 0, values = 0;
-    cfg->get_FileOrFoldersCount(&files);
-    cfg->get_RegistrySubkeysCount(&subkeys);
-    cfg->get_RegistryValuesCount(&values);
-    for (LONG i = 1; i <= files; ++i) {
-        std::string path;
-        win::VARIANT_BOOL flag = win::VARIANT_FALSE;
-        cfg->get_FileOrFolder(i, &path);
-        cfg->get_FileOrFolderx64bitSystem32(i, &flag);
-        r.push_back("file " + path + (flag ? " True" : " False"));
-    }
-    for (LONG i = 1; i <= subkeys; ++i) {
-        LONG root = 0;
-        std::string path;
-        cfg->get_RegistrySubkeyKey(i, &root);
-        cfg->get_RegistrySubkeySubkey(i, &path);
-        r.push_back("subkey " + std::to_string(root) + " " + path);
-    }
-    for (LONG i = 1; i <= values; ++i) {
-        LONG root = 0;
-        std::string path, valueName;
-        cfg->get_RegistryValueKey(i, &root);
-        cfg->get_RegistryValueSubkey(i, &path);
-        cfg->get_RegistryValueValueName(i, &valueName);
-        r.push_back("value " + std::to_string(root) + " " + path + " | " + valueName);
-    }
-    return r;
+    return testsupport::removalLines(paramsOf(node).get(), name);
 }
 
 // An entry's result that holds exactly one add-on: its id, its record rows

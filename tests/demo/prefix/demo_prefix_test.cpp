@@ -584,41 +584,6 @@ const std::string kChromeApplication = "C:\\Program Files\\Google\\Chrome\\Appli
 const std::string kForcelist = "SOFTWARE\\Policies\\Google\\Chrome\\ExtensionInstallForcelist";
 constexpr const char* kSynology = "hmelcbpnhbgdobilamgpijfbcgfglahe";
 
-// The record's removal record, one line per entry: "file <path> <flag>",
-// "value <root> <subkey> | <name>".
-std::vector<std::string> removalLines(_CParams* info) {
-    win::VARIANT key = winsys::com::makeText("backupCfg"), v;
-    ComPtr<halvenlib::_CParam> param;
-    if (info->get_Item(&key, param.put()) != win::S_OK) return {"<missing>"};
-    param->get_Value(&v);
-    if (v.vt != win::VT_DISPATCH || !v.pdispVal) return {"<not an object>"};
-    const auto cfg = ComPtr<win::IDispatch>(v.pdispVal).as<quarncust::_CLittleConfig>();
-    win::VariantClear(&v);
-    if (!cfg) return {"<not a removal record>"};
-    std::vector<std::string> lines;
-    LONG files = 0, subkeys = 0, values = 0;
-    cfg->get_FileOrFoldersCount(&files);
-    cfg->get_RegistrySubkeysCount(&subkeys);
-    cfg->get_RegistryValuesCount(&values);
-    for (LONG i = 1; i <= files; ++i) {
-        std::string path;
-        win::VARIANT_BOOL flag = win::VARIANT_FALSE;
-        cfg->get_FileOrFolder(i, &path);
-        cfg->get_FileOrFolderx64bitSystem32(i, &flag);
-        lines.push_back("file " + path + (flag ? " True" : " False"));
-    }
-    for (LONG i = 1; i <= subkeys; ++i) lines.push_back("<subkey>");
-    for (LONG i = 1; i <= values; ++i) {
-        LONG root = 0;
-        std::string subkey, name;
-        cfg->get_RegistryValueKey(i, &root);
-        cfg->get_RegistryValueSubkey(i, &subkey);
-        cfg->get_RegistryValueValueName(i, &name);
-        lines.push_back("value " + std::to_string(root) + " " + subkey + " | " + name);
-    }
-    return lines;
-}
-
 // Both profiles' extensions, one of them in two versions and named by an
 // administrator's policy, whose value its removal records list; and the
 // plugins Chrome ships in its version folder and keeps in its plugins
@@ -686,7 +651,7 @@ TEST_F(DemoPrefix, ChromeExtensionsOfBothProfilesAndChromePlugins) {
         EXPECT_EQ(paramText(info.get(), "dLL"), e.folder);
         std::vector<std::string> removal{"file " + e.folder + " False"};
         if (e.forced) removal.push_back(policy);
-        EXPECT_EQ(removalLines(info.get()), removal);
+        EXPECT_EQ(testsupport::removalLines(info.get(), "backupCfg"), removal);
         EXPECT_EQ(detailsRows(it->second), (Rows{{"Location", e.folder}, {"Permissions", e.permissions}}));
     }
 
@@ -694,7 +659,7 @@ TEST_F(DemoPrefix, ChromeExtensionsOfBothProfilesAndChromePlugins) {
     for (const auto& [name, id] : ids(sorlix::atChromePlugin)) {
         shown[name] = detailsRows(id);
         const ComPtr<_CParams> info = sorlix::DB->AddonInfo(id);
-        EXPECT_EQ(removalLines(info.get()),
+        EXPECT_EQ(testsupport::removalLines(info.get(), "backupCfg"),
                   std::vector<std::string>{"file " + paramText(info.get(), "dLL") + " False"}) << name;
     }
     EXPECT_EQ(shown, plugins);
