@@ -21,9 +21,7 @@ namespace {
 using testsupport::TestPrefixOptions;
 
 void plugin(const Machine& m, const std::string& path, Rows strings = {}) {
-    testsupport::PeSpec spec;
-    if (!strings.empty()) spec.version = testsupport::PeVersion{.tables = {{0x0409, 1200, std::move(strings)}}};
-    testsupport::writePe(m.prefix.host(path), spec);
+    m.pe(path, win::IMAGE_FILE_MACHINE_I386, strings.empty() ? std::nullopt : std::optional<Rows>(std::move(strings)));
 }
 
 // dLL of every record, each with a removal record of that one file.

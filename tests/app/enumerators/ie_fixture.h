@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,14 +44,23 @@ inline const std::string kHKCR64 = std::to_string(halvenlib::HKEY_CLASSES_ROOT_6
 inline const std::string kPostSetup =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Discardable\\PostSetup\\";
 
+// A DLL of `machine` at the host path `file`, with a version resource
+// holding `strings` when they are given.
+inline void writeDll(const std::filesystem::path& file, win::WORD machine, const std::optional<Rows>& strings) {
+    testsupport::PeSpec spec;
+    spec.machine = machine;
+    if (strings) spec.version = testsupport::PeVersion{.tables = {{0x0409, 1200, *strings}}};
+    testsupport::writePe(file, spec);
+}
+
 struct Machine {
     explicit Machine(testsupport::TestPrefixOptions options = {}) : prefix(options) {}
 
     // A DLL at `path` whose version resource holds `strings`.
-    void pe(const std::string& path, std::vector<std::pair<std::string, std::string>> strings) const {
-        testsupport::PeSpec spec;
-        spec.version = testsupport::PeVersion{.tables = {{0x0409, 1200, std::move(strings)}}};
-        testsupport::writePe(prefix.host(path), spec);
+    void pe(const std::string& path, const Rows& strings) const { pe(path, win::IMAGE_FILE_MACHINE_I386, strings); }
+    // A DLL of `machine` at `path`, with a version resource holding `strings` when they are given.
+    void pe(const std::string& path, win::WORD machine, const std::optional<Rows>& strings) const {
+        writeDll(prefix.host(path), machine, strings);
     }
     const std::vector<testsupport::LogLine>& log() const { return program.log->lines; }
 

@@ -52,11 +52,10 @@ const std::string kPlugins = "SOFTWARE\\MozillaPlugins\\";
 
 enum Image { I386, X64 };
 
+// A plugin file at a host path, with a version resource when `strings` holds any.
 void writePlugin(const fs::path& host, Image image, Rows strings = {}) {
-    testsupport::PeSpec spec;
-    spec.machine = image == I386 ? win::IMAGE_FILE_MACHINE_I386 : win::IMAGE_FILE_MACHINE_AMD64;
-    if (!strings.empty()) spec.version = testsupport::PeVersion{.tables = {{0x0409, 1200, std::move(strings)}}};
-    testsupport::writePe(host, spec);
+    writeDll(host, image == I386 ? win::IMAGE_FILE_MACHINE_I386 : win::IMAGE_FILE_MACHINE_AMD64,
+             strings.empty() ? std::nullopt : std::optional<Rows>(std::move(strings)));
 }
 
 // The real folders of the fixtures, copied to where `to` says, writable.
