@@ -50,10 +50,6 @@ std::string named(const std::string& name) { return widget("<name>" + name + "</
 
 struct OperaMachine : Machine {
     OperaMachine() { prefix.makeDir(kTemp); }
-    void package(const std::string& path, const std::vector<ZipEntry>& entries) const {
-        fs::create_directories(prefix.host(path).parent_path());
-        testsupport::writeZip(prefix.host(path), entries);
-    }
     bool workFolderExists() const { return fs::exists(fs::symlink_status(prefix.host(kWork))); }
     // Every entry of the prefix outside the work folder with its contents.
     std::map<std::string, std::string> outsideWorkFolder() const {

@@ -1,8 +1,9 @@
 #pragma once
 // Shared pieces of the Internet Explorer enumerator tests: a test machine
 // with both libraries and the program-wide objects, PE files with version
-// texts, and readers that turn a record into (name, value) rows and a
-// removal record into one line per entry, so that tests compare tables.
+// texts, zip packages, and readers that turn a record into (name, value)
+// rows and a removal record into one line per entry, so that tests compare
+// tables.
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,7 @@
 #include "tests/support/program_objects.h"
 #include "tests/support/records.h"
 #include "tests/support/test_prefix.h"
+#include "tests/support/zip_writer.h"
 
 namespace ietest {
 
@@ -61,6 +63,11 @@ struct Machine {
     // A DLL of `machine` at `path`, with a version resource holding `strings` when they are given.
     void pe(const std::string& path, win::WORD machine, const std::optional<Rows>& strings) const {
         writeDll(prefix.host(path), machine, strings);
+    }
+    // A zip package at `path` holding `entries` (its folder made first).
+    void package(const std::string& path, const std::vector<testsupport::ZipEntry>& entries) const {
+        std::filesystem::create_directories(prefix.host(path).parent_path());
+        testsupport::writeZip(prefix.host(path), entries);
     }
     const std::vector<testsupport::LogLine>& log() const { return program.log->lines; }
 

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "tests/app/enumerators/ie_fixture.h"
-#include "tests/support/zip_writer.h"
 
 namespace moztest {
 
@@ -48,10 +47,6 @@ struct MozMachine : Machine {
     std::string packedExtension(const std::string& path, const std::string& rdf) const {
         package(path, {{"chrome.manifest", "content x content/\n"}, {"install.rdf", rdf}, {"content/x.js", "//"}});
         return path;
-    }
-    void package(const std::string& path, const std::vector<testsupport::ZipEntry>& entries) const {
-        fs::create_directories(prefix.host(path).parent_path());
-        testsupport::writeZip(prefix.host(path), entries);
     }
     bool workFolderExists() const { return fs::exists(prefix.host(kWorkFolder)); }
 };
