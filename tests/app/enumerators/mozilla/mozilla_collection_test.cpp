@@ -8,7 +8,6 @@
 
 #include <fstream>
 #include <map>
-#include <optional>
 #include <sstream>
 
 #include "app/core/caddontypevisor.h"
@@ -25,18 +24,9 @@ using collectiontest::detailsOf;
 
 namespace {
 
-// A machine whose program can be ended and started again on the same prefix.
-struct Restartable {
-    testsupport::TestPrefix prefix{testsupport::TestPrefixOptions{.userName = "root"}};
-    testsupport::ComLibrary common{HALVENLIB_PATH};
-    testsupport::ComLibrary product{QUARNCUST_PATH};
-    std::optional<testsupport::ProgramObjects> program{std::in_place};
-
-    void restart() {
-        program.reset();
-        prefix.reopen();
-        program.emplace();
-    }
+// The real data belongs to user "root".
+struct Restartable : RestartableMachine {
+    Restartable() : RestartableMachine(testsupport::TestPrefixOptions{.userName = "root"}) {}
 };
 
 using Listing = std::map<std::string, std::string>; // dLL -> add-on id
