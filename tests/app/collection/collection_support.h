@@ -77,6 +77,16 @@ inline Rows rows(halvenlib::_CParams* details) {
 // The details rows the collection stored for an add-on.
 inline Rows detailsOf(const std::string& id) { return rows(sorlix::DB->Details(id).get()); }
 
+// The details rows of the add-on the type's listing shows as `name`; none,
+// failing the test, when it lists no such add-on.
+inline Rows detailsOf(win::LONG type, const std::string& name) {
+    if (const auto t = sorlix::DB->TypeObjects(type))
+        for (const auto& [n, id] : testsupport::listingRows(t.get()))
+            if (n == name) return detailsOf(id);
+    ADD_FAILURE() << "type " << type << " lists no " << name;
+    return {};
+}
+
 // (display name, add-on id) of every listing row, in order.
 inline Rows listing(halvenlib::_CGumArray* t) {
     EXPECT_TRUE(t);

@@ -147,13 +147,6 @@ Rows listingOf(win::LONG type) {
     return t ? listing(t.get()) : Rows{};
 }
 
-Rows detailsOf(win::LONG type, const std::string& name) {
-    for (const auto& [n, id] : listingOf(type))
-        if (n == name) return rows(DB->Details(id).get());
-    ADD_FAILURE() << "type " << type << " lists no " << name;
-    return {};
-}
-
 // The types that a full collection of the prefix fills, with their display names in order.
 std::vector<std::pair<win::LONG, std::vector<std::string>>> expectedListings(bool win64) {
     std::vector<std::pair<win::LONG, std::vector<std::string>>> r;

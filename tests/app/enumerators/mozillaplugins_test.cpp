@@ -472,10 +472,7 @@ TEST(MozillaPlugins, DetailsThroughTheCollection) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.type);
         sorlix::MInfoCollector::CollectAddonInfo(c.type);
-        Rows details{{"<none>", c.name}};
-        for (const auto& [name, id] : collectiontest::listing(sorlix::DB->TypeObjects(c.type).get()))
-            if (name == c.name) details = collectiontest::detailsOf(id);
-        EXPECT_EQ(details, c.details);
+        EXPECT_EQ(collectiontest::detailsOf(c.type, c.name), c.details);
     }
     EXPECT_EQ(sorlix::Wow64RedirectionCount, 0);
     EXPECT_TRUE(m.log().empty());
