@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -76,6 +77,13 @@ inline Rows rows(halvenlib::_CParams* details) {
 
 // The details rows the collection stored for an add-on.
 inline Rows detailsOf(const std::string& id) { return rows(sorlix::DB->Details(id).get()); }
+
+// Display name -> add-on id of every add-on the collection filed under `type`.
+inline std::map<std::string, std::string> addonsByName(win::LONG type) {
+    std::map<std::string, std::string> found;
+    for (auto& [name, id] : testsupport::listingRows(sorlix::DB->TypeObjects(type).get())) found[name] = id;
+    return found;
+}
 
 // The details rows of the add-on the type's listing shows as `name`; none,
 // failing the test, when it lists no such add-on.

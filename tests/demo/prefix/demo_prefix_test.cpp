@@ -41,6 +41,7 @@
 #include "tests/support/records.h"
 
 namespace fs = std::filesystem;
+using collectiontest::addonsByName;
 using halvenlib::_CCollection;
 using halvenlib::_CGumArray;
 using halvenlib::_CParams;
@@ -133,16 +134,10 @@ protected:
         return prefix() / "drive_c" / rest;
     }
 
-    // (display name, add-on id) of every add-on the collection filed under `type`.
-    static std::map<std::string, std::string> ids(LONG type) {
-        std::map<std::string, std::string> found;
-        for (auto& [name, id] : testsupport::listingRows(sorlix::DB->TypeObjects(type).get())) found[name] = id;
-        return found;
-    }
-    // Display name -> record, likewise.
+    // Display name -> record of every add-on the collection filed under `type`.
     static std::map<std::string, ComPtr<_CParams>> listing(LONG type) {
         std::map<std::string, ComPtr<_CParams>> found;
-        for (const auto& [name, id] : ids(type)) found[name] = sorlix::DB->AddonInfo(id);
+        for (const auto& [name, id] : addonsByName(type)) found[name] = sorlix::DB->AddonInfo(id);
         return found;
     }
     // The run's log holds no error line.
@@ -205,7 +200,7 @@ const Addon kAddons[] = {
 TEST_F(DemoPrefix, EveryAddonTypeShowsAddonsAndTheRunLogsNoError) {
     sorlix::MInfoCollector::CollectAllAddonInfo();
     for (LONG type = 1; type <= sorlix::kLastAddonType; ++type)
-        EXPECT_FALSE(ids(type).empty()) << "no add-on of type " << type;
+        EXPECT_FALSE(addonsByName(type).empty()) << "no add-on of type " << type;
     expectNoErrorLogged();
 }
 
@@ -259,7 +254,7 @@ TEST_F(DemoPrefix, BrokenToolbarIsShownAsImproperlyInstalled) {
     const auto it = found.find("Coupon Scout Toolbar");
     ASSERT_NE(it, found.end());
     EXPECT_EQ(paramText(it->second.get(), "dLL"), "");
-    const ComPtr<_CParams> details = sorlix::DB->Details(ids(1)["Coupon Scout Toolbar"]);
+    const ComPtr<_CParams> details = sorlix::DB->Details(addonsByName(1)["Coupon Scout Toolbar"]);
     ASSERT_TRUE(details);
     EXPECT_EQ(paramText(details.get(), "File"), "Toolbar is improperly installed or configured");
     EXPECT_EQ(paramText(details.get(), "User"), "Everyone");
@@ -383,7 +378,7 @@ TEST_F(DemoPrefix, SafariAndOperaExtensions) {
         EXPECT_EQ(paramText(it->second.get(), "manufacturer"), e.manufacturer);
         if (!e.license) continue;
         // The details the window shows for an Opera extension.
-        const ComPtr<_CParams> details = sorlix::DB->Details(ids(e.type)[e.displayName]);
+        const ComPtr<_CParams> details = sorlix::DB->Details(addonsByName(e.type)[e.displayName]);
         ASSERT_TRUE(details);
         EXPECT_EQ(paramText(details.get(), "Location"), e.dLL);
         EXPECT_EQ(paramText(details.get(), "Manufacturer"), e.manufacturer);
@@ -405,8 +400,8 @@ TEST_F(DemoPrefix, OperaExtensionDeletedAndRestored) {
     ASSERT_EQ(before.count("Opera x64/widgets/layers-1.0.oex"), 1u);
 
     sorlix::MInfoCollector::CollectAddonInfo(type);
-    ASSERT_EQ(ids(type).count("Layers"), 1u);
-    const ComPtr<_CParams> info = sorlix::DB->AddonInfo(ids(type)["Layers"]);
+    ASSERT_EQ(addonsByName(type).count("Layers"), 1u);
+    const ComPtr<_CParams> info = sorlix::DB->AddonInfo(addonsByName(type)["Layers"]);
     const win::VARIANT cfgValue = sorlix::ParamValue(info.get(), "backupCfg");
     ASSERT_EQ(cfgValue.vt, win::VT_DISPATCH);
     const auto cfg = ComPtr<win::IDispatch>(cfgValue.pdispVal).as<quarncust::_CLittleConfig>();
@@ -425,7 +420,7 @@ TEST_F(DemoPrefix, OperaExtensionDeletedAndRestored) {
     expectedAfterDelete.erase("Opera x64/widgets/layers-1.0.oex");
     EXPECT_EQ(testsupport::treeOf(opera), expectedAfterDelete);
     sorlix::MInfoCollector::CollectAddonInfo(type);
-    EXPECT_TRUE(ids(type).empty());
+    EXPECT_TRUE(addonsByName(type).empty());
     {
         sorlix::CAxBackuper backuper;
         std::string cause;
@@ -440,8 +435,8 @@ TEST_F(DemoPrefix, OperaExtensionDeletedAndRestored) {
     reopen();
     EXPECT_EQ(testsupport::treeOf(opera), before);
     sorlix::MInfoCollector::CollectAddonInfo(type);
-    ASSERT_EQ(ids(type).count("Layers"), 1u);
-    EXPECT_EQ(paramText(sorlix::DB->AddonInfo(ids(type)["Layers"]).get(), "dLL"), package);
+    ASSERT_EQ(addonsByName(type).count("Layers"), 1u);
+    EXPECT_EQ(paramText(sorlix::DB->AddonInfo(addonsByName(type)["Layers"]).get(), "dLL"), package);
     {
         sorlix::CAxBackuper backuper;
         std::string cause;
@@ -554,7 +549,7 @@ TEST_F(DemoPrefix, MozillaAndSharedPluginsWithDetails) {
         std::set<std::string> expected, names;
         for (const Plugin& p : plugins)
             if (p.type == type) expected.insert(p.name);
-        const auto found = ids(type);
+        const auto found = addonsByName(type);
         for (const auto& [name, id] : found) names.insert(name);
         EXPECT_EQ(names, expected);
         for (const Plugin& p : plugins) {
@@ -638,7 +633,7 @@ TEST_F(DemoPrefix, ChromeExtensionsOfBothProfilesAndChromePlugins) {
     };
 
     sorlix::MInfoCollector::CollectAllAddonInfo();
-    const auto found = ids(sorlix::atChromeExtension);
+    const auto found = addonsByName(sorlix::atChromeExtension);
     std::set<std::string> names, expected;
     for (const auto& [name, id] : found) names.insert(name);
     for (const Extension& e : extensions) expected.insert(e.displayName);
@@ -656,7 +651,7 @@ TEST_F(DemoPrefix, ChromeExtensionsOfBothProfilesAndChromePlugins) {
     }
 
     std::map<std::string, Rows> shown;
-    for (const auto& [name, id] : ids(sorlix::atChromePlugin)) {
+    for (const auto& [name, id] : addonsByName(sorlix::atChromePlugin)) {
         shown[name] = detailsRows(id);
         const ComPtr<_CParams> info = sorlix::DB->AddonInfo(id);
         EXPECT_EQ(testsupport::removalLines(info.get(), "backupCfg"),
@@ -698,7 +693,7 @@ TEST_F(DemoPrefix, ChromeExtensionDeletedAndRestored) {
 
     sorlix::MInfoCollector::CollectAddonInfo(sorlix::atChromeExtension);
     std::string id;
-    for (const auto& [name, addon] : ids(sorlix::atChromeExtension))
+    for (const auto& [name, addon] : addonsByName(sorlix::atChromeExtension))
         if (paramText(sorlix::DB->AddonInfo(addon).get(), "dLL") == folder) id = addon;
     ASSERT_FALSE(id.empty());
     win::VARIANT key = winsys::com::makeText("backupCfg"), v;

@@ -45,7 +45,7 @@ constexpr const char* kPolicies = R"(Windows Registry Editor Version 5.00
 TEST(ChromeCollection, DetailsAndNamesOfTwoVersions) {
     ChromeMachine m;
     sorlix::MInfoCollector::CollectAddonInfo(sorlix::atChromeExtension);
-    const Listing names = listingOf(sorlix::atChromeExtension);
+    const auto names = collectiontest::addonsByName(sorlix::atChromeExtension);
     ASSERT_TRUE(names.count("Synology Download Station") && names.count("Synology Download Station (2)"));
     const std::string first = names.at("Synology Download Station");
     const std::string second = names.at("Synology Download Station (2)");
@@ -88,7 +88,7 @@ TEST(ChromeCollection, DeleteAndRestoreAnExtensionVersion) {
 
     sorlix::MInfoCollector::CollectAddonInfo(sorlix::atChromeExtension);
     std::string id;
-    for (const auto& [name, addon] : listingOf(sorlix::atChromeExtension))
+    for (const auto& [name, addon] : collectiontest::addonsByName(sorlix::atChromeExtension))
         if (sorlix::ParamText(sorlix::DB->AddonInfo(addon).get(), "dLL") == kSyn3) id = addon;
     ASSERT_FALSE(id.empty());
     const win::VARIANT cfgValue = sorlix::ParamValue(sorlix::DB->AddonInfo(id).get(), "backupCfg");

@@ -5,13 +5,9 @@
 // "Extensions\Temp", plus the extensions a test writes itself.
 
 #include <filesystem>
-#include <map>
 #include <string>
 
-#include "app/core/cdb.h"
-#include "app/core/mmain.h"
 #include "tests/app/enumerators/ie_fixture.h"
-#include "tests/support/records.h"
 
 namespace chrometest {
 
@@ -39,13 +35,5 @@ struct ChromeMachine : Machine {
         return dir;
     }
 };
-
-using Listing = std::map<std::string, std::string>; // display name -> add-on id
-
-inline Listing listingOf(win::LONG type) {
-    Listing names;
-    for (const auto& [name, id] : testsupport::listingRows(sorlix::DB->TypeObjects(type).get())) names[name] = id;
-    return names;
-}
 
 } // namespace chrometest
