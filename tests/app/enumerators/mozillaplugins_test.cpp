@@ -198,9 +198,8 @@ struct OutsideFolder {
 
 // A .reg section registering `path` as plugin `id` of the user.
 std::string userRegistration(const std::string& id, const std::string& path) {
-    std::string escaped;
-    for (char ch : path) escaped += ch == '\\' ? std::string("\\\\") : std::string(1, ch);
-    return "[HKEY_CURRENT_USER\\SOFTWARE\\MozillaPlugins\\" + id + "]\n\"Path\"=\"" + escaped + "\"\n\n";
+    return "[HKEY_CURRENT_USER\\SOFTWARE\\MozillaPlugins\\" + id + "]\n\"Path\"=\"" + testsupport::regText(path) +
+           "\"\n\n";
 }
 
 std::string subkey(const std::string& root, const std::string& id) { return "subkey " + root + " " + kPlugins + id; }
