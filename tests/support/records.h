@@ -1,8 +1,8 @@
 #pragma once
 // Add-on records as tests build and read them: a new CParams, a parameter
-// added to it, a parameter read back as text, and the rows of a type's
-// listing in the catalogue. Failures of the library fail the test rather
-// than throwing.
+// added to it, a parameter read back as text, a removal record read back
+// as lines, and the rows of a type's listing in the catalogue. Failures of
+// the library fail the test rather than throwing.
 
 #include <string>
 #include <utility>
@@ -12,6 +12,7 @@
 
 #include "common/interfaces/records.h"
 #include "common/interfaces/table.h"
+#include "components/interfaces/quarncust.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/variant.h"
 
@@ -39,6 +40,47 @@ inline std::string paramText(halvenlib::_CParams* p, const std::string& name) {
     std::string s;
     EXPECT_EQ(winsys::com::toText(v, &s), win::S_OK) << name;
     return s;
+}
+
+// The removal record the record holds under `name`, one line per entry:
+// "file <path> <flag>", "subkey <root> <path>", "value <root> <path> | <name>".
+inline std::vector<std::string> removalLines(halvenlib::_CParams* p, const std::string& name) {
+    win::VARIANT key = winsys::com::makeText(name), v;
+    winsys::com::ComPtr<halvenlib::_CParam> param;
+    if (p->get_Item(&key, param.put()) != win::S_OK) return {"<no record>"};
+    param->get_Value(&v);
+    if (v.vt != win::VT_DISPATCH || !v.pdispVal) return {"<no record>"};
+    const auto cfg = winsys::com::ComPtr<win::IDispatch>(v.pdispVal).as<quarncust::_CLittleConfig>();
+    win::VariantClear(&v);
+    if (!cfg) return {"<not a removal record>"};
+    std::vector<std::string> r;
+    win::LONG files = 0, subkeys = 0, values = 0;
+    cfg->get_FileOrFoldersCount(&files);
+    cfg->get_RegistrySubkeysCount(&subkeys);
+    cfg->get_RegistryValuesCount(&values);
+    for (win::LONG i = 1; i <= files; ++i) {
+        std::string path;
+        win::VARIANT_BOOL flag = win::VARIANT_FALSE;
+        cfg->get_FileOrFolder(i, &path);
+        cfg->get_FileOrFolderx64bitSystem32(i, &flag);
+        r.push_back("file " + path + (flag ? " True" : " False"));
+    }
+    for (win::LONG i = 1; i <= subkeys; ++i) {
+        win::LONG root = 0;
+        std::string path;
+        cfg->get_RegistrySubkeyKey(i, &root);
+        cfg->get_RegistrySubkeySubkey(i, &path);
+        r.push_back("subkey " + std::to_string(root) + " " + path);
+    }
+    for (win::LONG i = 1; i <= values; ++i) {
+        win::LONG root = 0;
+        std::string path, valueName;
+        cfg->get_RegistryValueKey(i, &root);
+        cfg->get_RegistryValueSubkey(i, &path);
+        cfg->get_RegistryValueValueName(i, &valueName);
+        r.push_back("value " + std::to_string(root) + " " + path + " | " + valueName);
+    }
+    return r;
 }
 
 using ListingRows = std::vector<std::pair<std::string, std::string>>;

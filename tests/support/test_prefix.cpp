@@ -100,4 +100,10 @@ void TestPrefix::setReadOnly(std::string_view windowsPath, bool readOnly) const 
                     readOnly ? fs::perm_options::remove : fs::perm_options::add);
 }
 
+std::string regText(std::string_view text) {
+    std::string r;
+    for (char c : text) r += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return r;
+}
+
 } // namespace testsupport

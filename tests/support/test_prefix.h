@@ -58,4 +58,8 @@ private:
     TestPrefixOptions options_;
 };
 
+// `text` as it stands between the quotes of a registry export's string
+// value: every "\" doubled.
+std::string regText(std::string_view text);
+
 } // namespace testsupport

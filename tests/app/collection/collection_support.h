@@ -5,11 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "app/core/cdb.h"
 #include "app/core/minfocollector.h"
+#include "app/core/mmain.h"
 #include "common/interfaces/records.h"
 #include "common/interfaces/table.h"
 #include "platform/com/class_registry.h"
@@ -70,6 +73,26 @@ inline Rows rows(halvenlib::_CParams* details) {
         r.emplace_back(name, text(v));
     }
     return r;
+}
+
+// The details rows the collection stored for an add-on.
+inline Rows detailsOf(const std::string& id) { return rows(sorlix::DB->Details(id).get()); }
+
+// Display name -> add-on id of every add-on the collection filed under `type`.
+inline std::map<std::string, std::string> addonsByName(win::LONG type) {
+    std::map<std::string, std::string> found;
+    for (auto& [name, id] : testsupport::listingRows(sorlix::DB->TypeObjects(type).get())) found[name] = id;
+    return found;
+}
+
+// The details rows of the add-on the type's listing shows as `name`; none,
+// failing the test, when it lists no such add-on.
+inline Rows detailsOf(win::LONG type, const std::string& name) {
+    if (const auto t = sorlix::DB->TypeObjects(type))
+        for (const auto& [n, id] : testsupport::listingRows(t.get()))
+            if (n == name) return detailsOf(id);
+    ADD_FAILURE() << "type " << type << " lists no " << name;
+    return {};
 }
 
 // (display name, add-on id) of every listing row, in order.

@@ -41,12 +41,6 @@ std::string guid(char kind, int view, int n) {
     return text;
 }
 
-std::string regText(const std::string& s) {
-    std::string r;
-    for (char c : s) r += c == '\\' ? std::string("\\\\") : std::string(1, c);
-    return r;
-}
-
 // One working and one broken add-on of each kind in one registry view.
 // The broken toolbar comes first, so that its listing has to be sorted;
 // menu subkeys list without regard to case, so "acme menu" comes first.
@@ -60,7 +54,7 @@ std::string viewRegistry(bool win64, int view) {
     const std::vector<std::string> serverClasses =
         view == 64 ? std::vector<std::string>{classes, barClasses} : std::vector<std::string>{classes};
     const std::string suffix = view == 64 ? " 64" : "";
-    const std::string file = regText(view == 64 ? kFile64 : kFile32);
+    const std::string file = testsupport::regText(view == 64 ? kFile64 : kFile32);
     const std::string ie = software + "\\Microsoft\\Internet Explorer";
     const std::string bhos = software + "\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
     std::string t;
@@ -145,13 +139,6 @@ std::vector<std::string> names(win::LONG type) {
 Rows listingOf(win::LONG type) {
     const auto t = DB->TypeObjects(type);
     return t ? listing(t.get()) : Rows{};
-}
-
-Rows detailsOf(win::LONG type, const std::string& name) {
-    for (const auto& [n, id] : listingOf(type))
-        if (n == name) return rows(DB->Details(id).get());
-    ADD_FAILURE() << "type " << type << " lists no " << name;
-    return {};
 }
 
 // The types that a full collection of the prefix fills, with their display names in order.

@@ -21,9 +21,7 @@ namespace {
 using testsupport::TestPrefixOptions;
 
 void plugin(const Machine& m, const std::string& path, Rows strings = {}) {
-    testsupport::PeSpec spec;
-    if (!strings.empty()) spec.version = testsupport::PeVersion{.tables = {{0x0409, 1200, std::move(strings)}}};
-    testsupport::writePe(m.prefix.host(path), spec);
+    m.pe(path, win::IMAGE_FILE_MACHINE_I386, strings.empty() ? std::nullopt : std::optional<Rows>(std::move(strings)));
 }
 
 // dLL of every record, each with a removal record of that one file.
@@ -290,10 +288,7 @@ TEST(BrowserPlugins, DetailsThroughTheCollection) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.type);
         sorlix::MInfoCollector::CollectAddonInfo(c.type);
-        Rows details{{"<none>", c.name}};
-        for (const auto& [name, id] : collectiontest::listing(sorlix::DB->TypeObjects(c.type).get()))
-            if (name == c.name) details = collectiontest::rows(sorlix::DB->Details(id).get());
-        EXPECT_EQ(details, c.details);
+        EXPECT_EQ(collectiontest::detailsOf(c.type, c.name), c.details);
     }
     EXPECT_EQ(sorlix::Wow64RedirectionCount, 0);
     EXPECT_TRUE(m.log().empty());

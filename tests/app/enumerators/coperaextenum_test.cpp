@@ -50,10 +50,6 @@ std::string named(const std::string& name) { return widget("<name>" + name + "</
 
 struct OperaMachine : Machine {
     OperaMachine() { prefix.makeDir(kTemp); }
-    void package(const std::string& path, const std::vector<ZipEntry>& entries) const {
-        fs::create_directories(prefix.host(path).parent_path());
-        testsupport::writeZip(prefix.host(path), entries);
-    }
     bool workFolderExists() const { return fs::exists(fs::symlink_status(prefix.host(kWork))); }
     // Every entry of the prefix outside the work folder with its contents.
     std::map<std::string, std::string> outsideWorkFolder() const {
@@ -478,7 +474,7 @@ TEST(OperaExtensions, DetailsThroughTheCollection) {
         sorlix::MInfoCollector::CollectAddonInfo(c.type);
         std::map<std::string, Rows> found;
         for (const auto& [name, id] : testsupport::listingRows(sorlix::DB->TypeObjects(c.type).get()))
-            found[name] = collectiontest::rows(sorlix::DB->Details(id).get());
+            found[name] = collectiontest::detailsOf(id);
         EXPECT_EQ(found, c.details);
     }
     EXPECT_EQ(sorlix::Wow64RedirectionCount, 0);

@@ -33,14 +33,8 @@ struct PluginMachine : Machine {
         prefix.makeDir("C:\\x\\Flash\\npdir.dll");
         pe32(kShortPath, std::nullopt);
     }
-    void pe32(const std::string& path, std::optional<Rows> strings) const { write(path, win::IMAGE_FILE_MACHINE_I386, strings); }
-    void pe64(const std::string& path, std::optional<Rows> strings) const { write(path, win::IMAGE_FILE_MACHINE_AMD64, strings); }
-    void write(const std::string& path, win::WORD machine, const std::optional<Rows>& strings) const {
-        testsupport::PeSpec spec;
-        spec.machine = machine;
-        if (strings) spec.version = testsupport::PeVersion{.tables = {{0x0409, 1200, *strings}}};
-        testsupport::writePe(prefix.host(path), spec);
-    }
+    void pe32(const std::string& path, std::optional<Rows> strings) const { pe(path, win::IMAGE_FILE_MACHINE_I386, strings); }
+    void pe64(const std::string& path, std::optional<Rows> strings) const { pe(path, win::IMAGE_FILE_MACHINE_AMD64, strings); }
 };
 
 const Rows kAlpha{{"manufacturer", "Acme"}, {"originalName", "Alpha"}, {"description", "Alpha plugin"},

@@ -198,13 +198,13 @@ TEST(SafariExtensions, DetailsThroughTheCollection) {
     ASSERT_EQ(listing.size(), 2u);
     EXPECT_EQ(listing[0].first, "Bare");
     EXPECT_EQ(listing[1].first, "Full");
-    EXPECT_EQ(collectiontest::rows(sorlix::DB->Details(listing[1].second).get()),
+    EXPECT_EQ(collectiontest::detailsOf(listing[1].second),
               (Rows{{"Location", folder("Full.safariextension")},
                     {"Manufacturer", "Ada"},
                     {"Id", "org.example.full"},
                     {"Homepage", "https://example.org/"},
                     {"Update Info", "https://example.org/u"}}));
-    EXPECT_EQ(collectiontest::rows(sorlix::DB->Details(listing[0].second).get()),
+    EXPECT_EQ(collectiontest::detailsOf(listing[0].second),
               (Rows{{"Location", folder("Bare.safariextension")}}));
     EXPECT_TRUE(m.log().empty());
 }

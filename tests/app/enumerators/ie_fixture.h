@@ -1,11 +1,14 @@
 #pragma once
 // Shared pieces of the Internet Explorer enumerator tests: a test machine
 // with both libraries and the program-wide objects, PE files with version
-// texts, and readers that turn a record into (name, value) rows and a
-// removal record into one line per entry, so that tests compare tables.
+// texts, zip packages, and readers that turn a record into (name, value)
+// rows and a removal record into one line per entry, so that tests compare
+// tables.
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,7 +21,9 @@
 #include "tests/support/com_library.h"
 #include "tests/support/pe_writer.h"
 #include "tests/support/program_objects.h"
+#include "tests/support/records.h"
 #include "tests/support/test_prefix.h"
+#include "tests/support/zip_writer.h"
 
 namespace ietest {
 
@@ -41,14 +46,28 @@ inline const std::string kHKCR64 = std::to_string(halvenlib::HKEY_CLASSES_ROOT_6
 inline const std::string kPostSetup =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Discardable\\PostSetup\\";
 
+// A DLL of `machine` at the host path `file`, with a version resource
+// holding `strings` when they are given.
+inline void writeDll(const std::filesystem::path& file, win::WORD machine, const std::optional<Rows>& strings) {
+    testsupport::PeSpec spec;
+    spec.machine = machine;
+    if (strings) spec.version = testsupport::PeVersion{.tables = {{0x0409, 1200, *strings}}};
+    testsupport::writePe(file, spec);
+}
+
 struct Machine {
     explicit Machine(testsupport::TestPrefixOptions options = {}) : prefix(options) {}
 
     // A DLL at `path` whose version resource holds `strings`.
-    void pe(const std::string& path, std::vector<std::pair<std::string, std::string>> strings) const {
-        testsupport::PeSpec spec;
-        spec.version = testsupport::PeVersion{.tables = {{0x0409, 1200, std::move(strings)}}};
-        testsupport::writePe(prefix.host(path), spec);
+    void pe(const std::string& path, const Rows& strings) const { pe(path, win::IMAGE_FILE_MACHINE_I386, strings); }
+    // A DLL of `machine` at `path`, with a version resource holding `strings` when they are given.
+    void pe(const std::string& path, win::WORD machine, const std::optional<Rows>& strings) const {
+        writeDll(prefix.host(path), machine, strings);
+    }
+    // A zip package at `path` holding `entries` (its folder made first).
+    void package(const std::string& path, const std::vector<testsupport::ZipEntry>& entries) const {
+        std::filesystem::create_directories(prefix.host(path).parent_path());
+        testsupport::writeZip(prefix.host(path), entries);
     }
     const std::vector<testsupport::LogLine>& log() const { return program.log->lines; }
 
@@ -134,41 +153,9 @@ inline Rows dump(_CNode* node) {
     return r;
 }
 
-// The removal record under `name`: "file <path> <flag>", "subkey <root> <path>",
-// "value <root> <path> | <name>".
+// The removal record under `name`, one line per entry.
 inline Lines removal(_CNode* node, const std::string& name) {
-    const win::VARIANT v = value(node, name);
-    if (v.vt != win::VT_DISPATCH || !v.pdispVal) return {"<no record>"};
-    const auto cfg = ComPtr<win::IDispatch>(v.pdispVal).as<quarncust::_CLittleConfig>();
-    if (!cfg) return {"<not a removal record>"};
-    Lines r;
-    LONG files = 0, subkeys = 0, values = 0;
-    cfg->get_FileOrFoldersCount(&files);
-    cfg->get_RegistrySubkeysCount(&subkeys);
-    cfg->get_RegistryValuesCount(&values);
-    for (LONG i = 1; i <= files; ++i) {
-        std::string path;
-        win::VARIANT_BOOL flag = win::VARIANT_FALSE;
-        cfg->get_FileOrFolder(i, &path);
-        cfg->get_FileOrFolderx64bitSystem32(i, &flag);
-        r.push_back("file " + path + (flag ? " True" : " False"));
-    }
-    for (LONG i = 1; i <= subkeys; ++i) {
-        LONG root = 0;
-        std::string path;
-        cfg->get_RegistrySubkeyKey(i, &root);
-        cfg->get_RegistrySubkeySubkey(i, &path);
-        r.push_back("subkey " + std::to_string(root) + " " + path);
-    }
-    for (LONG i = 1; i <= values; ++i) {
-        LONG root = 0;
-        std::string path, valueName;
-        cfg->get_RegistryValueKey(i, &root);
-        cfg->get_RegistryValueSubkey(i, &path);
-        cfg->get_RegistryValueValueName(i, &valueName);
-        r.push_back("value " + std::to_string(root) + " " + path + " | " + valueName);
-    }
-    return r;
+    return testsupport::removalLines(paramsOf(node).get(), name);
 }
 
 // An entry's result that holds exactly one add-on: its id, its record rows

@@ -7,12 +7,10 @@
 // failed runs, the details through the collection, and deleting and
 // restoring plugins through the backup engine.
 
-#include "tests/app/enumerators/ie_fixture.h"
+#include "tests/app/enumerators/mozilla/mozilla_fixture.h"
 
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <unistd.h>
 
 #include "app/core/caxbackuper.h"
@@ -27,21 +25,16 @@
 #include "platform/core/text.h"
 #include "platform/files/paths.h"
 #include "tests/app/collection/collection_support.h"
+#include "tests/support/file_tree.h"
 
-using namespace ietest;
-namespace fs = std::filesystem;
+using namespace moztest;
 
 namespace {
 
 using testsupport::TestPrefixOptions;
 
-const fs::path kRealDrive = fs::path(REAL_BROWSER_DATA) / "drive_c";
-const std::string kRoaming = "C:\\users\\tester\\AppData\\Roaming";
-const std::string kMozilla = kRoaming + "\\Mozilla";
-const std::string kProfiles = kMozilla + "\\Firefox\\Profiles";
 const std::string kDefaultProfile = kProfiles + "\\k3x9wq2m.default";
 const std::string kProfileExtension = kDefaultProfile + "\\extensions\\{e4a8a97b-f2ed-450b-b12d-ee082ba24781}";
-const std::string kFirefox = "C:\\Program Files (x86)\\Mozilla Firefox";
 const std::string kWaterfox = "C:\\Program Files\\Waterfox";
 const std::string kWaterfoxExtension = kWaterfox + "\\extensions\\{45d8ff86-d909-11db-9705-005056c00008}";
 // The same folder as the list writes it: the install folder joined with "Extensions".
@@ -52,32 +45,20 @@ const std::string kPlugins = "SOFTWARE\\MozillaPlugins\\";
 
 enum Image { I386, X64 };
 
+// A plugin file at a host path, with a version resource when `strings` holds any.
 void writePlugin(const fs::path& host, Image image, Rows strings = {}) {
-    testsupport::PeSpec spec;
-    spec.machine = image == I386 ? win::IMAGE_FILE_MACHINE_I386 : win::IMAGE_FILE_MACHINE_AMD64;
-    if (!strings.empty()) spec.version = testsupport::PeVersion{.tables = {{0x0409, 1200, std::move(strings)}}};
-    testsupport::writePe(host, spec);
+    writeDll(host, image == I386 ? win::IMAGE_FILE_MACHINE_I386 : win::IMAGE_FILE_MACHINE_AMD64,
+             strings.empty() ? std::nullopt : std::optional<Rows>(std::move(strings)));
 }
 
 // The real folders of the fixtures, copied to where `to` says, writable.
 void copyReal(const testsupport::TestPrefix& prefix, const std::string& realPath, const std::string& to) {
-    prefix.copyIn(kRealDrive / realPath, to);
+    prefix.copyIn(kRealDriveC / realPath, to);
 }
 
-constexpr const char* kRegistry = R"(Windows Registry Editor Version 5.00
-
-[HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Mozilla\Mozilla Firefox\24.0 (x86 en-US)\Main]
-"Install Directory"="C:\\Program Files (x86)\\Mozilla Firefox"
-
-[HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Mozilla\Waterfox\56.2.0 (x64 en-US)\Main]
-"Install Directory"="C:\\\\Program Files\\\\Waterfox"
-
-[HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Mozilla\Firefox\Extensions]
-"ose@baton34dev"="C:\\Program Files (x86)\\Organize Search Engines\\ose@baton34dev"
-
-[HKEY_LOCAL_MACHINE\SOFTWARE\Mozilla\Firefox\Extensions]
-"{2B8EFF80-1240-11DB-BF6C-934CD2EFDFE8}"="C:\\Program Files\\AVIM\\{2B8EFF80-1240-11DB-BF6C-934CD2EFDFE8}"
-
+// The real data's install folders and machine-wide extensions, and where
+// the plugins of the four types are found or registered.
+const std::string kRegistry = kRealInstallsRegistry + R"(
 [HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\QuickTimePlayer.exe]
 "Path"="C:\\Program Files (x86)\\QuickTime"
 
@@ -131,7 +112,7 @@ void setUpMozilla(const testsupport::TestPrefix& prefix) {
         writePlugin(prefix.host(path), image, std::move(strings));
     };
     copyReal(prefix, "users/root/AppData/Roaming/Mozilla", kMozilla);
-    copyReal(prefix, "Program Files (x86)/Mozilla Firefox", kFirefox);
+    copyReal(prefix, "Program Files (x86)/Mozilla Firefox", kFirefoxDir);
     copyReal(prefix, "Program Files/Waterfox", kWaterfox);
     copyReal(prefix, "Program Files (x86)/Organize Search Engines", "C:\\Program Files (x86)\\Organize Search Engines");
     copyReal(prefix, "Program Files/AVIM", "C:\\Program Files\\AVIM");
@@ -150,7 +131,7 @@ void setUpMozilla(const testsupport::TestPrefix& prefix) {
     plugin(kWaterfoxExtension + "\\Plugins\\npwfext64.dll", X64);
     plugin(kWaterfox + "\\Plugins\\npwf64.dll", X64);
     plugin(kWaterfox + "\\Plugins\\npwf32.dll", I386);
-    plugin(kFirefox + "\\plugins\\npff.dll", I386, {{"ProductName", "Firefox Plug"}});
+    plugin(kFirefoxDir + "\\plugins\\npff.dll", I386, {{"ProductName", "Firefox Plug"}});
     plugin("C:\\Program Files (x86)\\QuickTime\\Plugins\\npqt.dll", I386);
     plugin("C:\\Reader\\browser\\nppdf32.dll", X64);
     plugin("C:\\Reader\\browser\\AdobePDF.dll", I386);
@@ -169,19 +150,8 @@ struct MozillaMachine : Machine {
 
 // The same machine as a program sees it that can be ended and started
 // again on the prefix.
-struct RestartableMachine {
-    RestartableMachine() { setUpMozilla(prefix); }
-    void restart() {
-        program.reset();
-        prefix.reopen();
-        program.emplace();
-    }
-    const std::vector<testsupport::LogLine>& log() const { return program->log->lines; }
-
-    testsupport::TestPrefix prefix;
-    testsupport::ComLibrary common{HALVENLIB_PATH};
-    testsupport::ComLibrary product{QUARNCUST_PATH};
-    std::optional<testsupport::ProgramObjects> program{std::in_place};
+struct RestartableMozillaMachine : RestartableMachine {
+    RestartableMozillaMachine() { setUpMozilla(prefix); }
 };
 
 ComPtr<_CNodes> run(LONG type) {
@@ -228,9 +198,8 @@ struct OutsideFolder {
 
 // A .reg section registering `path` as plugin `id` of the user.
 std::string userRegistration(const std::string& id, const std::string& path) {
-    std::string escaped;
-    for (char ch : path) escaped += ch == '\\' ? std::string("\\\\") : std::string(1, ch);
-    return "[HKEY_CURRENT_USER\\SOFTWARE\\MozillaPlugins\\" + id + "]\n\"Path\"=\"" + escaped + "\"\n\n";
+    return "[HKEY_CURRENT_USER\\SOFTWARE\\MozillaPlugins\\" + id + "]\n\"Path\"=\"" + testsupport::regText(path) +
+           "\"\n\n";
 }
 
 std::string subkey(const std::string& root, const std::string& id) { return "subkey " + root + " " + kPlugins + id; }
@@ -239,7 +208,7 @@ std::string file(const std::string& path, bool x64) { return "file " + path + (x
 TEST(MozillaPlugins, EverySourceOfEachTypeInOrder) {
     MozillaMachine m;
     const std::string roam32 = kMozilla + "\\Plugins\\np32roam.dll", roam64 = kMozilla + "\\Plugins\\np64roam.dll";
-    const std::string npff = kFirefox + "\\plugins\\npff.dll";
+    const std::string npff = kFirefoxDir + "\\plugins\\npff.dll";
     struct Case {
         LONG type;
         std::vector<Found> plugins;
@@ -483,8 +452,6 @@ TEST(MozillaPlugins, AFailedRunGivesNoResultAndSwitchesRedirectionBack) {
 
 // ---- Through the collection and the backup engine ----
 
-Rows detailsOf(const std::string& id) { return collectiontest::rows(sorlix::DB->Details(id).get()); }
-
 TEST(MozillaPlugins, DetailsThroughTheCollection) {
     MozillaMachine m;
     struct Case {
@@ -492,7 +459,7 @@ TEST(MozillaPlugins, DetailsThroughTheCollection) {
         std::string name;
         Rows details;
     } cases[] = {
-        {11, "Firefox Plug", {{"File", kFirefox + "\\plugins\\npff.dll"}}},
+        {11, "Firefox Plug", {{"File", kFirefoxDir + "\\plugins\\npff.dll"}}},
         {12, "Shockwave Flash",
          {{"File", "C:\\windows\\system32\\Macromed\\Flash\\NPSWF64_11_1_102.DLL"},
           {"Manufacturer", "Adobe Systems Incorporated"}}},
@@ -504,20 +471,10 @@ TEST(MozillaPlugins, DetailsThroughTheCollection) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.type);
         sorlix::MInfoCollector::CollectAddonInfo(c.type);
-        Rows details{{"<none>", c.name}};
-        for (const auto& [name, id] : collectiontest::listing(sorlix::DB->TypeObjects(c.type).get()))
-            if (name == c.name) details = detailsOf(id);
-        EXPECT_EQ(details, c.details);
+        EXPECT_EQ(collectiontest::detailsOf(c.type, c.name), c.details);
     }
     EXPECT_EQ(sorlix::Wow64RedirectionCount, 0);
     EXPECT_TRUE(m.log().empty());
-}
-
-std::string bytesOf(const fs::path& host) {
-    std::ifstream in(host, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 // The record of `file` among what the collection filed under `type`.
@@ -544,7 +501,7 @@ struct OnDisk {
 // and the registration, or the registration alone, and restoring brings
 // back what was there, as a new process sees it.
 TEST(MozillaPlugins, DeleteAndRestoreThroughTheBackupEngine) {
-    RestartableMachine m;
+    RestartableMozillaMachine m;
     const OutsideFolder outsideFolder("restore");
     const fs::path& outsideDir = outsideFolder.path;
     writePlugin(outsideDir / "npoutside.dll", I386);
@@ -568,7 +525,7 @@ TEST(MozillaPlugins, DeleteAndRestoreThroughTheBackupEngine) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         auto state = [&] {
-            return OnDisk{fs::exists(c.host), bytesOf(c.host),
+            return OnDisk{fs::exists(c.host), testsupport::readHost(c.host),
                           sorlix::Enum::QueryString(c.root, kPlugins + c.id, "Path")};
         };
         const OnDisk before = state();

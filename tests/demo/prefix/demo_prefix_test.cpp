@@ -35,11 +35,13 @@
 #include "platform/core/machine.h"
 #include "platform/core/text.h"
 #include "platform/pe/pe.h"
+#include "tests/app/collection/collection_support.h"
 #include "tests/support/file_tree.h"
 #include "tests/support/program_objects.h"
 #include "tests/support/records.h"
 
 namespace fs = std::filesystem;
+using collectiontest::addonsByName;
 using halvenlib::_CCollection;
 using halvenlib::_CGumArray;
 using halvenlib::_CParams;
@@ -68,22 +70,9 @@ using Rows = std::vector<std::pair<std::string, std::string>>;
 
 // The rows the details pane shows for an add-on.
 Rows detailsRows(const std::string& id) {
-    Rows rows;
     const ComPtr<_CParams> details = sorlix::DB->Details(id);
     if (!details) return {{"<no details>", ""}};
-    LONG n = 0;
-    details->get_Count(&n);
-    for (LONG i = 1; i <= n; ++i) {
-        win::VARIANT index = winsys::com::makeLong(i), v;
-        ComPtr<halvenlib::_CParam> p;
-        EXPECT_EQ(details->get_Item(&index, p.put()), win::S_OK);
-        if (!p) break;
-        std::string name;
-        p->get_Name(&name);
-        p->get_Value(&v);
-        rows.emplace_back(name, text(v));
-    }
-    return rows;
+    return collectiontest::rows(details.get());
 }
 
 // Whether the collection holds `item` among its items.
@@ -145,16 +134,10 @@ protected:
         return prefix() / "drive_c" / rest;
     }
 
-    // (display name, add-on id) of every add-on the collection filed under `type`.
-    static std::map<std::string, std::string> ids(LONG type) {
-        std::map<std::string, std::string> found;
-        for (auto& [name, id] : testsupport::listingRows(sorlix::DB->TypeObjects(type).get())) found[name] = id;
-        return found;
-    }
-    // Display name -> record, likewise.
+    // Display name -> record of every add-on the collection filed under `type`.
     static std::map<std::string, ComPtr<_CParams>> listing(LONG type) {
         std::map<std::string, ComPtr<_CParams>> found;
-        for (const auto& [name, id] : ids(type)) found[name] = sorlix::DB->AddonInfo(id);
+        for (const auto& [name, id] : addonsByName(type)) found[name] = sorlix::DB->AddonInfo(id);
         return found;
     }
     // The run's log holds no error line.
@@ -217,7 +200,7 @@ const Addon kAddons[] = {
 TEST_F(DemoPrefix, EveryAddonTypeShowsAddonsAndTheRunLogsNoError) {
     sorlix::MInfoCollector::CollectAllAddonInfo();
     for (LONG type = 1; type <= sorlix::kLastAddonType; ++type)
-        EXPECT_FALSE(ids(type).empty()) << "no add-on of type " << type;
+        EXPECT_FALSE(addonsByName(type).empty()) << "no add-on of type " << type;
     expectNoErrorLogged();
 }
 
@@ -271,7 +254,7 @@ TEST_F(DemoPrefix, BrokenToolbarIsShownAsImproperlyInstalled) {
     const auto it = found.find("Coupon Scout Toolbar");
     ASSERT_NE(it, found.end());
     EXPECT_EQ(paramText(it->second.get(), "dLL"), "");
-    const ComPtr<_CParams> details = sorlix::DB->Details(ids(1)["Coupon Scout Toolbar"]);
+    const ComPtr<_CParams> details = sorlix::DB->Details(addonsByName(1)["Coupon Scout Toolbar"]);
     ASSERT_TRUE(details);
     EXPECT_EQ(paramText(details.get(), "File"), "Toolbar is improperly installed or configured");
     EXPECT_EQ(paramText(details.get(), "User"), "Everyone");
@@ -395,7 +378,7 @@ TEST_F(DemoPrefix, SafariAndOperaExtensions) {
         EXPECT_EQ(paramText(it->second.get(), "manufacturer"), e.manufacturer);
         if (!e.license) continue;
         // The details the window shows for an Opera extension.
-        const ComPtr<_CParams> details = sorlix::DB->Details(ids(e.type)[e.displayName]);
+        const ComPtr<_CParams> details = sorlix::DB->Details(addonsByName(e.type)[e.displayName]);
         ASSERT_TRUE(details);
         EXPECT_EQ(paramText(details.get(), "Location"), e.dLL);
         EXPECT_EQ(paramText(details.get(), "Manufacturer"), e.manufacturer);
@@ -417,8 +400,8 @@ TEST_F(DemoPrefix, OperaExtensionDeletedAndRestored) {
     ASSERT_EQ(before.count("Opera x64/widgets/layers-1.0.oex"), 1u);
 
     sorlix::MInfoCollector::CollectAddonInfo(type);
-    ASSERT_EQ(ids(type).count("Layers"), 1u);
-    const ComPtr<_CParams> info = sorlix::DB->AddonInfo(ids(type)["Layers"]);
+    ASSERT_EQ(addonsByName(type).count("Layers"), 1u);
+    const ComPtr<_CParams> info = sorlix::DB->AddonInfo(addonsByName(type)["Layers"]);
     const win::VARIANT cfgValue = sorlix::ParamValue(info.get(), "backupCfg");
     ASSERT_EQ(cfgValue.vt, win::VT_DISPATCH);
     const auto cfg = ComPtr<win::IDispatch>(cfgValue.pdispVal).as<quarncust::_CLittleConfig>();
@@ -437,7 +420,7 @@ TEST_F(DemoPrefix, OperaExtensionDeletedAndRestored) {
     expectedAfterDelete.erase("Opera x64/widgets/layers-1.0.oex");
     EXPECT_EQ(testsupport::treeOf(opera), expectedAfterDelete);
     sorlix::MInfoCollector::CollectAddonInfo(type);
-    EXPECT_TRUE(ids(type).empty());
+    EXPECT_TRUE(addonsByName(type).empty());
     {
         sorlix::CAxBackuper backuper;
         std::string cause;
@@ -452,8 +435,8 @@ TEST_F(DemoPrefix, OperaExtensionDeletedAndRestored) {
     reopen();
     EXPECT_EQ(testsupport::treeOf(opera), before);
     sorlix::MInfoCollector::CollectAddonInfo(type);
-    ASSERT_EQ(ids(type).count("Layers"), 1u);
-    EXPECT_EQ(paramText(sorlix::DB->AddonInfo(ids(type)["Layers"]).get(), "dLL"), package);
+    ASSERT_EQ(addonsByName(type).count("Layers"), 1u);
+    EXPECT_EQ(paramText(sorlix::DB->AddonInfo(addonsByName(type)["Layers"]).get(), "dLL"), package);
     {
         sorlix::CAxBackuper backuper;
         std::string cause;
@@ -566,7 +549,7 @@ TEST_F(DemoPrefix, MozillaAndSharedPluginsWithDetails) {
         std::set<std::string> expected, names;
         for (const Plugin& p : plugins)
             if (p.type == type) expected.insert(p.name);
-        const auto found = ids(type);
+        const auto found = addonsByName(type);
         for (const auto& [name, id] : found) names.insert(name);
         EXPECT_EQ(names, expected);
         for (const Plugin& p : plugins) {
@@ -595,41 +578,6 @@ const std::string kChromeUserData = "C:\\users\\demo\\AppData\\Local\\Google\\Ch
 const std::string kChromeApplication = "C:\\Program Files\\Google\\Chrome\\Application";
 const std::string kForcelist = "SOFTWARE\\Policies\\Google\\Chrome\\ExtensionInstallForcelist";
 constexpr const char* kSynology = "hmelcbpnhbgdobilamgpijfbcgfglahe";
-
-// The record's removal record, one line per entry: "file <path> <flag>",
-// "value <root> <subkey> | <name>".
-std::vector<std::string> removalLines(_CParams* info) {
-    win::VARIANT key = winsys::com::makeText("backupCfg"), v;
-    ComPtr<halvenlib::_CParam> param;
-    if (info->get_Item(&key, param.put()) != win::S_OK) return {"<missing>"};
-    param->get_Value(&v);
-    if (v.vt != win::VT_DISPATCH || !v.pdispVal) return {"<not an object>"};
-    const auto cfg = ComPtr<win::IDispatch>(v.pdispVal).as<quarncust::_CLittleConfig>();
-    win::VariantClear(&v);
-    if (!cfg) return {"<not a removal record>"};
-    std::vector<std::string> lines;
-    LONG files = 0, subkeys = 0, values = 0;
-    cfg->get_FileOrFoldersCount(&files);
-    cfg->get_RegistrySubkeysCount(&subkeys);
-    cfg->get_RegistryValuesCount(&values);
-    for (LONG i = 1; i <= files; ++i) {
-        std::string path;
-        win::VARIANT_BOOL flag = win::VARIANT_FALSE;
-        cfg->get_FileOrFolder(i, &path);
-        cfg->get_FileOrFolderx64bitSystem32(i, &flag);
-        lines.push_back("file " + path + (flag ? " True" : " False"));
-    }
-    for (LONG i = 1; i <= subkeys; ++i) lines.push_back("<subkey>");
-    for (LONG i = 1; i <= values; ++i) {
-        LONG root = 0;
-        std::string subkey, name;
-        cfg->get_RegistryValueKey(i, &root);
-        cfg->get_RegistryValueSubkey(i, &subkey);
-        cfg->get_RegistryValueValueName(i, &name);
-        lines.push_back("value " + std::to_string(root) + " " + subkey + " | " + name);
-    }
-    return lines;
-}
 
 // Both profiles' extensions, one of them in two versions and named by an
 // administrator's policy, whose value its removal records list; and the
@@ -685,7 +633,7 @@ TEST_F(DemoPrefix, ChromeExtensionsOfBothProfilesAndChromePlugins) {
     };
 
     sorlix::MInfoCollector::CollectAllAddonInfo();
-    const auto found = ids(sorlix::atChromeExtension);
+    const auto found = addonsByName(sorlix::atChromeExtension);
     std::set<std::string> names, expected;
     for (const auto& [name, id] : found) names.insert(name);
     for (const Extension& e : extensions) expected.insert(e.displayName);
@@ -698,15 +646,15 @@ TEST_F(DemoPrefix, ChromeExtensionsOfBothProfilesAndChromePlugins) {
         EXPECT_EQ(paramText(info.get(), "dLL"), e.folder);
         std::vector<std::string> removal{"file " + e.folder + " False"};
         if (e.forced) removal.push_back(policy);
-        EXPECT_EQ(removalLines(info.get()), removal);
+        EXPECT_EQ(testsupport::removalLines(info.get(), "backupCfg"), removal);
         EXPECT_EQ(detailsRows(it->second), (Rows{{"Location", e.folder}, {"Permissions", e.permissions}}));
     }
 
     std::map<std::string, Rows> shown;
-    for (const auto& [name, id] : ids(sorlix::atChromePlugin)) {
+    for (const auto& [name, id] : addonsByName(sorlix::atChromePlugin)) {
         shown[name] = detailsRows(id);
         const ComPtr<_CParams> info = sorlix::DB->AddonInfo(id);
-        EXPECT_EQ(removalLines(info.get()),
+        EXPECT_EQ(testsupport::removalLines(info.get(), "backupCfg"),
                   std::vector<std::string>{"file " + paramText(info.get(), "dLL") + " False"}) << name;
     }
     EXPECT_EQ(shown, plugins);
@@ -745,7 +693,7 @@ TEST_F(DemoPrefix, ChromeExtensionDeletedAndRestored) {
 
     sorlix::MInfoCollector::CollectAddonInfo(sorlix::atChromeExtension);
     std::string id;
-    for (const auto& [name, addon] : ids(sorlix::atChromeExtension))
+    for (const auto& [name, addon] : addonsByName(sorlix::atChromeExtension))
         if (paramText(sorlix::DB->AddonInfo(addon).get(), "dLL") == folder) id = addon;
     ASSERT_FALSE(id.empty());
     win::VARIANT key = winsys::com::makeText("backupCfg"), v;

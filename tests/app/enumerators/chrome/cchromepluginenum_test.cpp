@@ -11,6 +11,7 @@
 #include "app/core/minfocollector.h"
 #include "app/enumerators/cchromepluginenum.h"
 #include "app/enumerators/cpluginscan.h"
+#include "tests/app/collection/collection_support.h"
 #include "tests/support/records.h"
 
 using namespace chrometest;
@@ -43,31 +44,25 @@ struct PluginMachine : ChromeMachine {
     PluginMachine() {
         prefix.importReg(kRegistry);
         prefix.writeFile(kApp + "\\chrome.exe", "MZ");
-        write(kVersion + "\\pdf.dll", win::IMAGE_FILE_MACHINE_I386,
-              Rows{{"CompanyName", "Google Inc."}, {"ProductName", "Chrome PDF Viewer"},
-                   {"FileDescription", "Chrome PDF Viewer"}, {"LegalCopyright", "Copyright 2013 Google Inc."}});
-        write(kVersion + "\\gcswf32.dll", win::IMAGE_FILE_MACHINE_I386, std::nullopt);
-        write(kVersion + "\\PepperFlash\\pepflashplayer.dll", win::IMAGE_FILE_MACHINE_I386, std::nullopt);
-        write(kApp + "\\plugins\\npx64.dll", win::IMAGE_FILE_MACHINE_AMD64, Rows{{"ProductName", "Wide Plugin"}});
-        write(kMozilla + "\\npmoz.dll", win::IMAGE_FILE_MACHINE_I386, Rows{{"FileDescription", "Shared plugin"}});
-        write(kJava + "\\new_plugin\\npjp2.dll", win::IMAGE_FILE_MACHINE_I386, Rows{{"CompanyName", "Oracle"}});
-        write(kReader + "\\browser\\nppdf32.dll", win::IMAGE_FILE_MACHINE_I386, std::nullopt);
-        write(kReader + "\\browser\\AdobePDFViewer.dll", win::IMAGE_FILE_MACHINE_I386, std::nullopt);
-        write(kVersion + "\\ppGoogleNaClPluginChrome.dll", win::IMAGE_FILE_MACHINE_I386, std::nullopt);
-        write(kVersion + "\\plugins\\npver.dll", win::IMAGE_FILE_MACHINE_I386, std::nullopt);
-        write(kVersion + "\\plugins\\ver.dll", win::IMAGE_FILE_MACHINE_I386, std::nullopt); // not "np*.dll"
+        pe(kVersion + "\\pdf.dll", win::IMAGE_FILE_MACHINE_I386,
+           Rows{{"CompanyName", "Google Inc."}, {"ProductName", "Chrome PDF Viewer"},
+                {"FileDescription", "Chrome PDF Viewer"}, {"LegalCopyright", "Copyright 2013 Google Inc."}});
+        pe(kVersion + "\\gcswf32.dll", win::IMAGE_FILE_MACHINE_I386, std::nullopt);
+        pe(kVersion + "\\PepperFlash\\pepflashplayer.dll", win::IMAGE_FILE_MACHINE_I386, std::nullopt);
+        pe(kApp + "\\plugins\\npx64.dll", win::IMAGE_FILE_MACHINE_AMD64, Rows{{"ProductName", "Wide Plugin"}});
+        pe(kMozilla + "\\npmoz.dll", win::IMAGE_FILE_MACHINE_I386, Rows{{"FileDescription", "Shared plugin"}});
+        pe(kJava + "\\new_plugin\\npjp2.dll", win::IMAGE_FILE_MACHINE_I386, Rows{{"CompanyName", "Oracle"}});
+        pe(kReader + "\\browser\\nppdf32.dll", win::IMAGE_FILE_MACHINE_I386, std::nullopt);
+        pe(kReader + "\\browser\\AdobePDFViewer.dll", win::IMAGE_FILE_MACHINE_I386, std::nullopt);
+        pe(kVersion + "\\ppGoogleNaClPluginChrome.dll", win::IMAGE_FILE_MACHINE_I386, std::nullopt);
+        pe(kVersion + "\\plugins\\npver.dll", win::IMAGE_FILE_MACHINE_I386, std::nullopt);
+        pe(kVersion + "\\plugins\\ver.dll", win::IMAGE_FILE_MACHINE_I386, std::nullopt); // not "np*.dll"
         prefix.makeDir(kApp + "\\Dictionaries\\pdf.dll"); // a folder where a file is expected
         declaring = extension(kDefault, std::string(32, 'p'), "1.0_0",
                               R"({"name":"Declares","plugins":[{"path":"plugins/x.dll"},{"path":"plugins/missing.dll"},)"
                               R"({"path":"../../../../Preferences"}]})");
-        write(declaring + "\\plugins\\x.dll", win::IMAGE_FILE_MACHINE_I386, std::nullopt);
+        pe(declaring + "\\plugins\\x.dll", win::IMAGE_FILE_MACHINE_I386, std::nullopt);
         prefix.writeFile(kUserData + "\\Preferences", "{}");
-    }
-    void write(const std::string& path, win::WORD machine, const std::optional<Rows>& strings) const {
-        testsupport::PeSpec spec;
-        spec.machine = machine;
-        if (strings) spec.version = testsupport::PeVersion{.tables = {{0x0409, 1200, *strings}}};
-        testsupport::writePe(prefix.host(path), spec);
     }
     std::string declaring;
 };
@@ -150,7 +145,7 @@ TEST(ChromePlugins, DetailsThroughTheCollection) {
     sorlix::MInfoCollector::CollectAddonInfo(sorlix::atChromePlugin);
     std::map<std::string, Rows> byFile;
     for (const auto& [name, id] : testsupport::listingRows(sorlix::DB->TypeObjects(sorlix::atChromePlugin).get()))
-        byFile[sorlix::ParamText(sorlix::DB->AddonInfo(id).get(), "dLL")] = detailsOf(id);
+        byFile[sorlix::ParamText(sorlix::DB->AddonInfo(id).get(), "dLL")] = collectiontest::detailsOf(id);
     EXPECT_EQ(byFile.size(), 10u);
     for (const Rows& rows : {pdf, oracle, flash, bare}) EXPECT_EQ(byFile[rows[0].second], rows);
 
@@ -162,7 +157,7 @@ TEST(ChromePlugins, DetailsThroughTheCollection) {
         ASSERT_EQ(nodes.size(), 3u);
         std::vector<Rows> details;
         for (const auto& node : nodes)
-            details.push_back(rowsOf(sorlix::MInfoCollector::BuildDetails(type, paramsOf(node.get()).get()).get()));
+            details.push_back(collectiontest::rows(sorlix::MInfoCollector::BuildDetails(type, paramsOf(node.get()).get()).get()));
         EXPECT_EQ(details, (std::vector<Rows>{pdf, oracle, bare}));
     }
 }

@@ -15,6 +15,7 @@
 #include "app/core/minfocollector.h"
 #include "app/core/mmain.h"
 #include "app/enumerators/enumcalls.h"
+#include "tests/app/collection/collection_support.h"
 #include "tests/support/file_tree.h"
 #include "tests/support/records.h"
 
@@ -44,12 +45,12 @@ constexpr const char* kPolicies = R"(Windows Registry Editor Version 5.00
 TEST(ChromeCollection, DetailsAndNamesOfTwoVersions) {
     ChromeMachine m;
     sorlix::MInfoCollector::CollectAddonInfo(sorlix::atChromeExtension);
-    const Listing names = listingOf(sorlix::atChromeExtension);
+    const auto names = collectiontest::addonsByName(sorlix::atChromeExtension);
     ASSERT_TRUE(names.count("Synology Download Station") && names.count("Synology Download Station (2)"));
     const std::string first = names.at("Synology Download Station");
     const std::string second = names.at("Synology Download Station (2)");
     const std::string firstDir = sorlix::ParamText(sorlix::DB->AddonInfo(first).get(), "dLL");
-    EXPECT_EQ(detailsOf(first), (Rows{{"Location", firstDir},
+    EXPECT_EQ(collectiontest::detailsOf(first), (Rows{{"Location", firstDir},
                                       {"Permissions", firstDir == kSyn3 ? std::string("http://*/, https://*/, background, "
                                                                                       "notifications, contextMenus, storage, "
                                                                                       "tabs, <all_urls>, webRequest, "
@@ -87,7 +88,7 @@ TEST(ChromeCollection, DeleteAndRestoreAnExtensionVersion) {
 
     sorlix::MInfoCollector::CollectAddonInfo(sorlix::atChromeExtension);
     std::string id;
-    for (const auto& [name, addon] : listingOf(sorlix::atChromeExtension))
+    for (const auto& [name, addon] : collectiontest::addonsByName(sorlix::atChromeExtension))
         if (sorlix::ParamText(sorlix::DB->AddonInfo(addon).get(), "dLL") == kSyn3) id = addon;
     ASSERT_FALSE(id.empty());
     const win::VARIANT cfgValue = sorlix::ParamValue(sorlix::DB->AddonInfo(id).get(), "backupCfg");

@@ -5,13 +5,9 @@
 // "Extensions\Temp", plus the extensions a test writes itself.
 
 #include <filesystem>
-#include <map>
 #include <string>
 
-#include "app/core/cdb.h"
-#include "app/core/mmain.h"
 #include "tests/app/enumerators/ie_fixture.h"
-#include "tests/support/records.h"
 
 namespace chrometest {
 
@@ -39,33 +35,5 @@ struct ChromeMachine : Machine {
         return dir;
     }
 };
-
-using Listing = std::map<std::string, std::string>; // display name -> add-on id
-
-inline Listing listingOf(win::LONG type) {
-    Listing names;
-    for (const auto& [name, id] : testsupport::listingRows(sorlix::DB->TypeObjects(type).get())) names[name] = id;
-    return names;
-}
-
-// Every parameter of a list, in order.
-inline Rows rowsOf(halvenlib::_CParams* params) {
-    Rows r;
-    win::LONG n = 0;
-    params->get_Count(&n);
-    for (win::LONG i = 1; i <= n; ++i) {
-        win::VARIANT index = winsys::com::makeLong(i), v;
-        ComPtr<halvenlib::_CParam> p;
-        params->get_Item(&index, p.put());
-        std::string name;
-        p->get_Name(&name);
-        p->get_Value(&v);
-        r.emplace_back(name, textOf(v));
-    }
-    return r;
-}
-
-// The details rows the collection stored for an add-on.
-inline Rows detailsOf(const std::string& id) { return rowsOf(sorlix::DB->Details(id).get()); }
 
 } // namespace chrometest

@@ -8,7 +8,6 @@
 
 #include <fstream>
 #include <map>
-#include <optional>
 #include <sstream>
 
 #include "app/core/caddontypevisor.h"
@@ -16,25 +15,18 @@
 #include "app/core/comcalls.h"
 #include "app/core/minfocollector.h"
 #include "app/core/mmain.h"
+#include "tests/app/collection/collection_support.h"
 #include "tests/support/file_tree.h"
 #include "tests/support/records.h"
 
 using namespace moztest;
+using collectiontest::detailsOf;
 
 namespace {
 
-// A machine whose program can be ended and started again on the same prefix.
-struct Restartable {
-    testsupport::TestPrefix prefix{testsupport::TestPrefixOptions{.userName = "root"}};
-    testsupport::ComLibrary common{HALVENLIB_PATH};
-    testsupport::ComLibrary product{QUARNCUST_PATH};
-    std::optional<testsupport::ProgramObjects> program{std::in_place};
-
-    void restart() {
-        program.reset();
-        prefix.reopen();
-        program.emplace();
-    }
+// The real data belongs to user "root".
+struct Restartable : RestartableMachine {
+    Restartable() : RestartableMachine(testsupport::TestPrefixOptions{.userName = "root"}) {}
 };
 
 using Listing = std::map<std::string, std::string>; // dLL -> add-on id
@@ -45,23 +37,6 @@ Listing collect(win::LONG type) {
     for (const auto& [name, id] : testsupport::listingRows(sorlix::DB->TypeObjects(type).get()))
         byPath[sorlix::ParamText(sorlix::DB->AddonInfo(id).get(), "dLL")] = id;
     return byPath;
-}
-
-Rows detailsOf(const std::string& id) {
-    Rows r;
-    const auto details = sorlix::DB->Details(id);
-    win::LONG n = 0;
-    details->get_Count(&n);
-    for (win::LONG i = 1; i <= n; ++i) {
-        win::VARIANT index = winsys::com::makeLong(i), v;
-        ComPtr<halvenlib::_CParam> p;
-        details->get_Item(&index, p.put());
-        std::string name;
-        p->get_Name(&name);
-        p->get_Value(&v);
-        r.emplace_back(name, textOf(v));
-    }
-    return r;
 }
 
 TEST(MozillaCollection, DetailsRows) {

@@ -1,15 +1,16 @@
 #pragma once
 // A test machine for the Mozilla extension enumerators: the user's Mozilla
 // folder, Firefox profiles, small install manifests, and packages written
-// with libzip; and the real Firefox and Waterfox data of the fixtures with
-// the registry entries that point at it.
+// with libzip; a machine whose program can be restarted; and the real
+// Firefox and Waterfox data of the fixtures with the registry entries that
+// point at it.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "tests/app/enumerators/ie_fixture.h"
-#include "tests/support/zip_writer.h"
 
 namespace moztest {
 
@@ -49,17 +50,13 @@ struct MozMachine : Machine {
         package(path, {{"chrome.manifest", "content x content/\n"}, {"install.rdf", rdf}, {"content/x.js", "//"}});
         return path;
     }
-    void package(const std::string& path, const std::vector<testsupport::ZipEntry>& entries) const {
-        fs::create_directories(prefix.host(path).parent_path());
-        testsupport::writeZip(prefix.host(path), entries);
-    }
     bool workFolderExists() const { return fs::exists(prefix.host(kWorkFolder)); }
 };
 
 // Where the registry of the real data points: Firefox's and Waterfox's
 // install folders (Waterfox's written with doubled "\"), an extension for
-// Firefox machine-wide, one in the 64-bit view and one per user.
-inline constexpr const char* kRealRegistry = R"(Windows Registry Editor Version 5.00
+// Firefox machine-wide and one in the 64-bit view...
+inline const std::string kRealInstallsRegistry = R"(Windows Registry Editor Version 5.00
 
 [HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Mozilla\Mozilla Firefox\24.0 (x86 en-US)\Main]
 "Install Directory"="C:\\Program Files (x86)\\Mozilla Firefox"
@@ -72,10 +69,28 @@ inline constexpr const char* kRealRegistry = R"(Windows Registry Editor Version 
 
 [HKEY_LOCAL_MACHINE\SOFTWARE\Mozilla\Firefox\Extensions]
 "{2B8EFF80-1240-11DB-BF6C-934CD2EFDFE8}"="C:\\Program Files\\AVIM\\{2B8EFF80-1240-11DB-BF6C-934CD2EFDFE8}"
-
+)";
+// ...and one per user.
+inline const std::string kRealRegistry = kRealInstallsRegistry + R"(
 [HKEY_CURRENT_USER\Software\Mozilla\Firefox\Extensions]
 "grwatcher@ajnasz.hu"="C:\\users\\root\\AppData\\Roaming\\Google Reader Watcher\\grwatcher@ajnasz.hu"
 )";
+
+// A machine whose program can be ended and started again on the same prefix.
+struct RestartableMachine {
+    explicit RestartableMachine(testsupport::TestPrefixOptions options = {}) : prefix(options) {}
+    void restart() {
+        program.reset();
+        prefix.reopen();
+        program.emplace();
+    }
+    const std::vector<testsupport::LogLine>& log() const { return program->log->lines; }
+
+    testsupport::TestPrefix prefix;
+    testsupport::ComLibrary common{HALVENLIB_PATH};
+    testsupport::ComLibrary product{QUARNCUST_PATH};
+    std::optional<testsupport::ProgramObjects> program{std::in_place};
+};
 
 // The Mozilla folders of the real data on C: (user "root") and the registry above.
 inline void installRealData(const testsupport::TestPrefix& prefix) {
