@@ -34,13 +34,6 @@ inline win::LONG listed(win::LONG type) {
     return rows;
 }
 
-// A path as a registry export text writes it, every "\" doubled.
-inline std::string regEscaped(std::string_view path) {
-    std::string r;
-    for (char c : path) r += c == '\\' ? std::string("\\\\") : std::string(1, c);
-    return r;
-}
-
 // ---- Internet Explorer -----------------------------------------------------
 
 // The add-ons' DLLs; add-on n uses file n % files.
@@ -68,7 +61,7 @@ inline std::string ieAddonRegistry(int perKindAndView, int classesPerView, int f
         const std::string ie = software + "\\Microsoft\\Internet Explorer";
         for (int n = 0; n < classesPerView; ++n) {
             t += "[" + classes + ieClsid(n, view) + "]\n@=\"Class " + std::to_string(n) + "\"\n";
-            t += "[" + classes + ieClsid(n, view) + "\\InProcServer32]\n@=\"" + regEscaped(ieAddonFile(n, files)) +
+            t += "[" + classes + ieClsid(n, view) + "\\InProcServer32]\n@=\"" + testsupport::regText(ieAddonFile(n, files)) +
                  "\"\n";
             if (n >= 2 * perKindAndView && n < 3 * perKindAndView)
                 t += "[" + classes + ieClsid(n, view) + "\\Implemented Categories\\" + kVerticalBar + "]\n";
@@ -80,9 +73,9 @@ inline std::string ieAddonRegistry(int perKindAndView, int classesPerView, int f
                  ieClsid(n, view) + "]\n@=\"Helper " + std::to_string(n) + "\"\n";
         for (int n = 3 * perKindAndView; n < 4 * perKindAndView; ++n)
             t += "[" + ie + "\\Extensions\\" + ieClsid(n, view) + "]\n\"ButtonText\"=\"Button " + std::to_string(n) +
-                 "\"\n\"Exec\"=\"" + regEscaped(ieAddonFile(n, files)) + "\"\n";
+                 "\"\n\"Exec\"=\"" + testsupport::regText(ieAddonFile(n, files)) + "\"\n";
         for (int n = 4 * perKindAndView; n < 5 * perKindAndView; ++n)
-            t += "[" + ie + "\\MenuExt\\Menu " + std::to_string(n) + "]\n@=\"" + regEscaped(ieAddonFile(n, files)) +
+            t += "[" + ie + "\\MenuExt\\Menu " + std::to_string(n) + "]\n@=\"" + testsupport::regText(ieAddonFile(n, files)) +
                  "\"\n";
     }
     return t;

@@ -51,8 +51,8 @@ struct Machine : bench::BenchMachine {
             const std::string file32 = dll("C:\\Registered", "np32_", n);
             const std::string file64 = dll("C:\\Program Files\\Registered", "np64_", n);
             reg += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\MozillaPlugins\\" + id +
-                   bench::regEscaped(file32) + "\"\n";
-            reg += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\MozillaPlugins\\" + id + bench::regEscaped(file64) + "\"\n";
+                   testsupport::regText(file32) + "\"\n";
+            reg += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\MozillaPlugins\\" + id + testsupport::regText(file64) + "\"\n";
             bench::writePlugin(prefix, file32, kI386, n);
             bench::writePlugin(prefix, file64, kAmd64, n);
         }
@@ -60,9 +60,9 @@ struct Machine : bench::BenchMachine {
         // Types 13 to 16: each browser's extensions in its install folder,
         // Firefox's plugins in its profile, Waterfox's in its install folder.
         const std::string mozilla = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Mozilla\\";
-        reg += mozilla + "Mozilla Firefox\\24.0\\Main]\n\"Install Directory\"=\"" + bench::regEscaped(kFirefox) +
+        reg += mozilla + "Mozilla Firefox\\24.0\\Main]\n\"Install Directory\"=\"" + testsupport::regText(kFirefox) +
                "\"\n";
-        reg += mozilla + "Waterfox\\56.0\\Main]\n\"Install Directory\"=\"" + bench::regEscaped(kWaterfox) + "\"\n";
+        reg += mozilla + "Waterfox\\56.0\\Main]\n\"Install Directory\"=\"" + testsupport::regText(kWaterfox) + "\"\n";
         const std::string profile = kRoaming + "\\Mozilla\\Firefox\\Profiles\\p0.default";
         prefix.makeDir(profile + "\\extensions");
         for (int n = 0; n < kPerType; ++n) {
@@ -77,7 +77,7 @@ struct Machine : bench::BenchMachine {
 
         // Types 17 and 18: Chrome's extensions in one profile, its plugins.
         reg += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\ChromeHTML\\shell\\open\\command]\n"
-               "@=\"\\\"" + bench::regEscaped(kChromeApp + "\\chrome.exe") + "\\\" --single-argument %1\"\n";
+               "@=\"\\\"" + testsupport::regText(kChromeApp + "\\chrome.exe") + "\\\" --single-argument %1\"\n";
         prefix.writeFile(kChromeApp + "\\chrome.exe", "MZ");
         const std::string userData = kLocal + "\\Google\\Chrome\\User Data";
         prefix.writeFile(userData + "\\Local State", "{}");
@@ -89,7 +89,7 @@ struct Machine : bench::BenchMachine {
         // Types 19 and 20: Safari's extension folders beside its list of
         // them, and the plugins of its install folder.
         reg += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Apple Computer, Inc.\\Safari]\n\"InstallDir\"=\"" +
-               bench::regEscaped(kSafari) + "\"\n";
+               testsupport::regText(kSafari) + "\"\n";
         const std::string safariExtensions = kLocal + "\\Apple Computer\\Safari\\Extensions";
         prefix.writeFile(safariExtensions + "\\Extensions.plist", "<?xml version=\"1.0\"?><plist/>");
         for (int n = 0; n < kPerType; ++n) {
@@ -102,7 +102,7 @@ struct Machine : bench::BenchMachine {
         // Types 21 to 24: each Opera build's widgets and its plugins, one
         // more of them named by its ignore list.
         reg += "[HKEY_CURRENT_USER\\Software\\Opera Software]\n\"Last Install Path\"=\"" +
-               bench::regEscaped(kOpera32) + "\"\n\"Last Install Path x64\"=\"" + bench::regEscaped(kOpera64) +
+               testsupport::regText(kOpera32) + "\"\n\"Last Install Path x64\"=\"" + testsupport::regText(kOpera64) +
                "\"\n";
         for (const auto& [build, install, machineType] :
              {std::tuple{"Opera", kOpera32, kI386}, std::tuple{"Opera x64", kOpera64, kAmd64}}) {

@@ -26,13 +26,13 @@ struct Machine : bench::BenchMachine {
     Machine() {
         std::string t = "Windows Registry Editor Version 5.00\n";
         const std::string mozilla = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Mozilla\\";
-        t += mozilla + "Mozilla Firefox\\24.0\\Main]\n\"Install Directory\"=\"" + bench::regEscaped(kFirefox) + "\"\n";
-        t += mozilla + "Waterfox\\56.0\\Main]\n\"Install Directory\"=\"" + bench::regEscaped(kWaterfox) + "\"\n";
+        t += mozilla + "Mozilla Firefox\\24.0\\Main]\n\"Install Directory\"=\"" + testsupport::regText(kFirefox) + "\"\n";
+        t += mozilla + "Waterfox\\56.0\\Main]\n\"Install Directory\"=\"" + testsupport::regText(kWaterfox) + "\"\n";
         for (int n = 0; n < kRegistrations; ++n) {
             const std::string root =
                 n % 2 ? "HKEY_CURRENT_USER\\SOFTWARE" : "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node";
             t += "[" + root + "\\MozillaPlugins\\@vendor" + std::to_string(n) + "/plugin]\n\"Path\"=\"" +
-                 bench::regEscaped(registered(n)) + "\"\n";
+                 testsupport::regText(registered(n)) + "\"\n";
         }
         prefix.importReg(t);
         for (int n = 0; n < kPerFolder; ++n) {
