@@ -11,6 +11,7 @@
 #include "app/core/mapi.h"
 #include "app/core/mmainhelpers.h"
 #include "app/core/programming_error.h"
+#include "app/enumerators/result_nodes.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/com_error.h"
 #include "platform/com/variant.h"
@@ -134,14 +135,6 @@ std::string pluginKey(const std::string& path) {
     return win::GetFullPathName(path, &full) != 0 ? full : path;
 }
 
-ComPtr<_CLittleConfig> fileRecord(const std::string& path, bool x64bitSystem32) {
-    ComPtr<_CLittleConfig> cfg;
-    check(winsys::com::createInstance(quarncust::CLSID_CLittleConfig, &cfg));
-    win::VARIANT flag = winsys::com::makeBool(x64bitSystem32);
-    call([&] { return cfg->AddFileOrFolder(path, &flag); });
-    return cfg;
-}
-
 LONG count(_CCollection* c) {
     LONG n = 0;
     call([&] { return c->get_Count(&n); });
@@ -240,7 +233,7 @@ void CPluginScan::queuePlugin(std::string path, ComPtr<_CLittleConfig> record) {
     } else if (path.empty()) {
         return;
     }
-    const auto recordOrFile = [&] { return record ? record : fileRecord(path, settings_.x64bitSystem32); };
+    const auto recordOrFile = [&] { return record ? record : FileOrFolderConfig(path, settings_.x64bitSystem32); };
     if (const auto stored = records_.find(pluginKey(path)); stored != records_.end()) {
         if (settings_.mergesRepeats) {
             const ComPtr<_CLittleConfig> merged = recordOrFile();

@@ -12,8 +12,8 @@
 #include "app/enumerators/mozillaplugins.h"
 #include "app/enumerators/cpluginscan.h"
 #include "app/enumerators/enumcalls.h"
+#include "app/enumerators/result_nodes.h"
 #include "common/interfaces/registry.h"
-#include "platform/com/variant.h"
 #include "platform/core/text.h"
 
 namespace sorlix {
@@ -66,10 +66,7 @@ winsys::com::ComPtr<halvenlib::_CNodes> CShared32PluginsEnum::EnumerateShared32P
         const win::LONG rows = RowCount(required(readers));
         for (win::LONG r = 1; r <= rows; ++r) {
             const std::string path = MMain::JoinPath(CellText(readers.get(), r, 1), "browser\\nppdf32.dll");
-            const auto record = Enum::NewLittleConfig();
-            win::VARIANT flag = winsys::com::makeBool(false);
-            call([&] { return record->AddFileOrFolder(path, &flag); });
-            scan.QueuePlugin(path, record);
+            scan.QueuePlugin(path, FileOrFolderConfig(path, false));
         }
         scan.ProcessPluginFolders();
         return scan.ProcessPlugins();
