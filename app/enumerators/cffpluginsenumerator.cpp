@@ -10,7 +10,6 @@
 #include "app/core/mmainhelpers.h"
 #include "app/core/resume_next.h"
 #include "app/enumerators/cmozillaextenum.h"
-#include "app/enumerators/mozillaplugins.h"
 #include "app/enumerators/cpluginscan.h"
 
 namespace sorlix {
@@ -19,7 +18,7 @@ winsys::com::ComPtr<halvenlib::_CNodes> CFFPluginsEnumerator::EnumFirefoxPlugins
     try {
         CPluginScan scan(atFirefox32Plugin);
         CFFextEnumerator firefox;
-        scan.QueuePluginFolder(MozillaPluginsFolder());
+        scan.QueuePluginFolder(firefox.MozillaAppDataFolder() + "Plugins");
         for (const std::string& profile : firefox.FirefoxProfileFolders())
             scan.QueuePluginFolder(profile + "\\Plugins");
         for (const std::string& extension : firefox.EnumExtensionsThatAreFolders())
