@@ -52,12 +52,6 @@ std::string withTrailingBackslash(std::string s) {
     return s;
 }
 
-bool isFolder(const std::string& path) {
-    win::VARIANT_BOOL b = win::VARIANT_FALSE;
-    call([&] { return FileOps()->IsFolder(path, &b); });
-    return b != win::VARIANT_FALSE;
-}
-
 std::string shellFolder(LONG csidl) {
     std::string path;
     call([&] { return Global()->SHGetFolderPath(csidl, &path); });
@@ -93,7 +87,7 @@ std::vector<std::string> CMozillaExtEnum::FirefoxProfileFolders() {
         const std::string root = MozillaAppDataFolder() + "Firefox\\Profiles\\";
         for (const std::string& entry : Enum::DirectoryContents(root)) {
             const std::string path = root + entry;
-            if (Enum::FileExists(path) && isFolder(path)) folders.push_back(path);
+            if (Enum::FileExists(path) && Enum::IsFolder(path)) folders.push_back(path);
         }
     });
     return folders;
@@ -137,7 +131,7 @@ void CMozillaExtEnum::QueueExtension(std::string path) {
     if (winsys::utf16Length(path) < 4) return;
     path = withoutTrailingBackslash(std::move(path));
     if (!Enum::FileExists(path)) return;
-    if (foldersOnly_ && !isFolder(path)) return;
+    if (foldersOnly_ && !Enum::IsFolder(path)) return;
     if (!holds(items_, path)) items_.push_back(path);
 }
 
@@ -269,7 +263,7 @@ bool CMozillaExtEnum::EnumerateExtensionFileOrFolder(const std::string& path, st
     errorText.clear();
     try {
         if (!Enum::FileExists(path)) return true;
-        if (isFolder(path)) {
+        if (Enum::IsFolder(path)) {
             const std::string folder = withTrailingBackslash(path);
             return EnumerateExtension(folder + kManifest, folder, errorText);
         }

@@ -15,6 +15,7 @@
 #include "app/core/cunzip.h"
 #include "app/core/mmain.h"
 #include "app/core/mmainhelpers.h"
+#include "app/enumerators/enumcalls.h"
 #include "app/enumerators/result_nodes.h"
 #include "common/interfaces/fileops.h"
 #include "common/interfaces/global.h"
@@ -41,19 +42,6 @@ std::string localAppData() {
     return folder;
 }
 
-bool exists(const std::string& path) {
-    win::VARIANT_BOOL found = win::VARIANT_FALSE;
-    call([&] { return FileOps()->isFileExist(path, &found); });
-    return found != win::VARIANT_FALSE;
-}
-
-// For a path that exists.
-bool isFolder(const std::string& path) {
-    win::VARIANT_BOOL folder = win::VARIANT_FALSE;
-    call([&] { return FileOps()->IsFolder(path, &folder); });
-    return folder != win::VARIANT_FALSE;
-}
-
 // RemoveFolder2 with sub-folders; the reason when it fails.
 bool removeTree(const std::string& folder, std::string& cause) {
     win::VARIANT_BOOL ok = win::VARIANT_FALSE;
@@ -64,9 +52,9 @@ bool removeTree(const std::string& folder, std::string& cause) {
 // Takes away whatever lies at `path` in the work folder: a file (made
 // writable first) or a folder. Throws when something stays.
 void removeLeftOver(const std::string& path, const std::string& source) {
-    if (!exists(path)) return;
+    if (!Enum::FileExists(path)) return;
     std::string cause;
-    if (isFolder(path)) {
+    if (Enum::IsFolder(path)) {
         removeTree(path, cause);
     } else {
         const win::DWORD attributes = win::GetFileAttributes(path);
@@ -75,7 +63,7 @@ void removeLeftOver(const std::string& path, const std::string& source) {
         win::VARIANT_BOOL ok = win::VARIANT_FALSE;
         call([&] { return FileOps()->RemoveFile(path, &cause, &ok); });
     }
-    if (exists(path))
+    if (Enum::FileExists(path))
         throw ComError(win::E_FAIL, "The left-over '" + path + "' cannot be removed. " + cause, source);
 }
 
@@ -120,7 +108,7 @@ ComPtr<halvenlib::_CNodes> COperaExtEnum::EnumOperaExtensions(bool Opera64bit) {
         const WorkFolderRemoval removal(workFolder_);
         call([&] { return FileOps()->EnsureFolderExist(workFolder_); });
         // Unpacking into a folder that is not there would fail for every package.
-        if (!exists(workFolder_) || !isFolder(workFolder_))
+        if (!Enum::FileExists(workFolder_) || !Enum::IsFolder(workFolder_))
             throw ComError(win::E_FAIL, "The work folder '" + workFolder_ + "' cannot be created", kSource);
 
         result_ = NewResult();
@@ -138,7 +126,7 @@ ComPtr<halvenlib::_CNodes> COperaExtEnum::EnumOperaExtensions(bool Opera64bit) {
 void COperaExtEnum::ProcessExtensionFile(const std::string& oexPath) {
     constexpr const char* kSource = "COperaExtEnum.ProcessExtensionFile";
     try {
-        if (!exists(oexPath) || isFolder(oexPath)) return;
+        if (!Enum::FileExists(oexPath) || Enum::IsFolder(oexPath)) return;
         const std::string configXml = MMain::JoinPath(workFolder_, kConfigName);
         removeLeftOver(configXml, kSource);
 

@@ -11,6 +11,7 @@
 #include "app/core/mapi.h"
 #include "app/core/mmainhelpers.h"
 #include "app/core/programming_error.h"
+#include "app/enumerators/enumcalls.h"
 #include "app/enumerators/result_nodes.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/com_error.h"
@@ -84,33 +85,7 @@ void trapped(const std::string& source, F&& f) {
     }
 }
 
-bool exists(const std::string& path) {
-    win::VARIANT_BOOL r = win::VARIANT_FALSE;
-    call([&] { return FileOps()->isFileExist(path, &r); });
-    return r != win::VARIANT_FALSE;
-}
-
-bool isFolder(const std::string& path) {
-    win::VARIANT_BOOL r = win::VARIANT_FALSE;
-    call([&] { return FileOps()->IsFolder(path, &r); });
-    return r != win::VARIANT_FALSE;
-}
-
-bool isExistingFile(const std::string& path) { return exists(path) && !isFolder(path); }
-
-std::vector<std::string> entriesOf(const std::string& folder) {
-    ComPtr<halvenlib::_Collection> names;
-    call([&] { return FileOps()->DirectoryContents(folder, names.put()); });
-    LONG n = 0;
-    call([&] { return names->Count(&n); });
-    std::vector<std::string> r;
-    for (LONG i = 1; i <= n; ++i) {
-        win::VARIANT index = winsys::com::makeLong(i), v;
-        call([&] { return names->Item(&index, &v); });
-        r.push_back(VariantText(v));
-    }
-    return r;
-}
+bool isExistingFile(const std::string& path) { return Enum::FileExists(path) && !Enum::IsFolder(path); }
 
 bool machineIs(const std::string& path, Machine wanted) {
     win::VARIANT_BOOL is32 = win::VARIANT_FALSE, is64 = win::VARIANT_FALSE, ok = win::VARIANT_FALSE;
@@ -174,8 +149,8 @@ void CPluginScan::queueFolder(std::string folder) {
     case Form::Folder: break;
     }
     if (settings_.folderForm != Form::DropBackslash && folder.empty()) return;
-    if (folderKeys_.contains(folder) || !exists(folder)) return;
-    if ((settings_.folderForm == Form::Folder || settings_.folderForm == Form::TrimmedFolder) && !isFolder(folder))
+    if (folderKeys_.contains(folder) || !Enum::FileExists(folder)) return;
+    if ((settings_.folderForm == Form::Folder || settings_.folderForm == Form::TrimmedFolder) && !Enum::IsFolder(folder))
         return;
     folderKeys_.insert(folder);
     folders_.push_back(folder);
@@ -198,7 +173,7 @@ void CPluginScan::ProcessPluginsFolder(const std::string& folder) {
 }
 
 void CPluginScan::scanFolder(const std::string& folder) {
-    for (const std::string& name : entriesOf(folder)) {
+    for (const std::string& name : Enum::DirectoryContents(folder)) {
         if (!isPluginName(name)) continue;
         if (settings_.folderForm == Form::DropBackslash)
             QueuePlugin((folder.ends_with('\\') ? folder : folder + "\\") + name);
@@ -210,7 +185,7 @@ void CPluginScan::scanFolder(const std::string& folder) {
 void CPluginScan::ProcessAdobeReaderFolder(const std::string& folder) {
     trapped(source("ProcessAdobeReaderFolder"), [&] {
         const std::string base = folder.ends_with('\\') ? folder : folder + "\\";
-        for (const std::string& name : entriesOf(base)) {
+        for (const std::string& name : Enum::DirectoryContents(base)) {
             if (winsys::lowerCase(name) == "nppdf32.dll") continue;
             const std::string path = base + name;
             if (isExistingFile(path)) QueuePlugin(path);

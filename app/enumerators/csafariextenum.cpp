@@ -11,6 +11,7 @@
 #include "app/core/comcalls.h"
 #include "app/core/mmainhelpers.h"
 #include "app/enumerators/cplistparser.h"
+#include "app/enumerators/enumcalls.h"
 #include "app/enumerators/result_nodes.h"
 #include "common/interfaces/fileops.h"
 #include "common/interfaces/global.h"
@@ -52,12 +53,6 @@ std::string localAppData() {
     return folder;
 }
 
-bool fileExists(const std::string& path) {
-    win::VARIANT_BOOL exists = win::VARIANT_FALSE;
-    call([&] { return FileOps()->isFileExist(path, &exists); });
-    return exists != win::VARIANT_FALSE;
-}
-
 // FileOps.LoadFileB: the file's bytes, none for an empty file.
 std::string fileBytes(const std::string& path) {
     win::SAFEARRAY* array = nullptr;
@@ -93,7 +88,7 @@ ComPtr<halvenlib::_CNodes> CSafariExtEnum::EnumSafariExtensions() {
         for (const std::string& entry : DirectoryEntries(extensions)) {
             const std::string folder = extensions + "\\" + entry;
             plistPath = folder + "\\Info.plist";
-            if (!fileExists(plistPath)) continue;
+            if (!Enum::FileExists(plistPath)) continue;
             const std::optional<PlistDict> plist = parser.Parse(fileBytes(plistPath));
             if (!plist) throw winsys::com::ComError(win::E_FAIL, "The property list cannot be read", kSource);
 

@@ -53,6 +53,12 @@ bool FileExists(const std::string& path) {
     return exists != win::VARIANT_FALSE;
 }
 
+bool IsFolder(const std::string& path) {
+    win::VARIANT_BOOL folder = win::VARIANT_FALSE;
+    call([&] { return FileOps()->IsFolder(path, &folder); });
+    return folder != win::VARIANT_FALSE;
+}
+
 std::vector<std::string> DirectoryContents(const std::string& folder) {
     ComPtr<halvenlib::_Collection> c;
     call([&] { return FileOps()->DirectoryContents(folder, c.put()); });

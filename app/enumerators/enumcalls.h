@@ -25,6 +25,8 @@ void AddObject(halvenlib::_CParams* record, const std::string& name, win::IDispa
 
 // FileOps.isFileExist: true for a file and for a folder.
 bool FileExists(const std::string& path);
+// FileOps.IsFolder: for a path that exists.
+bool IsFolder(const std::string& path);
 // FileOps.DirectoryContents: the entry names; none for a missing folder.
 std::vector<std::string> DirectoryContents(const std::string& folder);
 
