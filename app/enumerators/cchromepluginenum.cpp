@@ -47,9 +47,7 @@ winsys::com::ComPtr<halvenlib::_CNodes> CChromePluginEnum::EnumerateChromePlugin
             }
         }
 
-        std::string roaming;
-        winsys::com::call([&] { return Global()->SHGetFolderPath(win::CSIDL_APPDATA, &roaming); });
-        scan.QueuePluginFolder(MMain::JoinPath(roaming, "Mozilla\\plugins"));
+        scan.QueuePluginFolder(MMain::JoinPath(Enum::ShellFolder(win::CSIDL_APPDATA), "Mozilla\\plugins"));
 
         const CAppVisor& visor = ProgramObject(AppVisor);
         const auto java = visor.InstallFoldersAndVersions(ProductJava);

@@ -36,12 +36,6 @@ using winsys::com::ComPtr;
 
 constexpr const char* kConfigName = "config.xml";
 
-std::string localAppData() {
-    std::string folder;
-    call([&] { return Global()->SHGetFolderPath(halvenlib::CSIDL_LOCAL_APPDATA, &folder); });
-    return folder;
-}
-
 // RemoveFolder2 with sub-folders; the reason when it fails.
 bool removeTree(const std::string& folder, std::string& cause) {
     win::VARIANT_BOOL ok = win::VARIANT_FALSE;
@@ -100,7 +94,7 @@ ComPtr<halvenlib::_CNodes> COperaExtEnum::EnumOperaExtensions(bool Opera64bit) {
     constexpr const char* kSource = "COperaExtEnum.EnumOperaExtensions";
     try {
         opera64bit_ = Opera64bit;
-        const std::string local = localAppData();
+        const std::string local = Enum::ShellFolder(halvenlib::CSIDL_LOCAL_APPDATA);
         const MMain::Wow64RedirectionOff redirection(kSource, Opera64bit);
         workFolder_ = MMain::JoinPath(TempFolder, "OperaExtEnumerator");
         std::string ignored;

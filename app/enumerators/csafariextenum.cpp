@@ -47,12 +47,6 @@ bool recordValue(const PlistValue& value, win::VARIANT& out) {
     return true;
 }
 
-std::string localAppData() {
-    std::string folder;
-    call([&] { return Global()->SHGetFolderPath(halvenlib::CSIDL_LOCAL_APPDATA, &folder); });
-    return folder;
-}
-
 // FileOps.LoadFileB: the file's bytes, none for an empty file.
 std::string fileBytes(const std::string& path) {
     win::SAFEARRAY* array = nullptr;
@@ -82,7 +76,7 @@ std::string searchName(_CParams* record) {
 ComPtr<halvenlib::_CNodes> CSafariExtEnum::EnumSafariExtensions() {
     std::string plistPath; // the list being read, for the log line
     try {
-        const std::string extensions = MMain::JoinPath(localAppData(), "Apple Computer\\Safari\\Extensions");
+        const std::string extensions = MMain::JoinPath(Enum::ShellFolder(halvenlib::CSIDL_LOCAL_APPDATA), "Apple Computer\\Safari\\Extensions");
         CPlistParser parser;
         ComPtr<halvenlib::_CNodes> result = NewResult();
         for (const std::string& entry : DirectoryEntries(extensions)) {

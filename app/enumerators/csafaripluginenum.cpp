@@ -9,6 +9,7 @@
 #include "app/core/mmainhelpers.h"
 #include "app/core/resume_next.h"
 #include "app/enumerators/cpluginscan.h"
+#include "app/enumerators/enumcalls.h"
 #include "common/interfaces/registry.h"
 
 namespace sorlix {
@@ -41,8 +42,7 @@ ComPtr<halvenlib::_CNodes> CSafariPluginEnum::EnumSafariPlugins() {
         const win::LONG rows = RowCount(required(readers));
         for (win::LONG r = 1; r <= rows; ++r)
             scan.ProcessAdobeReaderFolder(MMain::JoinPath(CellText(readers.get(), r, 1), "browser"));
-        std::string system32;
-        call([&] { return Global()->SHGetFolderPath(CSIDL_SYSTEMX86, &system32); });
+        const std::string system32 = Enum::ShellFolder(CSIDL_SYSTEMX86);
         scan.QueuePluginFolder(MMain::JoinPath(system32, "Macromed\\Flash"));
         scan.QueuePluginFolder(MMain::JoinPath(system32, "Macromed\\Shockwave 10"));
         scan.QueuePluginFolder(ProgramObject(AppVisor).InstallFolder(FolderMediaPlayer));

@@ -3,6 +3,7 @@
 #include "app/core/mmain.h"
 #include "app/core/resume_next.h"
 #include "common/interfaces/fileops.h"
+#include "common/interfaces/global.h"
 #include "common/interfaces/registry.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/com_error.h"
@@ -57,6 +58,12 @@ bool IsFolder(const std::string& path) {
     win::VARIANT_BOOL folder = win::VARIANT_FALSE;
     call([&] { return FileOps()->IsFolder(path, &folder); });
     return folder != win::VARIANT_FALSE;
+}
+
+std::string ShellFolder(LONG csidl) {
+    std::string folder;
+    call([&] { return Global()->SHGetFolderPath(csidl, &folder); });
+    return folder;
 }
 
 std::vector<std::string> DirectoryContents(const std::string& folder) {

@@ -27,6 +27,8 @@ void AddObject(halvenlib::_CParams* record, const std::string& name, win::IDispa
 bool FileExists(const std::string& path);
 // FileOps.IsFolder: for a path that exists.
 bool IsFolder(const std::string& path);
+// Global.SHGetFolderPath: the folder of a CSIDL.
+std::string ShellFolder(win::LONG csidl);
 // FileOps.DirectoryContents: the entry names; none for a missing folder.
 std::vector<std::string> DirectoryContents(const std::string& folder);
 
