@@ -11,6 +11,7 @@
 #include "app/core/resume_next.h"
 #include "app/enumerators/cmozillaextenum.h"
 #include "app/enumerators/cpluginscan.h"
+#include "app/enumerators/enumcalls.h"
 
 namespace sorlix {
 
@@ -23,12 +24,9 @@ winsys::com::ComPtr<halvenlib::_CNodes> CFFPluginsEnumerator::EnumFirefoxPlugins
             scan.QueuePluginFolder(profile + "\\Plugins");
         for (const std::string& extension : firefox.EnumExtensionsThatAreFolders())
             scan.QueuePluginFolder(extension + "\\Plugins");
-        const CAppVisor& visor = ProgramObject(AppVisor);
-        const winsys::com::ComPtr<halvenlib::_CGumArray> readers = visor.InstallFoldersAndVersions(ProductAdobeReader);
-        const win::LONG rows = RowCount(required(readers));
-        for (win::LONG r = 1; r <= rows; ++r)
-            scan.ProcessAdobeReaderFolder(MMain::JoinPath(CellText(readers.get(), r, 1), "browser"));
-        scan.QueuePluginFolder(visor.InstallFolder(FolderMediaPlayer));
+        for (const std::string& reader : Enum::InstallFolders(ProductAdobeReader))
+            scan.ProcessAdobeReaderFolder(MMain::JoinPath(reader, "browser"));
+        scan.QueuePluginFolder(ProgramObject(AppVisor).InstallFolder(FolderMediaPlayer));
         scan.ProcessPluginFolders();
         return scan.ProcessPlugins();
     } catch (const std::exception& e) {

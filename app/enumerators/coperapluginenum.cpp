@@ -10,6 +10,7 @@
 #include "app/core/resume_next.h"
 #include "app/enumerators/coperapluginignore.h"
 #include "app/enumerators/cpluginscan.h"
+#include "app/enumerators/enumcalls.h"
 #include "common/interfaces/registry.h"
 
 namespace sorlix {
@@ -30,11 +31,6 @@ bool queryString(std::string valueName, std::string& value) {
     return ok != win::VARIANT_FALSE;
 }
 
-void queueRowFolders(CPluginScan& scan, const ComPtr<halvenlib::_CGumArray>& table) {
-    const win::LONG rows = RowCount(required(table));
-    for (win::LONG r = 1; r <= rows; ++r) scan.QueuePluginFolder(CellText(table.get(), r, 1));
-}
-
 } // namespace
 
 ComPtr<halvenlib::_CNodes> COperaPluginEnum::EnumOperaPlugins(bool Opera64bit) {
@@ -47,8 +43,8 @@ ComPtr<halvenlib::_CNodes> COperaPluginEnum::EnumOperaPlugins(bool Opera64bit) {
         if (!opera.empty()) scan.QueuePluginFolder(MMain::JoinPath(opera, "program\\plugins"));
         for (const char* name : {"Plugin path", "Next Plugin path"})
             if (std::string folder; queryString(name, folder)) scan.QueuePluginFolder(folder);
-        queueRowFolders(scan, visor.InstallFoldersAndVersions(ProductJava));
-        queueRowFolders(scan, visor.InstallFoldersAndVersions(ProductAdobeReader));
+        for (const std::string& java : Enum::InstallFolders(ProductJava)) scan.QueuePluginFolder(java);
+        for (const std::string& reader : Enum::InstallFolders(ProductAdobeReader)) scan.QueuePluginFolder(reader);
         win::VARIANT_BOOL is64 = win::VARIANT_FALSE;
         call([&] { return Global()->IsWindows64bit(&is64); });
         if (is64 == win::VARIANT_FALSE) scan.QueuePluginFolder(visor.InstallFolder(FolderMediaPlayer));

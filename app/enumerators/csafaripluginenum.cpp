@@ -38,10 +38,8 @@ ComPtr<halvenlib::_CNodes> CSafariPluginEnum::EnumSafariPlugins() {
         if (const std::string safari = FindSafariInstallDir(); !safari.empty())
             scan.QueuePluginFolder(MMain::JoinPath(safari, "Plugins"));
         scan.QueuePluginFolder(kFixedPluginFolder);
-        const ComPtr<halvenlib::_CGumArray> readers = ProgramObject(AppVisor).InstallFoldersAndVersions(ProductAdobeReader);
-        const win::LONG rows = RowCount(required(readers));
-        for (win::LONG r = 1; r <= rows; ++r)
-            scan.ProcessAdobeReaderFolder(MMain::JoinPath(CellText(readers.get(), r, 1), "browser"));
+        for (const std::string& reader : Enum::InstallFolders(ProductAdobeReader))
+            scan.ProcessAdobeReaderFolder(MMain::JoinPath(reader, "browser"));
         const std::string system32 = Enum::ShellFolder(CSIDL_SYSTEMX86);
         scan.QueuePluginFolder(MMain::JoinPath(system32, "Macromed\\Flash"));
         scan.QueuePluginFolder(MMain::JoinPath(system32, "Macromed\\Shockwave 10"));

@@ -61,11 +61,8 @@ winsys::com::ComPtr<halvenlib::_CNodes> CShared32PluginsEnum::EnumerateShared32P
         const auto quickTime = FindQuickTimeInstallFolders();
         if (!quickTime) throw ObjectNotSet();
         for (const std::string& folder : *quickTime) scan.QueuePluginFolder(MMain::JoinPath(folder, "Plugins"));
-        const winsys::com::ComPtr<halvenlib::_CGumArray> readers =
-            ProgramObject(AppVisor).InstallFoldersAndVersions(ProductAdobeReader);
-        const win::LONG rows = RowCount(required(readers));
-        for (win::LONG r = 1; r <= rows; ++r) {
-            const std::string path = MMain::JoinPath(CellText(readers.get(), r, 1), "browser\\nppdf32.dll");
+        for (const std::string& reader : Enum::InstallFolders(ProductAdobeReader)) {
+            const std::string path = MMain::JoinPath(reader, "browser\\nppdf32.dll");
             scan.QueuePlugin(path, FileOrFolderConfig(path, false));
         }
         scan.ProcessPluginFolders();

@@ -1,5 +1,6 @@
 #include "app/enumerators/enumcalls.h"
 
+#include "app/core/cappvisor.h"
 #include "app/core/mmain.h"
 #include "app/core/resume_next.h"
 #include "common/interfaces/fileops.h"
@@ -64,6 +65,14 @@ std::string ShellFolder(LONG csidl) {
     std::string folder;
     call([&] { return Global()->SHGetFolderPath(csidl, &folder); });
     return folder;
+}
+
+std::vector<std::string> InstallFolders(LONG product) {
+    const ComPtr<halvenlib::_CGumArray> table = ProgramObject(AppVisor).InstallFoldersAndVersions(product);
+    std::vector<std::string> folders;
+    for (LONG row = 1, rows = RowCount(required(table)); row <= rows; ++row)
+        folders.push_back(CellText(table.get(), row, 1));
+    return folders;
 }
 
 std::vector<std::string> DirectoryContents(const std::string& folder) {

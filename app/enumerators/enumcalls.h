@@ -1,8 +1,9 @@
 #pragma once
 // Calls that the browser enumerators of extension folders and plugin files
 // share: new results, records and removal records, folder listings and
-// existence tests through FileOps, keyed lists of texts, registry texts,
-// and the error trap that logs one line and lets the caller go on.
+// existence tests through FileOps, shell and product install folders, keyed
+// lists of texts, registry texts, and the error trap that logs one line and
+// lets the caller go on.
 
 #include <exception>
 #include <string>
@@ -29,6 +30,9 @@ bool FileExists(const std::string& path);
 bool IsFolder(const std::string& path);
 // Global.SHGetFolderPath: the folder of a CSIDL.
 std::string ShellFolder(win::LONG csidl);
+// The folder column of the program's AppVisor.InstallFoldersAndVersions for
+// an enAppProduct, in table order; error 91 when there is no table.
+std::vector<std::string> InstallFolders(win::LONG product);
 // FileOps.DirectoryContents: the entry names; none for a missing folder.
 std::vector<std::string> DirectoryContents(const std::string& folder);
 
