@@ -45,9 +45,7 @@ ComPtr<halvenlib::_CNodes> COperaPluginEnum::EnumOperaPlugins(bool Opera64bit) {
             if (std::string folder; queryString(name, folder)) scan.QueuePluginFolder(folder);
         for (const std::string& java : Enum::InstallFolders(ProductJava)) scan.QueuePluginFolder(java);
         for (const std::string& reader : Enum::InstallFolders(ProductAdobeReader)) scan.QueuePluginFolder(reader);
-        win::VARIANT_BOOL is64 = win::VARIANT_FALSE;
-        call([&] { return Global()->IsWindows64bit(&is64); });
-        if (is64 == win::VARIANT_FALSE) scan.QueuePluginFolder(visor.InstallFolder(FolderMediaPlayer));
+        if (!Enum::IsWindows64bit()) scan.QueuePluginFolder(visor.InstallFolder(FolderMediaPlayer));
 
         COperaPluginIgnore ignore;
         if (!opera.empty()) {

@@ -20,18 +20,10 @@ namespace sorlix {
 
 namespace {
 
-using winsys::com::call;
-
 constexpr const char* kQuickTimeAppPath =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\QuickTimePlayer.exe";
 constexpr const char* kQuickTimeUninstall =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{57752979-A1C9-4C02-856B-FBB27AC4E02C}";
-
-bool windows64bit() {
-    win::VARIANT_BOOL is64 = win::VARIANT_FALSE;
-    call([&] { return Global()->IsWindows64bit(&is64); });
-    return is64 != win::VARIANT_FALSE;
-}
 
 } // namespace
 
@@ -39,7 +31,7 @@ std::optional<std::vector<std::string>> CShared32PluginsEnum::FindQuickTimeInsta
     std::vector<std::string> folders;
     const bool failed = Enum::Trapped("CShared32PluginsEnum.FindQuickTimeInstallFolders", halvenlib::sevError, [&] {
         const win::LONG appPathRoot =
-            windows64bit() ? halvenlib::HKEY_LOCAL_MACHINE_64BIT : halvenlib::HKEY_LOCAL_MACHINE;
+            Enum::IsWindows64bit() ? halvenlib::HKEY_LOCAL_MACHINE_64BIT : halvenlib::HKEY_LOCAL_MACHINE;
         if (std::string path = Enum::QueryString(appPathRoot, kQuickTimeAppPath, "Path"); !path.empty())
             folders.push_back(path);
         const std::string location =

@@ -61,6 +61,12 @@ bool IsFolder(const std::string& path) {
     return folder != win::VARIANT_FALSE;
 }
 
+bool IsWindows64bit() {
+    win::VARIANT_BOOL is64 = win::VARIANT_FALSE;
+    call([&] { return Global()->IsWindows64bit(&is64); });
+    return is64 != win::VARIANT_FALSE;
+}
+
 std::string ShellFolder(LONG csidl) {
     std::string folder;
     call([&] { return Global()->SHGetFolderPath(csidl, &folder); });
