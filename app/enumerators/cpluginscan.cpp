@@ -209,7 +209,8 @@ void CPluginScan::queuePlugin(std::string path, ComPtr<_CLittleConfig> record) {
         return;
     }
     const auto recordOrFile = [&] { return record ? record : FileOrFolderConfig(path, settings_.x64bitSystem32); };
-    if (const auto stored = records_.find(pluginKey(path)); stored != records_.end()) {
+    std::string key = pluginKey(path);
+    if (const auto stored = records_.find(key); stored != records_.end()) {
         if (settings_.mergesRepeats) {
             const ComPtr<_CLittleConfig> merged = recordOrFile();
             _CLittleConfig* other = merged.get();
@@ -220,7 +221,7 @@ void CPluginScan::queuePlugin(std::string path, ComPtr<_CLittleConfig> record) {
     if (!machineTest && !isExistingFile(path)) return;
     if (IsIgnored && IsIgnored(path)) return;
     plugins_.push_back(path);
-    records_.emplace(pluginKey(path), recordOrFile());
+    records_.emplace(std::move(key), recordOrFile());
 }
 
 ComPtr<_CNodes> CPluginScan::ProcessPlugins() {
