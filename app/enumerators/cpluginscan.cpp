@@ -220,8 +220,9 @@ void CPluginScan::queuePlugin(std::string path, ComPtr<_CLittleConfig> record) {
     }
     if (!machineTest && !isExistingFile(path)) return;
     if (IsIgnored && IsIgnored(path)) return;
-    plugins_.push_back(path);
+    // The record first: a file whose record cannot be made is not queued.
     records_.emplace(std::move(key), recordOrFile());
+    plugins_.push_back(path);
 }
 
 ComPtr<_CNodes> CPluginScan::ProcessPlugins() {
