@@ -34,13 +34,13 @@ using winsys::com::call;
 using winsys::com::ComError;
 using winsys::com::ComPtr;
 
+constexpr const char* kRunSource = "COperaExtEnum.EnumOperaExtensions";
 constexpr const char* kConfigName = "config.xml";
 
-// RemoveFolder2 with sub-folders; the reason when it fails.
-bool removeTree(const std::string& folder, std::string& cause) {
+// RemoveFolder2 with sub-folders; `cause` takes the reason when it fails.
+void removeTree(const std::string& folder, std::string& cause) {
     win::VARIANT_BOOL ok = win::VARIANT_FALSE;
     call([&] { return FileOps()->RemoveFolder2(folder, win::VARIANT_TRUE, &cause, &ok); });
-    return ok != win::VARIANT_FALSE;
 }
 
 // Takes away whatever lies at `path` in the work folder: a file (made
@@ -78,7 +78,7 @@ public:
             std::string ignored;
             removeTree(folder_, ignored);
         } catch (const std::exception& e) {
-            LogError(e, "COperaExtEnum.EnumOperaExtensions");
+            LogError(e, kRunSource);
         }
     }
     WorkFolderRemoval(const WorkFolderRemoval&) = delete;
@@ -91,11 +91,10 @@ private:
 } // namespace
 
 ComPtr<halvenlib::_CNodes> COperaExtEnum::EnumOperaExtensions(bool Opera64bit) {
-    constexpr const char* kSource = "COperaExtEnum.EnumOperaExtensions";
     try {
         opera64bit_ = Opera64bit;
         const std::string local = Enum::ShellFolder(halvenlib::CSIDL_LOCAL_APPDATA);
-        const MMain::Wow64RedirectionOff redirection(kSource, Opera64bit);
+        const MMain::Wow64RedirectionOff redirection(kRunSource, Opera64bit);
         workFolder_ = MMain::JoinPath(TempFolder, "OperaExtEnumerator");
         std::string ignored;
         removeTree(workFolder_, ignored);
@@ -103,7 +102,7 @@ ComPtr<halvenlib::_CNodes> COperaExtEnum::EnumOperaExtensions(bool Opera64bit) {
         call([&] { return FileOps()->EnsureFolderExist(workFolder_); });
         // Unpacking into a folder that is not there would fail for every package.
         if (!Enum::FileExists(workFolder_) || !Enum::IsFolder(workFolder_))
-            throw ComError(win::E_FAIL, "The work folder '" + workFolder_ + "' cannot be created", kSource);
+            throw ComError(win::E_FAIL, "The work folder '" + workFolder_ + "' cannot be created", kRunSource);
 
         result_ = NewResult();
         const std::string widgets =
@@ -112,7 +111,7 @@ ComPtr<halvenlib::_CNodes> COperaExtEnum::EnumOperaExtensions(bool Opera64bit) {
             if (winsys::endsWithNoCase(entry, ".oex")) ProcessExtensionFile(widgets + "\\" + entry);
         return result_;
     } catch (const std::exception& e) {
-        LogError(e, kSource);
+        LogError(e, kRunSource);
         return nullptr;
     }
 }
