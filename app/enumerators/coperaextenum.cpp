@@ -16,7 +16,6 @@
 #include "app/core/mmain.h"
 #include "app/core/mmainhelpers.h"
 #include "app/enumerators/enumcalls.h"
-#include "app/enumerators/result_nodes.h"
 #include "common/interfaces/fileops.h"
 #include "common/interfaces/global.h"
 #include "common/interfaces/log.h"
@@ -104,10 +103,10 @@ ComPtr<halvenlib::_CNodes> COperaExtEnum::EnumOperaExtensions(bool Opera64bit) {
         if (!Enum::FileExists(workFolder_) || !Enum::IsFolder(workFolder_))
             throw ComError(win::E_FAIL, "The work folder '" + workFolder_ + "' cannot be created", kRunSource);
 
-        result_ = NewResult();
+        result_ = Enum::NewNodes();
         const std::string widgets =
             MMain::JoinPath(local, Opera64bit ? "Opera\\Opera x64\\widgets" : "Opera\\Opera\\widgets");
-        for (const std::string& entry : DirectoryEntries(widgets))
+        for (const std::string& entry : Enum::DirectoryContents(widgets))
             if (winsys::endsWithNoCase(entry, ".oex")) ProcessExtensionFile(widgets + "\\" + entry);
         return result_;
     } catch (const std::exception& e) {
@@ -151,7 +150,7 @@ void COperaExtEnum::ProcessConfigXml(const std::string& configXml, const std::st
                     kSource);
             return;
         }
-        const ComPtr<_CParams> record = AddRecord(result_.get());
+        const ComPtr<_CParams> record = Enum::NewRecord(result_.get());
         AddParam(record.get(), "dLL", winsys::com::makeText(oexPath));
         const std::pair<const char*, const std::string*> fields[] = {
             {"manufacturer", &parser_.Author},  {"description", &parser_.Description},
@@ -161,7 +160,7 @@ void COperaExtEnum::ProcessConfigXml(const std::string& configXml, const std::st
         for (const auto& [key, text] : fields)
             if (!text->empty()) AddParam(record.get(), key, winsys::com::makeText(*text));
         AddParam(record.get(), "backupCfg",
-                 winsys::com::makeObject(FileOrFolderConfig(oexPath, opera64bit_).get()));
+                 winsys::com::makeObject(Enum::FileOrFolderConfig(oexPath, opera64bit_).get()));
         AddParam(record.get(), "websearchName", winsys::com::makeText(searchName(record.get(), oexPath)));
     } catch (const std::exception& e) {
         LogError(e, kSource);

@@ -12,7 +12,6 @@
 #include "app/core/mmainhelpers.h"
 #include "app/core/programming_error.h"
 #include "app/enumerators/enumcalls.h"
-#include "app/enumerators/result_nodes.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/com_error.h"
 #include "platform/com/variant.h"
@@ -208,7 +207,9 @@ void CPluginScan::queuePlugin(std::string path, ComPtr<_CLittleConfig> record) {
     } else if (path.empty()) {
         return;
     }
-    const auto recordOrFile = [&] { return record ? record : FileOrFolderConfig(path, settings_.x64bitSystem32); };
+    const auto recordOrFile = [&] {
+        return record ? record : Enum::FileOrFolderConfig(path, settings_.x64bitSystem32);
+    };
     std::string key = pluginKey(path);
     if (const auto stored = records_.find(key); stored != records_.end()) {
         if (settings_.mergesRepeats) {

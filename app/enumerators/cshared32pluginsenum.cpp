@@ -12,7 +12,6 @@
 #include "app/enumerators/mozillaplugins.h"
 #include "app/enumerators/cpluginscan.h"
 #include "app/enumerators/enumcalls.h"
-#include "app/enumerators/result_nodes.h"
 #include "common/interfaces/registry.h"
 #include "platform/core/text.h"
 
@@ -55,7 +54,7 @@ winsys::com::ComPtr<halvenlib::_CNodes> CShared32PluginsEnum::EnumerateShared32P
         for (const std::string& folder : *quickTime) scan.QueuePluginFolder(MMain::JoinPath(folder, "Plugins"));
         for (const std::string& reader : Enum::InstallFolders(ProductAdobeReader)) {
             const std::string path = MMain::JoinPath(reader, "browser\\nppdf32.dll");
-            scan.QueuePlugin(path, FileOrFolderConfig(path, false));
+            scan.QueuePlugin(path, Enum::FileOrFolderConfig(path, false));
         }
         scan.ProcessPluginFolders();
         return scan.ProcessPlugins();

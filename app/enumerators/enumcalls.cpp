@@ -41,6 +41,13 @@ ComPtr<quarncust::_CLittleConfig> NewLittleConfig() {
     return cfg;
 }
 
+ComPtr<quarncust::_CLittleConfig> FileOrFolderConfig(const std::string& path, bool x64bitSystem32) {
+    const ComPtr<quarncust::_CLittleConfig> cfg = NewLittleConfig();
+    win::VARIANT flag = winsys::com::makeBool(x64bitSystem32);
+    call([&] { return cfg->AddFileOrFolder(path, &flag); });
+    return cfg;
+}
+
 void AddText(_CParams* record, const std::string& name, const std::string& value) {
     AddParam(record, name, winsys::com::makeText(value));
 }

@@ -20,6 +20,8 @@ winsys::com::ComPtr<halvenlib::_CNodes> NewNodes();
 // A new node of `result` and its parameters: the record to fill.
 winsys::com::ComPtr<halvenlib::_CParams> NewRecord(halvenlib::_CNodes* result);
 winsys::com::ComPtr<quarncust::_CLittleConfig> NewLittleConfig();
+// A new removal record holding `path` with the flag `x64bitSystem32`.
+winsys::com::ComPtr<quarncust::_CLittleConfig> FileOrFolderConfig(const std::string& path, bool x64bitSystem32);
 
 void AddText(halvenlib::_CParams* record, const std::string& name, const std::string& value);
 void AddObject(halvenlib::_CParams* record, const std::string& name, win::IDispatch* object);
