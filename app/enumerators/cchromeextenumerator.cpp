@@ -303,9 +303,7 @@ void CChromeExtEnumerator::AddExtensionRecord(const std::string& id, const std::
         }
     }
 
-    const auto removal = Enum::NewLittleConfig();
-    win::VARIANT notSystem32 = winsys::com::makeBool(false);
-    call([&] { return removal->AddFileOrFolder(dir, &notSystem32); });
+    const auto removal = Enum::FileOrFolderConfig(dir, false);
     for (const ForcelistEntry& e : forcelist_)
         if (e.id == id) call([&] { return removal->AddRegistryValue(e.root, e.subkey, e.valueName); });
 

@@ -289,10 +289,8 @@ bool CMozillaExtEnum::EnumerateExtension(const std::string& manifest, const std:
         optional("iD", parser_.id);
         optional("updateInfoURL", parser_.UpdateinfoURL);
 
-        const auto cfg = Enum::NewLittleConfig();
-        win::VARIANT flag = winsys::com::makeBool(variant_.x64bitSystem32);
-        call([&] { return cfg->AddFileOrFolder(extensionPath, &flag); });
-        Enum::AddObject(record.get(), "backupCfg", cfg.get());
+        Enum::AddObject(record.get(), "backupCfg",
+                        Enum::FileOrFolderConfig(extensionPath, variant_.x64bitSystem32).get());
 
         std::string search = extensionPath;
         for (const std::string* s : {&parser_.Name, &parser_.Description, &parser_.Creator})
