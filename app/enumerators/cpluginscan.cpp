@@ -12,7 +12,6 @@
 #include "app/core/mmainhelpers.h"
 #include "app/core/programming_error.h"
 #include "app/enumerators/enumcalls.h"
-#include "platform/com/class_registry.h"
 #include "platform/com/com_error.h"
 #include "platform/com/variant.h"
 #include "platform/files/files.h"
@@ -22,13 +21,11 @@ namespace sorlix {
 namespace {
 
 using halvenlib::_CCollection;
-using halvenlib::_CNode;
 using halvenlib::_CNodes;
 using halvenlib::_CParams;
 using quarncust::_CLittleConfig;
 using win::LONG;
 using winsys::com::call;
-using winsys::com::check;
 using winsys::com::ComPtr;
 
 using Form = PluginFolderForm;
@@ -113,10 +110,6 @@ LONG count(_CCollection* c) {
     LONG n = 0;
     call([&] { return c->get_Count(&n); });
     return n;
-}
-
-void addText(_CParams* params, const char* name, const std::string& value) {
-    AddParam(params, name, winsys::com::makeText(value));
 }
 
 } // namespace
@@ -227,8 +220,7 @@ void CPluginScan::queuePlugin(std::string path, ComPtr<_CLittleConfig> record) {
 }
 
 ComPtr<_CNodes> CPluginScan::ProcessPlugins() {
-    ComPtr<_CNodes> result;
-    check(winsys::com::createInstance(halvenlib::CLSID_CNodes, &result));
+    ComPtr<_CNodes> result = Enum::NewNodes();
     if (settings_.onePass) {
         try {
             for (const std::string& path : plugins_) processPlugin(path, result.get());
@@ -246,12 +238,9 @@ ComPtr<_CNodes> CPluginScan::ProcessPlugins() {
 void CPluginScan::processPlugin(const std::string& path, _CNodes* result) {
     ComPtr<_CCollection> info;
     call([&] { return Global()->FileVersionInfo(path, info.put()); });
-    ComPtr<_CNode> node;
-    call([&] { return result->Add(node.put()); });
-    ComPtr<_CParams> params;
-    call([&] { return node->get_params(params.put()); });
+    const ComPtr<_CParams> params = Enum::NewRecord(result);
 
-    addText(params.get(), "dLL", path);
+    Enum::AddText(params.get(), "dLL", path);
     if (settings_.flagKey) AddParam(params.get(), "file64bitSystem32", winsys::com::makeBool(settings_.x64bitSystem32));
     AddParam(params.get(), "backupCfg", winsys::com::makeObject(records_.at(pluginKey(path)).get()));
 
@@ -264,17 +253,17 @@ void CPluginScan::processPlugin(const std::string& path, _CNodes* result) {
         if (HasParam(params.get(), "originalName")) searchName = ParamText(params.get(), "originalName");
         if (searchName.empty() && HasParam(params.get(), "description"))
             searchName = ParamText(params.get(), "description");
-        addText(params.get(), "websearchName", searchName);
+        Enum::AddText(params.get(), "websearchName", searchName);
         return;
     }
     const std::string lower = winsys::lowerCase(path);
     for (int row : settings_.fixedNames) {
         const FixedName& f = kFixedNames[row - 1];
         if (!lower.ends_with(f.tail)) continue;
-        addText(params.get(), "originalName", f.originalName);
-        addText(params.get(), "websearchName", f.originalName);
-        addText(params.get(), "manufacturer", f.manufacturer);
-        if (f.description) addText(params.get(), "description", f.description);
+        Enum::AddText(params.get(), "originalName", f.originalName);
+        Enum::AddText(params.get(), "websearchName", f.originalName);
+        Enum::AddText(params.get(), "manufacturer", f.manufacturer);
+        if (f.description) Enum::AddText(params.get(), "description", f.description);
         return;
     }
 }
