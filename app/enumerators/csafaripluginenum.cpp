@@ -16,18 +16,13 @@ namespace sorlix {
 
 namespace {
 
-using winsys::com::call;
 using winsys::com::ComPtr;
 
 constexpr win::LONG CSIDL_SYSTEMX86 = 41;
 constexpr const char* kFixedPluginFolder = "C:\\PFiles\\Plugins\\";
 
 std::string FindSafariInstallDir() {
-    win::LONG root = halvenlib::HKEY_LOCAL_MACHINE;
-    std::string subkey = "SOFTWARE\\Apple Computer, Inc.\\Safari", name = "InstallDir", value;
-    win::VARIANT_BOOL ok = win::VARIANT_FALSE;
-    call([&] { return required(Registry)->QuerySTRING(&root, &subkey, &name, &value, &ok); });
-    return ok != win::VARIANT_FALSE ? value : std::string();
+    return Enum::QueryString(halvenlib::HKEY_LOCAL_MACHINE, "SOFTWARE\\Apple Computer, Inc.\\Safari", "InstallDir");
 }
 
 } // namespace
