@@ -17,19 +17,10 @@ namespace sorlix {
 
 namespace {
 
-using winsys::com::call;
 using winsys::com::ComPtr;
 
 constexpr const char* kSource = "COperaPluginEnum.EnumOperaPlugins";
 constexpr const char* kOperaKey = "Software\\Opera Software";
-
-bool queryString(std::string valueName, std::string& value) {
-    win::LONG root = halvenlib::HKEY_CURRENT_USER;
-    std::string subkey = kOperaKey;
-    win::VARIANT_BOOL ok = win::VARIANT_FALSE;
-    call([&] { return required(Registry)->QuerySTRING(&root, &subkey, &valueName, &value, &ok); });
-    return ok != win::VARIANT_FALSE;
-}
 
 } // namespace
 
@@ -41,8 +32,9 @@ ComPtr<halvenlib::_CNodes> COperaPluginEnum::EnumOperaPlugins(bool Opera64bit) {
         const std::string opera = visor.InstallFolder(Opera64bit ? FolderOpera64 : FolderOpera);
         // Without Opera the join would be a relative path, read against the current folder.
         if (!opera.empty()) scan.QueuePluginFolder(MMain::JoinPath(opera, "program\\plugins"));
+        // An unreadable value reads as "", which the folder queue ignores.
         for (const char* name : {"Plugin path", "Next Plugin path"})
-            if (std::string folder; queryString(name, folder)) scan.QueuePluginFolder(folder);
+            scan.QueuePluginFolder(Enum::QueryString(halvenlib::HKEY_CURRENT_USER, kOperaKey, name));
         for (const std::string& java : Enum::InstallFolders(ProductJava)) scan.QueuePluginFolder(java);
         for (const std::string& reader : Enum::InstallFolders(ProductAdobeReader)) scan.QueuePluginFolder(reader);
         if (!Enum::IsWindows64bit()) scan.QueuePluginFolder(visor.InstallFolder(FolderMediaPlayer));
