@@ -201,9 +201,7 @@ void CChromeExtEnumerator::EnumerateExtensionInstallForcelist() {
         ReadForcelistKey(halvenlib::HKEY_LOCAL_MACHINE, kForcelistKey);
         ReadForcelistKey(halvenlib::HKEY_CURRENT_USER, kRecommendedKey);
         ReadForcelistKey(halvenlib::HKEY_LOCAL_MACHINE, kRecommendedKey);
-        win::VARIANT_BOOL is64 = win::VARIANT_FALSE;
-        call([&] { return Global()->IsWindows64bit(&is64); });
-        if (is64 != win::VARIANT_FALSE) {
+        if (Enum::IsWindows64bit()) {
             ReadForcelistKey(halvenlib::HKEY_LOCAL_MACHINE_64BIT, kForcelistKey);
             ReadForcelistKey(halvenlib::HKEY_LOCAL_MACHINE_64BIT, kRecommendedKey);
         }
@@ -305,9 +303,7 @@ void CChromeExtEnumerator::AddExtensionRecord(const std::string& id, const std::
         }
     }
 
-    const auto removal = Enum::NewLittleConfig();
-    win::VARIANT notSystem32 = winsys::com::makeBool(false);
-    call([&] { return removal->AddFileOrFolder(dir, &notSystem32); });
+    const auto removal = Enum::FileOrFolderConfig(dir, false);
     for (const ForcelistEntry& e : forcelist_)
         if (e.id == id) call([&] { return removal->AddRegistryValue(e.root, e.subkey, e.valueName); });
 

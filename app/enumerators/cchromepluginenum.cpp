@@ -47,18 +47,13 @@ winsys::com::ComPtr<halvenlib::_CNodes> CChromePluginEnum::EnumerateChromePlugin
             }
         }
 
-        std::string roaming;
-        winsys::com::call([&] { return Global()->SHGetFolderPath(win::CSIDL_APPDATA, &roaming); });
-        scan.QueuePluginFolder(MMain::JoinPath(roaming, "Mozilla\\plugins"));
+        scan.QueuePluginFolder(MMain::JoinPath(Enum::ShellFolder(win::CSIDL_APPDATA), "Mozilla\\plugins"));
 
-        const CAppVisor& visor = ProgramObject(AppVisor);
-        const auto java = visor.InstallFoldersAndVersions(ProductJava);
-        for (win::LONG row = 1, rows = RowCount(required(java)); row <= rows; ++row)
-            scan.QueuePluginFolder(MMain::JoinPath(CellText(java.get(), row, 1), "new_plugin"));
-        const auto reader = visor.InstallFoldersAndVersions(ProductAdobeReader);
-        for (win::LONG row = 1, rows = RowCount(required(reader)); row <= rows; ++row)
-            scan.ProcessAdobeReaderFolder(MMain::JoinPath(CellText(reader.get(), row, 1), "browser"));
-        scan.QueuePluginFolder(visor.InstallFolder(FolderMediaPlayer));
+        for (const std::string& java : Enum::InstallFolders(ProductJava))
+            scan.QueuePluginFolder(MMain::JoinPath(java, "new_plugin"));
+        for (const std::string& reader : Enum::InstallFolders(ProductAdobeReader))
+            scan.ProcessAdobeReaderFolder(MMain::JoinPath(reader, "browser"));
+        scan.QueuePluginFolder(ProgramObject(AppVisor).InstallFolder(FolderMediaPlayer));
 
         scan.ProcessPluginFolders();
         for (const std::string& path : Enum::Texts(chrome.FindPluginsInExtensions().get())) scan.QueuePlugin(path);

@@ -10,8 +10,8 @@
 #include "app/core/mmainhelpers.h"
 #include "app/core/resume_next.h"
 #include "app/enumerators/cmozillaextenum.h"
-#include "app/enumerators/mozillaplugins.h"
 #include "app/enumerators/cpluginscan.h"
+#include "app/enumerators/enumcalls.h"
 
 namespace sorlix {
 
@@ -19,17 +19,14 @@ winsys::com::ComPtr<halvenlib::_CNodes> CFFPluginsEnumerator::EnumFirefoxPlugins
     try {
         CPluginScan scan(atFirefox32Plugin);
         CFFextEnumerator firefox;
-        scan.QueuePluginFolder(MozillaPluginsFolder());
+        scan.QueuePluginFolder(firefox.MozillaAppDataFolder() + "Plugins");
         for (const std::string& profile : firefox.FirefoxProfileFolders())
             scan.QueuePluginFolder(profile + "\\Plugins");
         for (const std::string& extension : firefox.EnumExtensionsThatAreFolders())
             scan.QueuePluginFolder(extension + "\\Plugins");
-        const CAppVisor& visor = ProgramObject(AppVisor);
-        const winsys::com::ComPtr<halvenlib::_CGumArray> readers = visor.InstallFoldersAndVersions(ProductAdobeReader);
-        const win::LONG rows = RowCount(required(readers));
-        for (win::LONG r = 1; r <= rows; ++r)
-            scan.ProcessAdobeReaderFolder(MMain::JoinPath(CellText(readers.get(), r, 1), "browser"));
-        scan.QueuePluginFolder(visor.InstallFolder(FolderMediaPlayer));
+        for (const std::string& reader : Enum::InstallFolders(ProductAdobeReader))
+            scan.ProcessAdobeReaderFolder(MMain::JoinPath(reader, "browser"));
+        scan.QueuePluginFolder(ProgramObject(AppVisor).InstallFolder(FolderMediaPlayer));
         scan.ProcessPluginFolders();
         return scan.ProcessPlugins();
     } catch (const std::exception& e) {

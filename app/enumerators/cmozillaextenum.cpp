@@ -52,18 +52,6 @@ std::string withTrailingBackslash(std::string s) {
     return s;
 }
 
-bool isFolder(const std::string& path) {
-    win::VARIANT_BOOL b = win::VARIANT_FALSE;
-    call([&] { return FileOps()->IsFolder(path, &b); });
-    return b != win::VARIANT_FALSE;
-}
-
-std::string shellFolder(LONG csidl) {
-    std::string path;
-    call([&] { return Global()->SHGetFolderPath(csidl, &path); });
-    return path;
-}
-
 bool holds(const std::vector<std::string>& set, const std::string& s) {
     for (const std::string& x : set)
         if (winsys::equalsNoCase(x, s)) return true;
@@ -85,7 +73,7 @@ std::optional<std::string> folded(const std::string& path) {
 
 // ---- Lists ----
 
-std::string CMozillaExtEnum::MozillaAppDataFolder() { return MMain::JoinPath(shellFolder(win::CSIDL_APPDATA), "Mozilla\\"); }
+std::string CMozillaExtEnum::MozillaAppDataFolder() { return MMain::JoinPath(Enum::ShellFolder(win::CSIDL_APPDATA), "Mozilla\\"); }
 
 std::vector<std::string> CMozillaExtEnum::FirefoxProfileFolders() {
     std::vector<std::string> folders;
@@ -93,7 +81,7 @@ std::vector<std::string> CMozillaExtEnum::FirefoxProfileFolders() {
         const std::string root = MozillaAppDataFolder() + "Firefox\\Profiles\\";
         for (const std::string& entry : Enum::DirectoryContents(root)) {
             const std::string path = root + entry;
-            if (Enum::FileExists(path) && isFolder(path)) folders.push_back(path);
+            if (Enum::FileExists(path) && Enum::IsFolder(path)) folders.push_back(path);
         }
     });
     return folders;
@@ -137,7 +125,7 @@ void CMozillaExtEnum::QueueExtension(std::string path) {
     if (winsys::utf16Length(path) < 4) return;
     path = withoutTrailingBackslash(std::move(path));
     if (!Enum::FileExists(path)) return;
-    if (foldersOnly_ && !isFolder(path)) return;
+    if (foldersOnly_ && !Enum::IsFolder(path)) return;
     if (!holds(items_, path)) items_.push_back(path);
 }
 
@@ -156,7 +144,7 @@ void CMozillaExtEnum::collectProtectedFolders(const std::vector<std::string>& in
     auto add = [&](const std::string& path) {
         if (const auto f = folded(path)) protected_.push_back(*f);
     };
-    for (const int csidl : kShellFolders) add(shellFolder(csidl));
+    for (const int csidl : kShellFolders) add(Enum::ShellFolder(csidl));
     // A 32-bit program's shell folders give the 32-bit program files only.
     const winsys::MachineLayout layout = winsys::machineLayout();
     for (const std::string* f : {&layout.programFiles, &layout.commonFiles, &layout.programData,
@@ -269,7 +257,7 @@ bool CMozillaExtEnum::EnumerateExtensionFileOrFolder(const std::string& path, st
     errorText.clear();
     try {
         if (!Enum::FileExists(path)) return true;
-        if (isFolder(path)) {
+        if (Enum::IsFolder(path)) {
             const std::string folder = withTrailingBackslash(path);
             return EnumerateExtension(folder + kManifest, folder, errorText);
         }
@@ -301,10 +289,8 @@ bool CMozillaExtEnum::EnumerateExtension(const std::string& manifest, const std:
         optional("iD", parser_.id);
         optional("updateInfoURL", parser_.UpdateinfoURL);
 
-        const auto cfg = Enum::NewLittleConfig();
-        win::VARIANT flag = winsys::com::makeBool(variant_.x64bitSystem32);
-        call([&] { return cfg->AddFileOrFolder(extensionPath, &flag); });
-        Enum::AddObject(record.get(), "backupCfg", cfg.get());
+        Enum::AddObject(record.get(), "backupCfg",
+                        Enum::FileOrFolderConfig(extensionPath, variant_.x64bitSystem32).get());
 
         std::string search = extensionPath;
         for (const std::string* s : {&parser_.Name, &parser_.Description, &parser_.Creator})

@@ -33,6 +33,9 @@ public:
     std::vector<std::string> EnumExtensionsThatAreFolders();
     // The folders of the Firefox profiles root, in listing order (no trailing "\").
     std::vector<std::string> FirefoxProfileFolders();
+    // The roaming application-data folder joined with "Mozilla\" (so it
+    // ends in "\").
+    std::string MozillaAppDataFolder();
 
 protected:
     struct Variant {
@@ -55,7 +58,6 @@ protected:
 
 private:
     void EnumExtensions();
-    std::string MozillaAppDataFolder();
     void QueueExtensionsFolder(std::string folder);
     void QueueExtension(std::string path);
     void EnumExtensionsFolder(std::string folder);

@@ -15,7 +15,7 @@
 #include "app/core/cunzip.h"
 #include "app/core/mmain.h"
 #include "app/core/mmainhelpers.h"
-#include "app/enumerators/result_nodes.h"
+#include "app/enumerators/enumcalls.h"
 #include "common/interfaces/fileops.h"
 #include "common/interfaces/global.h"
 #include "common/interfaces/log.h"
@@ -33,40 +33,21 @@ using winsys::com::call;
 using winsys::com::ComError;
 using winsys::com::ComPtr;
 
+constexpr const char* kRunSource = "COperaExtEnum.EnumOperaExtensions";
 constexpr const char* kConfigName = "config.xml";
 
-std::string localAppData() {
-    std::string folder;
-    call([&] { return Global()->SHGetFolderPath(halvenlib::CSIDL_LOCAL_APPDATA, &folder); });
-    return folder;
-}
-
-bool exists(const std::string& path) {
-    win::VARIANT_BOOL found = win::VARIANT_FALSE;
-    call([&] { return FileOps()->isFileExist(path, &found); });
-    return found != win::VARIANT_FALSE;
-}
-
-// For a path that exists.
-bool isFolder(const std::string& path) {
-    win::VARIANT_BOOL folder = win::VARIANT_FALSE;
-    call([&] { return FileOps()->IsFolder(path, &folder); });
-    return folder != win::VARIANT_FALSE;
-}
-
-// RemoveFolder2 with sub-folders; the reason when it fails.
-bool removeTree(const std::string& folder, std::string& cause) {
+// RemoveFolder2 with sub-folders; `cause` takes the reason when it fails.
+void removeTree(const std::string& folder, std::string& cause) {
     win::VARIANT_BOOL ok = win::VARIANT_FALSE;
     call([&] { return FileOps()->RemoveFolder2(folder, win::VARIANT_TRUE, &cause, &ok); });
-    return ok != win::VARIANT_FALSE;
 }
 
 // Takes away whatever lies at `path` in the work folder: a file (made
 // writable first) or a folder. Throws when something stays.
 void removeLeftOver(const std::string& path, const std::string& source) {
-    if (!exists(path)) return;
+    if (!Enum::FileExists(path)) return;
     std::string cause;
-    if (isFolder(path)) {
+    if (Enum::IsFolder(path)) {
         removeTree(path, cause);
     } else {
         const win::DWORD attributes = win::GetFileAttributes(path);
@@ -75,7 +56,7 @@ void removeLeftOver(const std::string& path, const std::string& source) {
         win::VARIANT_BOOL ok = win::VARIANT_FALSE;
         call([&] { return FileOps()->RemoveFile(path, &cause, &ok); });
     }
-    if (exists(path))
+    if (Enum::FileExists(path))
         throw ComError(win::E_FAIL, "The left-over '" + path + "' cannot be removed. " + cause, source);
 }
 
@@ -96,7 +77,7 @@ public:
             std::string ignored;
             removeTree(folder_, ignored);
         } catch (const std::exception& e) {
-            LogError(e, "COperaExtEnum.EnumOperaExtensions");
+            LogError(e, kRunSource);
         }
     }
     WorkFolderRemoval(const WorkFolderRemoval&) = delete;
@@ -109,28 +90,27 @@ private:
 } // namespace
 
 ComPtr<halvenlib::_CNodes> COperaExtEnum::EnumOperaExtensions(bool Opera64bit) {
-    constexpr const char* kSource = "COperaExtEnum.EnumOperaExtensions";
     try {
         opera64bit_ = Opera64bit;
-        const std::string local = localAppData();
-        const MMain::Wow64RedirectionOff redirection(kSource, Opera64bit);
+        const std::string local = Enum::ShellFolder(halvenlib::CSIDL_LOCAL_APPDATA);
+        const MMain::Wow64RedirectionOff redirection(kRunSource, Opera64bit);
         workFolder_ = MMain::JoinPath(TempFolder, "OperaExtEnumerator");
         std::string ignored;
         removeTree(workFolder_, ignored);
         const WorkFolderRemoval removal(workFolder_);
         call([&] { return FileOps()->EnsureFolderExist(workFolder_); });
         // Unpacking into a folder that is not there would fail for every package.
-        if (!exists(workFolder_) || !isFolder(workFolder_))
-            throw ComError(win::E_FAIL, "The work folder '" + workFolder_ + "' cannot be created", kSource);
+        if (!Enum::FileExists(workFolder_) || !Enum::IsFolder(workFolder_))
+            throw ComError(win::E_FAIL, "The work folder '" + workFolder_ + "' cannot be created", kRunSource);
 
-        result_ = NewResult();
+        result_ = Enum::NewNodes();
         const std::string widgets =
             MMain::JoinPath(local, Opera64bit ? "Opera\\Opera x64\\widgets" : "Opera\\Opera\\widgets");
-        for (const std::string& entry : DirectoryEntries(widgets))
+        for (const std::string& entry : Enum::DirectoryContents(widgets))
             if (winsys::endsWithNoCase(entry, ".oex")) ProcessExtensionFile(widgets + "\\" + entry);
         return result_;
     } catch (const std::exception& e) {
-        LogError(e, kSource);
+        LogError(e, kRunSource);
         return nullptr;
     }
 }
@@ -138,7 +118,7 @@ ComPtr<halvenlib::_CNodes> COperaExtEnum::EnumOperaExtensions(bool Opera64bit) {
 void COperaExtEnum::ProcessExtensionFile(const std::string& oexPath) {
     constexpr const char* kSource = "COperaExtEnum.ProcessExtensionFile";
     try {
-        if (!exists(oexPath) || isFolder(oexPath)) return;
+        if (!Enum::FileExists(oexPath) || Enum::IsFolder(oexPath)) return;
         const std::string configXml = MMain::JoinPath(workFolder_, kConfigName);
         removeLeftOver(configXml, kSource);
 
@@ -170,7 +150,7 @@ void COperaExtEnum::ProcessConfigXml(const std::string& configXml, const std::st
                     kSource);
             return;
         }
-        const ComPtr<_CParams> record = AddRecord(result_.get());
+        const ComPtr<_CParams> record = Enum::NewRecord(result_.get());
         AddParam(record.get(), "dLL", winsys::com::makeText(oexPath));
         const std::pair<const char*, const std::string*> fields[] = {
             {"manufacturer", &parser_.Author},  {"description", &parser_.Description},
@@ -180,7 +160,7 @@ void COperaExtEnum::ProcessConfigXml(const std::string& configXml, const std::st
         for (const auto& [key, text] : fields)
             if (!text->empty()) AddParam(record.get(), key, winsys::com::makeText(*text));
         AddParam(record.get(), "backupCfg",
-                 winsys::com::makeObject(FileOrFolderConfig(oexPath, opera64bit_).get()));
+                 winsys::com::makeObject(Enum::FileOrFolderConfig(oexPath, opera64bit_).get()));
         AddParam(record.get(), "websearchName", winsys::com::makeText(searchName(record.get(), oexPath)));
     } catch (const std::exception& e) {
         LogError(e, kSource);

@@ -10,30 +10,17 @@
 #include "app/core/resume_next.h"
 #include "app/enumerators/coperapluginignore.h"
 #include "app/enumerators/cpluginscan.h"
+#include "app/enumerators/enumcalls.h"
 #include "common/interfaces/registry.h"
 
 namespace sorlix {
 
 namespace {
 
-using winsys::com::call;
 using winsys::com::ComPtr;
 
 constexpr const char* kSource = "COperaPluginEnum.EnumOperaPlugins";
 constexpr const char* kOperaKey = "Software\\Opera Software";
-
-bool queryString(std::string valueName, std::string& value) {
-    win::LONG root = halvenlib::HKEY_CURRENT_USER;
-    std::string subkey = kOperaKey;
-    win::VARIANT_BOOL ok = win::VARIANT_FALSE;
-    call([&] { return required(Registry)->QuerySTRING(&root, &subkey, &valueName, &value, &ok); });
-    return ok != win::VARIANT_FALSE;
-}
-
-void queueRowFolders(CPluginScan& scan, const ComPtr<halvenlib::_CGumArray>& table) {
-    const win::LONG rows = RowCount(required(table));
-    for (win::LONG r = 1; r <= rows; ++r) scan.QueuePluginFolder(CellText(table.get(), r, 1));
-}
 
 } // namespace
 
@@ -45,13 +32,12 @@ ComPtr<halvenlib::_CNodes> COperaPluginEnum::EnumOperaPlugins(bool Opera64bit) {
         const std::string opera = visor.InstallFolder(Opera64bit ? FolderOpera64 : FolderOpera);
         // Without Opera the join would be a relative path, read against the current folder.
         if (!opera.empty()) scan.QueuePluginFolder(MMain::JoinPath(opera, "program\\plugins"));
+        // An unreadable value reads as "", which the folder queue ignores.
         for (const char* name : {"Plugin path", "Next Plugin path"})
-            if (std::string folder; queryString(name, folder)) scan.QueuePluginFolder(folder);
-        queueRowFolders(scan, visor.InstallFoldersAndVersions(ProductJava));
-        queueRowFolders(scan, visor.InstallFoldersAndVersions(ProductAdobeReader));
-        win::VARIANT_BOOL is64 = win::VARIANT_FALSE;
-        call([&] { return Global()->IsWindows64bit(&is64); });
-        if (is64 == win::VARIANT_FALSE) scan.QueuePluginFolder(visor.InstallFolder(FolderMediaPlayer));
+            scan.QueuePluginFolder(Enum::QueryString(halvenlib::HKEY_CURRENT_USER, kOperaKey, name));
+        for (const std::string& java : Enum::InstallFolders(ProductJava)) scan.QueuePluginFolder(java);
+        for (const std::string& reader : Enum::InstallFolders(ProductAdobeReader)) scan.QueuePluginFolder(reader);
+        if (!Enum::IsWindows64bit()) scan.QueuePluginFolder(visor.InstallFolder(FolderMediaPlayer));
 
         COperaPluginIgnore ignore;
         if (!opera.empty()) {

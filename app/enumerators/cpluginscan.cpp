@@ -11,7 +11,7 @@
 #include "app/core/mapi.h"
 #include "app/core/mmainhelpers.h"
 #include "app/core/programming_error.h"
-#include "platform/com/class_registry.h"
+#include "app/enumerators/enumcalls.h"
 #include "platform/com/com_error.h"
 #include "platform/com/variant.h"
 #include "platform/files/files.h"
@@ -21,13 +21,11 @@ namespace sorlix {
 namespace {
 
 using halvenlib::_CCollection;
-using halvenlib::_CNode;
 using halvenlib::_CNodes;
 using halvenlib::_CParams;
 using quarncust::_CLittleConfig;
 using win::LONG;
 using winsys::com::call;
-using winsys::com::check;
 using winsys::com::ComPtr;
 
 using Form = PluginFolderForm;
@@ -83,33 +81,7 @@ void trapped(const std::string& source, F&& f) {
     }
 }
 
-bool exists(const std::string& path) {
-    win::VARIANT_BOOL r = win::VARIANT_FALSE;
-    call([&] { return FileOps()->isFileExist(path, &r); });
-    return r != win::VARIANT_FALSE;
-}
-
-bool isFolder(const std::string& path) {
-    win::VARIANT_BOOL r = win::VARIANT_FALSE;
-    call([&] { return FileOps()->IsFolder(path, &r); });
-    return r != win::VARIANT_FALSE;
-}
-
-bool isExistingFile(const std::string& path) { return exists(path) && !isFolder(path); }
-
-std::vector<std::string> entriesOf(const std::string& folder) {
-    ComPtr<halvenlib::_Collection> names;
-    call([&] { return FileOps()->DirectoryContents(folder, names.put()); });
-    LONG n = 0;
-    call([&] { return names->Count(&n); });
-    std::vector<std::string> r;
-    for (LONG i = 1; i <= n; ++i) {
-        win::VARIANT index = winsys::com::makeLong(i), v;
-        call([&] { return names->Item(&index, &v); });
-        r.push_back(VariantText(v));
-    }
-    return r;
-}
+bool isExistingFile(const std::string& path) { return Enum::FileExists(path) && !Enum::IsFolder(path); }
 
 bool machineIs(const std::string& path, Machine wanted) {
     win::VARIANT_BOOL is32 = win::VARIANT_FALSE, is64 = win::VARIANT_FALSE, ok = win::VARIANT_FALSE;
@@ -134,22 +106,10 @@ std::string pluginKey(const std::string& path) {
     return win::GetFullPathName(path, &full) != 0 ? full : path;
 }
 
-ComPtr<_CLittleConfig> fileRecord(const std::string& path, bool x64bitSystem32) {
-    ComPtr<_CLittleConfig> cfg;
-    check(winsys::com::createInstance(quarncust::CLSID_CLittleConfig, &cfg));
-    win::VARIANT flag = winsys::com::makeBool(x64bitSystem32);
-    call([&] { return cfg->AddFileOrFolder(path, &flag); });
-    return cfg;
-}
-
 LONG count(_CCollection* c) {
     LONG n = 0;
     call([&] { return c->get_Count(&n); });
     return n;
-}
-
-void addText(_CParams* params, const char* name, const std::string& value) {
-    AddParam(params, name, winsys::com::makeText(value));
 }
 
 } // namespace
@@ -181,8 +141,8 @@ void CPluginScan::queueFolder(std::string folder) {
     case Form::Folder: break;
     }
     if (settings_.folderForm != Form::DropBackslash && folder.empty()) return;
-    if (folderKeys_.contains(folder) || !exists(folder)) return;
-    if ((settings_.folderForm == Form::Folder || settings_.folderForm == Form::TrimmedFolder) && !isFolder(folder))
+    if (folderKeys_.contains(folder) || !Enum::FileExists(folder)) return;
+    if ((settings_.folderForm == Form::Folder || settings_.folderForm == Form::TrimmedFolder) && !Enum::IsFolder(folder))
         return;
     folderKeys_.insert(folder);
     folders_.push_back(folder);
@@ -205,7 +165,7 @@ void CPluginScan::ProcessPluginsFolder(const std::string& folder) {
 }
 
 void CPluginScan::scanFolder(const std::string& folder) {
-    for (const std::string& name : entriesOf(folder)) {
+    for (const std::string& name : Enum::DirectoryContents(folder)) {
         if (!isPluginName(name)) continue;
         if (settings_.folderForm == Form::DropBackslash)
             QueuePlugin((folder.ends_with('\\') ? folder : folder + "\\") + name);
@@ -217,7 +177,7 @@ void CPluginScan::scanFolder(const std::string& folder) {
 void CPluginScan::ProcessAdobeReaderFolder(const std::string& folder) {
     trapped(source("ProcessAdobeReaderFolder"), [&] {
         const std::string base = folder.ends_with('\\') ? folder : folder + "\\";
-        for (const std::string& name : entriesOf(base)) {
+        for (const std::string& name : Enum::DirectoryContents(base)) {
             if (winsys::lowerCase(name) == "nppdf32.dll") continue;
             const std::string path = base + name;
             if (isExistingFile(path)) QueuePlugin(path);
@@ -240,8 +200,11 @@ void CPluginScan::queuePlugin(std::string path, ComPtr<_CLittleConfig> record) {
     } else if (path.empty()) {
         return;
     }
-    const auto recordOrFile = [&] { return record ? record : fileRecord(path, settings_.x64bitSystem32); };
-    if (const auto stored = records_.find(pluginKey(path)); stored != records_.end()) {
+    const auto recordOrFile = [&] {
+        return record ? record : Enum::FileOrFolderConfig(path, settings_.x64bitSystem32);
+    };
+    std::string key = pluginKey(path);
+    if (const auto stored = records_.find(key); stored != records_.end()) {
         if (settings_.mergesRepeats) {
             const ComPtr<_CLittleConfig> merged = recordOrFile();
             _CLittleConfig* other = merged.get();
@@ -251,13 +214,13 @@ void CPluginScan::queuePlugin(std::string path, ComPtr<_CLittleConfig> record) {
     }
     if (!machineTest && !isExistingFile(path)) return;
     if (IsIgnored && IsIgnored(path)) return;
+    // The record first: a file whose record cannot be made is not queued.
+    records_.emplace(std::move(key), recordOrFile());
     plugins_.push_back(path);
-    records_.emplace(pluginKey(path), recordOrFile());
 }
 
 ComPtr<_CNodes> CPluginScan::ProcessPlugins() {
-    ComPtr<_CNodes> result;
-    check(winsys::com::createInstance(halvenlib::CLSID_CNodes, &result));
+    ComPtr<_CNodes> result = Enum::NewNodes();
     if (settings_.onePass) {
         try {
             for (const std::string& path : plugins_) processPlugin(path, result.get());
@@ -275,12 +238,9 @@ ComPtr<_CNodes> CPluginScan::ProcessPlugins() {
 void CPluginScan::processPlugin(const std::string& path, _CNodes* result) {
     ComPtr<_CCollection> info;
     call([&] { return Global()->FileVersionInfo(path, info.put()); });
-    ComPtr<_CNode> node;
-    call([&] { return result->Add(node.put()); });
-    ComPtr<_CParams> params;
-    call([&] { return node->get_params(params.put()); });
+    const ComPtr<_CParams> params = Enum::NewRecord(result);
 
-    addText(params.get(), "dLL", path);
+    Enum::AddText(params.get(), "dLL", path);
     if (settings_.flagKey) AddParam(params.get(), "file64bitSystem32", winsys::com::makeBool(settings_.x64bitSystem32));
     AddParam(params.get(), "backupCfg", winsys::com::makeObject(records_.at(pluginKey(path)).get()));
 
@@ -293,17 +253,17 @@ void CPluginScan::processPlugin(const std::string& path, _CNodes* result) {
         if (HasParam(params.get(), "originalName")) searchName = ParamText(params.get(), "originalName");
         if (searchName.empty() && HasParam(params.get(), "description"))
             searchName = ParamText(params.get(), "description");
-        addText(params.get(), "websearchName", searchName);
+        Enum::AddText(params.get(), "websearchName", searchName);
         return;
     }
     const std::string lower = winsys::lowerCase(path);
     for (int row : settings_.fixedNames) {
         const FixedName& f = kFixedNames[row - 1];
         if (!lower.ends_with(f.tail)) continue;
-        addText(params.get(), "originalName", f.originalName);
-        addText(params.get(), "websearchName", f.originalName);
-        addText(params.get(), "manufacturer", f.manufacturer);
-        if (f.description) addText(params.get(), "description", f.description);
+        Enum::AddText(params.get(), "originalName", f.originalName);
+        Enum::AddText(params.get(), "websearchName", f.originalName);
+        Enum::AddText(params.get(), "manufacturer", f.manufacturer);
+        if (f.description) Enum::AddText(params.get(), "description", f.description);
         return;
     }
 }

@@ -11,7 +11,7 @@
 #include "app/core/comcalls.h"
 #include "app/core/mmainhelpers.h"
 #include "app/enumerators/cplistparser.h"
-#include "app/enumerators/result_nodes.h"
+#include "app/enumerators/enumcalls.h"
 #include "common/interfaces/fileops.h"
 #include "common/interfaces/global.h"
 #include "common/interfaces/log.h"
@@ -46,18 +46,6 @@ bool recordValue(const PlistValue& value, win::VARIANT& out) {
     return true;
 }
 
-std::string localAppData() {
-    std::string folder;
-    call([&] { return Global()->SHGetFolderPath(halvenlib::CSIDL_LOCAL_APPDATA, &folder); });
-    return folder;
-}
-
-bool fileExists(const std::string& path) {
-    win::VARIANT_BOOL exists = win::VARIANT_FALSE;
-    call([&] { return FileOps()->isFileExist(path, &exists); });
-    return exists != win::VARIANT_FALSE;
-}
-
 // FileOps.LoadFileB: the file's bytes, none for an empty file.
 std::string fileBytes(const std::string& path) {
     win::SAFEARRAY* array = nullptr;
@@ -87,17 +75,17 @@ std::string searchName(_CParams* record) {
 ComPtr<halvenlib::_CNodes> CSafariExtEnum::EnumSafariExtensions() {
     std::string plistPath; // the list being read, for the log line
     try {
-        const std::string extensions = MMain::JoinPath(localAppData(), "Apple Computer\\Safari\\Extensions");
+        const std::string extensions = MMain::JoinPath(Enum::ShellFolder(halvenlib::CSIDL_LOCAL_APPDATA), "Apple Computer\\Safari\\Extensions");
         CPlistParser parser;
-        ComPtr<halvenlib::_CNodes> result = NewResult();
-        for (const std::string& entry : DirectoryEntries(extensions)) {
+        ComPtr<halvenlib::_CNodes> result = Enum::NewNodes();
+        for (const std::string& entry : Enum::DirectoryContents(extensions)) {
             const std::string folder = extensions + "\\" + entry;
             plistPath = folder + "\\Info.plist";
-            if (!fileExists(plistPath)) continue;
+            if (!Enum::FileExists(plistPath)) continue;
             const std::optional<PlistDict> plist = parser.Parse(fileBytes(plistPath));
             if (!plist) throw winsys::com::ComError(win::E_FAIL, "The property list cannot be read", kSource);
 
-            const ComPtr<_CParams> record = AddRecord(result.get());
+            const ComPtr<_CParams> record = Enum::NewRecord(result.get());
             AddParam(record.get(), "dLL", winsys::com::makeText(folder));
             for (const auto& [name, key] : kCopiedKeys) {
                 win::VARIANT v;
@@ -106,7 +94,7 @@ ComPtr<halvenlib::_CNodes> CSafariExtEnum::EnumSafariExtensions() {
             }
             AddParam(record.get(), "websearchName", winsys::com::makeText(searchName(record.get())));
             AddParam(record.get(), "backupCfg",
-                     winsys::com::makeObject(FileOrFolderConfig(folder, false).get()));
+                     winsys::com::makeObject(Enum::FileOrFolderConfig(folder, false).get()));
         }
         return result;
     } catch (const std::exception& e) {

@@ -9,24 +9,20 @@
 #include "app/core/mmainhelpers.h"
 #include "app/core/resume_next.h"
 #include "app/enumerators/cpluginscan.h"
+#include "app/enumerators/enumcalls.h"
 #include "common/interfaces/registry.h"
 
 namespace sorlix {
 
 namespace {
 
-using winsys::com::call;
 using winsys::com::ComPtr;
 
 constexpr win::LONG CSIDL_SYSTEMX86 = 41;
 constexpr const char* kFixedPluginFolder = "C:\\PFiles\\Plugins\\";
 
 std::string FindSafariInstallDir() {
-    win::LONG root = halvenlib::HKEY_LOCAL_MACHINE;
-    std::string subkey = "SOFTWARE\\Apple Computer, Inc.\\Safari", name = "InstallDir", value;
-    win::VARIANT_BOOL ok = win::VARIANT_FALSE;
-    call([&] { return required(Registry)->QuerySTRING(&root, &subkey, &name, &value, &ok); });
-    return ok != win::VARIANT_FALSE ? value : std::string();
+    return Enum::QueryString(halvenlib::HKEY_LOCAL_MACHINE, "SOFTWARE\\Apple Computer, Inc.\\Safari", "InstallDir");
 }
 
 } // namespace
@@ -37,12 +33,9 @@ ComPtr<halvenlib::_CNodes> CSafariPluginEnum::EnumSafariPlugins() {
         if (const std::string safari = FindSafariInstallDir(); !safari.empty())
             scan.QueuePluginFolder(MMain::JoinPath(safari, "Plugins"));
         scan.QueuePluginFolder(kFixedPluginFolder);
-        const ComPtr<halvenlib::_CGumArray> readers = ProgramObject(AppVisor).InstallFoldersAndVersions(ProductAdobeReader);
-        const win::LONG rows = RowCount(required(readers));
-        for (win::LONG r = 1; r <= rows; ++r)
-            scan.ProcessAdobeReaderFolder(MMain::JoinPath(CellText(readers.get(), r, 1), "browser"));
-        std::string system32;
-        call([&] { return Global()->SHGetFolderPath(CSIDL_SYSTEMX86, &system32); });
+        for (const std::string& reader : Enum::InstallFolders(ProductAdobeReader))
+            scan.ProcessAdobeReaderFolder(MMain::JoinPath(reader, "browser"));
+        const std::string system32 = Enum::ShellFolder(CSIDL_SYSTEMX86);
         scan.QueuePluginFolder(MMain::JoinPath(system32, "Macromed\\Flash"));
         scan.QueuePluginFolder(MMain::JoinPath(system32, "Macromed\\Shockwave 10"));
         scan.QueuePluginFolder(ProgramObject(AppVisor).InstallFolder(FolderMediaPlayer));

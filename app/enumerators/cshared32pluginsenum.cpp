@@ -13,25 +13,16 @@
 #include "app/enumerators/cpluginscan.h"
 #include "app/enumerators/enumcalls.h"
 #include "common/interfaces/registry.h"
-#include "platform/com/variant.h"
 #include "platform/core/text.h"
 
 namespace sorlix {
 
 namespace {
 
-using winsys::com::call;
-
 constexpr const char* kQuickTimeAppPath =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\QuickTimePlayer.exe";
 constexpr const char* kQuickTimeUninstall =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{57752979-A1C9-4C02-856B-FBB27AC4E02C}";
-
-bool windows64bit() {
-    win::VARIANT_BOOL is64 = win::VARIANT_FALSE;
-    call([&] { return Global()->IsWindows64bit(&is64); });
-    return is64 != win::VARIANT_FALSE;
-}
 
 } // namespace
 
@@ -39,7 +30,7 @@ std::optional<std::vector<std::string>> CShared32PluginsEnum::FindQuickTimeInsta
     std::vector<std::string> folders;
     const bool failed = Enum::Trapped("CShared32PluginsEnum.FindQuickTimeInstallFolders", halvenlib::sevError, [&] {
         const win::LONG appPathRoot =
-            windows64bit() ? halvenlib::HKEY_LOCAL_MACHINE_64BIT : halvenlib::HKEY_LOCAL_MACHINE;
+            Enum::IsWindows64bit() ? halvenlib::HKEY_LOCAL_MACHINE_64BIT : halvenlib::HKEY_LOCAL_MACHINE;
         if (std::string path = Enum::QueryString(appPathRoot, kQuickTimeAppPath, "Path"); !path.empty())
             folders.push_back(path);
         const std::string location =
@@ -61,15 +52,9 @@ winsys::com::ComPtr<halvenlib::_CNodes> CShared32PluginsEnum::EnumerateShared32P
         const auto quickTime = FindQuickTimeInstallFolders();
         if (!quickTime) throw ObjectNotSet();
         for (const std::string& folder : *quickTime) scan.QueuePluginFolder(MMain::JoinPath(folder, "Plugins"));
-        const winsys::com::ComPtr<halvenlib::_CGumArray> readers =
-            ProgramObject(AppVisor).InstallFoldersAndVersions(ProductAdobeReader);
-        const win::LONG rows = RowCount(required(readers));
-        for (win::LONG r = 1; r <= rows; ++r) {
-            const std::string path = MMain::JoinPath(CellText(readers.get(), r, 1), "browser\\nppdf32.dll");
-            const auto record = Enum::NewLittleConfig();
-            win::VARIANT flag = winsys::com::makeBool(false);
-            call([&] { return record->AddFileOrFolder(path, &flag); });
-            scan.QueuePlugin(path, record);
+        for (const std::string& reader : Enum::InstallFolders(ProductAdobeReader)) {
+            const std::string path = MMain::JoinPath(reader, "browser\\nppdf32.dll");
+            scan.QueuePlugin(path, Enum::FileOrFolderConfig(path, false));
         }
         scan.ProcessPluginFolders();
         return scan.ProcessPlugins();

@@ -29,7 +29,7 @@ winsys::com::ComPtr<halvenlib::_CNodes> CWF64PluginEnum::EnumWaterfox64Plugins()
         for (const std::string& profile : waterfox.FirefoxProfileFolders())
             scan.QueuePluginFolder(profile + "\\Plugins");
         QueueMozillaPluginRegistrations(scan, halvenlib::HKEY_CURRENT_USER);
-        scan.QueuePluginFolder(MozillaPluginsFolder());
+        scan.QueuePluginFolder(waterfox.MozillaAppDataFolder() + "Plugins");
         for (const std::string& extension : waterfox.EnumExtensionsThatAreFolders())
             scan.QueuePluginFolder(extension + "\\Plugins");
         scan.ProcessPluginFolders();

@@ -1,8 +1,10 @@
 #include "app/enumerators/enumcalls.h"
 
+#include "app/core/cappvisor.h"
 #include "app/core/mmain.h"
 #include "app/core/resume_next.h"
 #include "common/interfaces/fileops.h"
+#include "common/interfaces/global.h"
 #include "common/interfaces/registry.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/com_error.h"
@@ -39,6 +41,13 @@ ComPtr<quarncust::_CLittleConfig> NewLittleConfig() {
     return cfg;
 }
 
+ComPtr<quarncust::_CLittleConfig> FileOrFolderConfig(const std::string& path, bool x64bitSystem32) {
+    const ComPtr<quarncust::_CLittleConfig> cfg = NewLittleConfig();
+    win::VARIANT flag = winsys::com::makeBool(x64bitSystem32);
+    call([&] { return cfg->AddFileOrFolder(path, &flag); });
+    return cfg;
+}
+
 void AddText(_CParams* record, const std::string& name, const std::string& value) {
     AddParam(record, name, winsys::com::makeText(value));
 }
@@ -51,6 +60,32 @@ bool FileExists(const std::string& path) {
     win::VARIANT_BOOL exists = win::VARIANT_FALSE;
     call([&] { return FileOps()->isFileExist(path, &exists); });
     return exists != win::VARIANT_FALSE;
+}
+
+bool IsFolder(const std::string& path) {
+    win::VARIANT_BOOL folder = win::VARIANT_FALSE;
+    call([&] { return FileOps()->IsFolder(path, &folder); });
+    return folder != win::VARIANT_FALSE;
+}
+
+bool IsWindows64bit() {
+    win::VARIANT_BOOL is64 = win::VARIANT_FALSE;
+    call([&] { return Global()->IsWindows64bit(&is64); });
+    return is64 != win::VARIANT_FALSE;
+}
+
+std::string ShellFolder(LONG csidl) {
+    std::string folder;
+    call([&] { return Global()->SHGetFolderPath(csidl, &folder); });
+    return folder;
+}
+
+std::vector<std::string> InstallFolders(LONG product) {
+    const ComPtr<halvenlib::_CGumArray> table = ProgramObject(AppVisor).InstallFoldersAndVersions(product);
+    std::vector<std::string> folders;
+    for (LONG row = 1, rows = RowCount(required(table)); row <= rows; ++row)
+        folders.push_back(CellText(table.get(), row, 1));
+    return folders;
 }
 
 std::vector<std::string> DirectoryContents(const std::string& folder) {

@@ -1,8 +1,9 @@
 #pragma once
 // Calls that the browser enumerators of extension folders and plugin files
 // share: new results, records and removal records, folder listings and
-// existence tests through FileOps, keyed lists of texts, registry texts,
-// and the error trap that logs one line and lets the caller go on.
+// existence tests through FileOps, shell and product install folders, keyed
+// lists of texts, registry texts, and the error trap that logs one line and
+// lets the caller go on.
 
 #include <exception>
 #include <string>
@@ -19,12 +20,23 @@ winsys::com::ComPtr<halvenlib::_CNodes> NewNodes();
 // A new node of `result` and its parameters: the record to fill.
 winsys::com::ComPtr<halvenlib::_CParams> NewRecord(halvenlib::_CNodes* result);
 winsys::com::ComPtr<quarncust::_CLittleConfig> NewLittleConfig();
+// A new removal record holding `path` with the flag `x64bitSystem32`.
+winsys::com::ComPtr<quarncust::_CLittleConfig> FileOrFolderConfig(const std::string& path, bool x64bitSystem32);
 
 void AddText(halvenlib::_CParams* record, const std::string& name, const std::string& value);
 void AddObject(halvenlib::_CParams* record, const std::string& name, win::IDispatch* object);
 
 // FileOps.isFileExist: true for a file and for a folder.
 bool FileExists(const std::string& path);
+// FileOps.IsFolder: for a path that exists.
+bool IsFolder(const std::string& path);
+// Global.IsWindows64bit.
+bool IsWindows64bit();
+// Global.SHGetFolderPath: the folder of a CSIDL.
+std::string ShellFolder(win::LONG csidl);
+// The folder column of the program's AppVisor.InstallFoldersAndVersions for
+// an enAppProduct, in table order; error 91 when there is no table.
+std::vector<std::string> InstallFolders(win::LONG product);
 // FileOps.DirectoryContents: the entry names; none for a missing folder.
 std::vector<std::string> DirectoryContents(const std::string& folder);
 

@@ -6,7 +6,6 @@
 #include "app/core/resume_next.h"
 #include "app/enumerators/cpluginscan.h"
 #include "app/enumerators/enumcalls.h"
-#include "common/interfaces/global.h"
 #include "common/interfaces/registry.h"
 
 namespace sorlix {
@@ -20,12 +19,6 @@ using winsys::com::ComPtr;
 constexpr const char* kPluginsKey = "SOFTWARE\\MozillaPlugins";
 
 } // namespace
-
-std::string MozillaPluginsFolder() {
-    std::string appData;
-    call([&] { return Global()->SHGetFolderPath(halvenlib::CSIDL_APPDATA, &appData); });
-    return MMain::JoinPath(appData, "Mozilla\\") + "Plugins";
-}
 
 void QueueMozillaPluginRegistrations(CPluginScan& scan, LONG root) {
     LONG key = root;
