@@ -307,15 +307,7 @@ bool CMozillaExtEnum::EnumerateExtension(const std::string& manifest, const std:
 
 ComPtr<_CNodes> CMozillaExtEnum::enumerate() {
     const std::string source = std::string(variant_.className) + "." + variant_.entryName;
-    struct Redirection {
-        bool off;
-        explicit Redirection(bool switchOff) : off(switchOff) {
-            if (off) MMain::DisableWow64Redirection();
-        }
-        ~Redirection() {
-            if (off) MMain::RevertWow64Redirection();
-        }
-    } redirection(variant_.switchRedirection);
+    const MMain::Wow64RedirectionOff redirection(source, variant_.switchRedirection);
     ComPtr<_CNodes> result;
     Enum::Trapped(source, halvenlib::sevError, [&] {
         foldersOnly_ = false;
