@@ -102,7 +102,10 @@ std::vector<std::pair<QString, QString>> versionFields(const std::string& path) 
     if (!info.translations.empty()) {
         const std::string key = winsys::translationKey(info.translations.front());
         for (const auto& t : info.tables)
-            if (winsys::equalsNoCase(t.key, key)) table = &t;
+            if (winsys::equalsNoCase(t.key, key)) {
+                table = &t;
+                break;
+            }
     }
     if (!table && !info.tables.empty()) table = &info.tables.front();
     const auto text = [&](const char* name) -> QString {

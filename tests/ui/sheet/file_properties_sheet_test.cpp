@@ -157,6 +157,8 @@ TEST_F(Sheet, DetailsUnderWindowsLabelsOnlyThoseTheFileHas) {
     testsupport::PeVersion thin;
     thin.fileVersionMS = 0x00010000, thin.productVersionMS = 0x00010000, thin.productVersionLS = 0x00000007;
     thin.tables = {{0x0409, 1200, {{"FileDescription", "  Helper  "}, {"Comments", "x"}}}};
+    testsupport::PeVersion twice = thin;
+    twice.tables.push_back({0x0409, 1200, {{"FileDescription", "Second table"}}});
     const struct {
         const char* label;
         testsupport::PeVersion version;
@@ -174,6 +176,10 @@ TEST_F(Sheet, DetailsUnderWindowsLabelsOnlyThoseTheFileHas) {
         // from the fixed version, as the shell shows it.
         {"a description alone", thin, {{"File description", "Helper"}, {"File version", "1.0.0.0"},
                                        {"Product version", "1.0.0.7"}}},
+        // Two tables of the first translation: the first one is read, as
+        // the shell reads it.
+        {"two tables of one translation", twice, {{"File description", "Helper"}, {"File version", "1.0.0.0"},
+                                                  {"Product version", "1.0.0.7"}}},
     };
     for (const auto& c : cases) {
         testsupport::PeSpec spec;
