@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QStyle>
 #include <algorithm>
-#include <cctype>
 #include <ctime>
 #include <utility>
 #include <vector>
@@ -56,11 +55,6 @@ QString versionText(win::DWORD ms, win::DWORD ls) {
     return QStringLiteral("%1.%2.%3.%4").arg(ms >> 16).arg(ms & 0xFFFF).arg(ls >> 16).arg(ls & 0xFFFF);
 }
 
-std::string lowerCase(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 // The type's name of an extension (".txt") as the shell gives it: the
 // machine's class of the extension and that class's description, or the
 // usual name of a few program files, or "<EXT> File".
@@ -88,7 +82,7 @@ QString typeOfFile(const std::string& name) {
     const auto dot = name.find_last_of('.');
     if (dot == std::string::npos || dot + 1 == name.size()) return QStringLiteral("File");
     const std::string extension = name.substr(dot);
-    return QStringLiteral("%1 (%2)").arg(typeName(extension), QString::fromStdString(lowerCase(extension)));
+    return QStringLiteral("%1 (%2)").arg(typeName(extension), QString::fromStdString(winsys::lowerCase(extension)));
 }
 
 // The version fields of the Details page, in Windows' order and under its

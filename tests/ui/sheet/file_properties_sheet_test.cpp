@@ -210,6 +210,8 @@ TEST_F(Sheet, TypeNameFromTheMachinesClasses) {
         {"C:\\x\\Setup.EXE", "Application (.exe)"},
         {"C:\\x\\data.crx", "CRX File (.crx)"},
         {"C:\\x\\README", "File"},
+        // Cases fold past ASCII too, whatever the process's locale.
+        {"C:\\x\\Notes.\u00c9T\u00c9", "\u00c9T\u00c9 File (.\u00e9t\u00e9)"},
     };
     for (const auto& c : cases) {
         prefix.writeFile(c.path, "data");
