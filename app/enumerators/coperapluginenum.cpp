@@ -27,7 +27,7 @@ constexpr const char* kOperaKey = "Software\\Opera Software";
 ComPtr<halvenlib::_CNodes> COperaPluginEnum::EnumOperaPlugins(bool Opera64bit) {
     try {
         CPluginScan scan(Opera64bit ? 24 : 22);
-        const MMain::Wow64RedirectionOff redirection(kSource, Opera64bit);
+        const MMain::Wow64RedirectionOff redirection(kSource, scan.Settings().redirectionOff);
         const CAppVisor& visor = ProgramObject(AppVisor);
         const std::string opera = visor.InstallFolder(Opera64bit ? FolderOpera64 : FolderOpera);
         // Without Opera the join would be a relative path, read against the current folder.

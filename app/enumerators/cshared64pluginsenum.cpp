@@ -20,7 +20,7 @@ constexpr const char* kSource = "CShared64PluginsEnum.EnumerateShared64Plugins";
 winsys::com::ComPtr<halvenlib::_CNodes> CShared64PluginsEnum::EnumerateShared64Plugins() {
     try {
         CPluginScan scan(atShared64Plugin);
-        const MMain::Wow64RedirectionOff redirection(kSource);
+        const MMain::Wow64RedirectionOff redirection(kSource, scan.Settings().redirectionOff);
         QueueMozillaPluginRegistrations(scan, halvenlib::HKEY_LOCAL_MACHINE_64BIT);
         return scan.ProcessPlugins();
     } catch (const std::exception& e) {

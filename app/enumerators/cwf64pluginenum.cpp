@@ -23,7 +23,7 @@ winsys::com::ComPtr<halvenlib::_CNodes> CWF64PluginEnum::EnumWaterfox64Plugins()
     try {
         CPluginScan scan(atWaterfox64Plugin);
         CWF64ExtEnum waterfox;
-        const MMain::Wow64RedirectionOff redirection(kSource);
+        const MMain::Wow64RedirectionOff redirection(kSource, scan.Settings().redirectionOff);
         for (const std::string& install : waterfox.EnumWaterfox64InstallFolders())
             scan.QueuePluginFolder(install + (install.ends_with('\\') ? "Plugins" : "\\Plugins"));
         for (const std::string& profile : waterfox.FirefoxProfileFolders())
