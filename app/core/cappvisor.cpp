@@ -70,18 +70,6 @@ std::vector<std::string> subkeyNames(LONG root, std::string subkey) {
     return r;
 }
 
-bool windows64bit() {
-    win::VARIANT_BOOL is64 = win::VARIANT_FALSE;
-    call([&] { return Global()->IsWindows64bit(&is64); });
-    return is64 != win::VARIANT_FALSE;
-}
-
-std::string knownFolder(LONG csidl) {
-    std::string folder;
-    call([&] { return Global()->SHGetFolderPath(csidl, &folder); });
-    return folder;
-}
-
 ComPtr<_CGumArray> newTable() {
     ComPtr<_CGumArray> table;
     check(winsys::com::createInstance(halvenlib::CLSID_CGumArray, &table));
@@ -183,7 +171,7 @@ std::string quickTimeInstallFolders() {
     return trapped("CAppVisor.QuickTimeInstallFolders", [] {
         std::string folder;
         if (queryString(halvenlib::HKEY_LOCAL_MACHINE, kQuickTimeUninstall, "InstallLocation", folder)) return folder;
-        const LONG root = windows64bit() ? halvenlib::HKEY_LOCAL_MACHINE_64BIT : halvenlib::HKEY_LOCAL_MACHINE;
+        const LONG root = MMain::IsWindows64bit() ? halvenlib::HKEY_LOCAL_MACHINE_64BIT : halvenlib::HKEY_LOCAL_MACHINE;
         if (queryString(root, kQuickTimeAppPath, "Path", folder)) return folder;
         return std::string();
     });
@@ -193,8 +181,8 @@ std::string quickTimeInstallFolders() {
 
 std::string CAppVisor::InstallFolder(LONG Application) const {
     switch (Application) {
-    case FolderFlash32: return MMain::JoinPath(knownFolder(CSIDL_SYSTEMX86), "Macromed\\Flash");
-    case FolderFlash64: return MMain::JoinPath(knownFolder(CSIDL_SYSTEM), "Macromed\\Flash");
+    case FolderFlash32: return MMain::JoinPath(MMain::ShellFolder(CSIDL_SYSTEMX86), "Macromed\\Flash");
+    case FolderFlash64: return MMain::JoinPath(MMain::ShellFolder(CSIDL_SYSTEM), "Macromed\\Flash");
     case FolderQuickTime: return quickTimeInstallFolders();
     case FolderOpera: return stringOrEmpty(halvenlib::HKEY_CURRENT_USER, kOperaKey, "Last Install Path");
     case FolderOpera64: return stringOrEmpty(halvenlib::HKEY_CURRENT_USER, kOperaKey, "Last Install Path x64");
@@ -213,6 +201,6 @@ ComPtr<_CGumArray> CAppVisor::InstallFoldersAndVersions(LONG Application) const 
     }
 }
 
-bool CAppVisor::IsInstalled(LONG Application) const { return Application == ProductJava && windows64bit(); }
+bool CAppVisor::IsInstalled(LONG Application) const { return Application == ProductJava && MMain::IsWindows64bit(); }
 
 } // namespace sorlix

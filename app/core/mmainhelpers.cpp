@@ -25,6 +25,18 @@ std::string JoinPath(const std::string& Folder, const std::string& Name) {
     return Folder + "\\" + Name;
 }
 
+bool IsWindows64bit() {
+    win::VARIANT_BOOL is64 = win::VARIANT_FALSE;
+    call([&] { return Global()->IsWindows64bit(&is64); });
+    return is64 != win::VARIANT_FALSE;
+}
+
+std::string ShellFolder(win::LONG csidl) {
+    std::string folder;
+    call([&] { return Global()->SHGetFolderPath(csidl, &folder); });
+    return folder;
+}
+
 void AddParamFromCollection(_CCollection* Source, _CParams* Target, const std::string& Key,
                             const std::string& ParamName) {
     if (!HasItem(Source, Key)) return;

@@ -1,8 +1,9 @@
 #pragma once
 // The small procedures of MMain that the enumerators and start-up share:
-// joining a folder and a name, copying version-resource fields into an
-// add-on record, and the counted, nestable switch of WOW64 file-system
-// redirection (sorlix::Wow64RedirectionCount in app/core/globals.h).
+// joining a folder and a name, the bitness of Windows and its shell folders,
+// copying version-resource fields into an add-on record, and the counted,
+// nestable switch of WOW64 file-system redirection
+// (sorlix::Wow64RedirectionCount in app/core/globals.h).
 
 #include <string>
 
@@ -12,6 +13,11 @@ namespace sorlix::MMain {
 
 // "" + n -> n; "a\" + n -> "a\n"; "a" + n -> "a\n". `Name` is kept as given.
 std::string JoinPath(const std::string& Folder, const std::string& Name);
+
+// Global.IsWindows64bit, asked afresh.
+bool IsWindows64bit();
+// Global.SHGetFolderPath: the folder of a CSIDL.
+std::string ShellFolder(win::LONG csidl);
 
 // Adds `ParamName` with the trimmed item under `Key` when there is one and
 // it is not blank. Errors of the collections (a duplicate name) reach the

@@ -201,7 +201,7 @@ void CChromeExtEnumerator::EnumerateExtensionInstallForcelist() {
         ReadForcelistKey(halvenlib::HKEY_LOCAL_MACHINE, kForcelistKey);
         ReadForcelistKey(halvenlib::HKEY_CURRENT_USER, kRecommendedKey);
         ReadForcelistKey(halvenlib::HKEY_LOCAL_MACHINE, kRecommendedKey);
-        if (Enum::IsWindows64bit()) {
+        if (MMain::IsWindows64bit()) {
             ReadForcelistKey(halvenlib::HKEY_LOCAL_MACHINE_64BIT, kForcelistKey);
             ReadForcelistKey(halvenlib::HKEY_LOCAL_MACHINE_64BIT, kRecommendedKey);
         }

@@ -47,7 +47,7 @@ winsys::com::ComPtr<halvenlib::_CNodes> CChromePluginEnum::EnumerateChromePlugin
             }
         }
 
-        scan.QueuePluginFolder(MMain::JoinPath(Enum::ShellFolder(win::CSIDL_APPDATA), "Mozilla\\plugins"));
+        scan.QueuePluginFolder(MMain::JoinPath(MMain::ShellFolder(win::CSIDL_APPDATA), "Mozilla\\plugins"));
 
         for (const std::string& java : Enum::InstallFolders(ProductJava))
             scan.QueuePluginFolder(MMain::JoinPath(java, "new_plugin"));

@@ -501,10 +501,7 @@ void CIEEnumerator::FillExplorerBarInfo(_CCollection* classes, _CNodes* result, 
             // The component-category caches; 64-bit Windows keeps a second one.
             const ComPtr<_CLittleConfig> caches =
                 subkeyConfig(halvenlib::HKEY_CURRENT_USER, FormatString(kCategoryCache, {CatID}));
-            win::VARIANT_BOOL windows64 = win::VARIANT_FALSE;
-            const ComPtr<halvenlib::_CGlobal> g = Global();
-            call([&] { return g->IsWindows64bit(&windows64); });
-            if (windows64 != win::VARIANT_FALSE) {
+            if (MMain::IsWindows64bit()) {
                 const std::string subkey = FormatString(kCategoryCache64, {CatID});
                 call([&] { return caches->AddRegistrySubkey(halvenlib::HKEY_CURRENT_USER, subkey); });
             }

@@ -73,7 +73,7 @@ std::optional<std::string> folded(const std::string& path) {
 
 // ---- Lists ----
 
-std::string CMozillaExtEnum::MozillaAppDataFolder() { return MMain::JoinPath(Enum::ShellFolder(win::CSIDL_APPDATA), "Mozilla\\"); }
+std::string CMozillaExtEnum::MozillaAppDataFolder() { return MMain::JoinPath(MMain::ShellFolder(win::CSIDL_APPDATA), "Mozilla\\"); }
 
 std::vector<std::string> CMozillaExtEnum::FirefoxProfileFolders() {
     std::vector<std::string> folders;
@@ -144,7 +144,7 @@ void CMozillaExtEnum::collectProtectedFolders(const std::vector<std::string>& in
     auto add = [&](const std::string& path) {
         if (const auto f = folded(path)) protected_.push_back(*f);
     };
-    for (const int csidl : kShellFolders) add(Enum::ShellFolder(csidl));
+    for (const int csidl : kShellFolders) add(MMain::ShellFolder(csidl));
     // A 32-bit program's shell folders give the 32-bit program files only.
     const winsys::MachineLayout layout = winsys::machineLayout();
     for (const std::string* f : {&layout.programFiles, &layout.commonFiles, &layout.programData,

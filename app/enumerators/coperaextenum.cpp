@@ -92,7 +92,7 @@ private:
 ComPtr<halvenlib::_CNodes> COperaExtEnum::EnumOperaExtensions(bool Opera64bit) {
     try {
         opera64bit_ = Opera64bit;
-        const std::string local = Enum::ShellFolder(halvenlib::CSIDL_LOCAL_APPDATA);
+        const std::string local = MMain::ShellFolder(halvenlib::CSIDL_LOCAL_APPDATA);
         const MMain::Wow64RedirectionOff redirection(kRunSource, Opera64bit);
         workFolder_ = MMain::JoinPath(TempFolder, "OperaExtEnumerator");
         std::string ignored;

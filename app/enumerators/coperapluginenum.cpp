@@ -37,7 +37,7 @@ ComPtr<halvenlib::_CNodes> COperaPluginEnum::EnumOperaPlugins(bool Opera64bit) {
             scan.QueuePluginFolder(Enum::QueryString(halvenlib::HKEY_CURRENT_USER, kOperaKey, name));
         for (const std::string& java : Enum::InstallFolders(ProductJava)) scan.QueuePluginFolder(java);
         for (const std::string& reader : Enum::InstallFolders(ProductAdobeReader)) scan.QueuePluginFolder(reader);
-        if (!Enum::IsWindows64bit()) scan.QueuePluginFolder(visor.InstallFolder(FolderMediaPlayer));
+        if (!MMain::IsWindows64bit()) scan.QueuePluginFolder(visor.InstallFolder(FolderMediaPlayer));
 
         COperaPluginIgnore ignore;
         if (!opera.empty()) {

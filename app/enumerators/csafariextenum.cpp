@@ -75,7 +75,7 @@ std::string searchName(_CParams* record) {
 ComPtr<halvenlib::_CNodes> CSafariExtEnum::EnumSafariExtensions() {
     std::string plistPath; // the list being read, for the log line
     try {
-        const std::string extensions = MMain::JoinPath(Enum::ShellFolder(halvenlib::CSIDL_LOCAL_APPDATA), "Apple Computer\\Safari\\Extensions");
+        const std::string extensions = MMain::JoinPath(MMain::ShellFolder(halvenlib::CSIDL_LOCAL_APPDATA), "Apple Computer\\Safari\\Extensions");
         CPlistParser parser;
         ComPtr<halvenlib::_CNodes> result = Enum::NewNodes();
         for (const std::string& entry : Enum::DirectoryContents(extensions)) {

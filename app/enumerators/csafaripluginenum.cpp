@@ -35,7 +35,7 @@ ComPtr<halvenlib::_CNodes> CSafariPluginEnum::EnumSafariPlugins() {
         scan.QueuePluginFolder(kFixedPluginFolder);
         for (const std::string& reader : Enum::InstallFolders(ProductAdobeReader))
             scan.ProcessAdobeReaderFolder(MMain::JoinPath(reader, "browser"));
-        const std::string system32 = Enum::ShellFolder(CSIDL_SYSTEMX86);
+        const std::string system32 = MMain::ShellFolder(CSIDL_SYSTEMX86);
         scan.QueuePluginFolder(MMain::JoinPath(system32, "Macromed\\Flash"));
         scan.QueuePluginFolder(MMain::JoinPath(system32, "Macromed\\Shockwave 10"));
         scan.QueuePluginFolder(ProgramObject(AppVisor).InstallFolder(FolderMediaPlayer));

@@ -30,7 +30,7 @@ std::optional<std::vector<std::string>> CShared32PluginsEnum::FindQuickTimeInsta
     std::vector<std::string> folders;
     const bool failed = Enum::Trapped("CShared32PluginsEnum.FindQuickTimeInstallFolders", halvenlib::sevError, [&] {
         const win::LONG appPathRoot =
-            Enum::IsWindows64bit() ? halvenlib::HKEY_LOCAL_MACHINE_64BIT : halvenlib::HKEY_LOCAL_MACHINE;
+            MMain::IsWindows64bit() ? halvenlib::HKEY_LOCAL_MACHINE_64BIT : halvenlib::HKEY_LOCAL_MACHINE;
         if (std::string path = Enum::QueryString(appPathRoot, kQuickTimeAppPath, "Path"); !path.empty())
             folders.push_back(path);
         const std::string location =

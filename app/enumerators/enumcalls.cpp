@@ -68,18 +68,6 @@ bool IsFolder(const std::string& path) {
     return folder != win::VARIANT_FALSE;
 }
 
-bool IsWindows64bit() {
-    win::VARIANT_BOOL is64 = win::VARIANT_FALSE;
-    call([&] { return Global()->IsWindows64bit(&is64); });
-    return is64 != win::VARIANT_FALSE;
-}
-
-std::string ShellFolder(LONG csidl) {
-    std::string folder;
-    call([&] { return Global()->SHGetFolderPath(csidl, &folder); });
-    return folder;
-}
-
 std::vector<std::string> InstallFolders(LONG product) {
     const ComPtr<halvenlib::_CGumArray> table = ProgramObject(AppVisor).InstallFoldersAndVersions(product);
     std::vector<std::string> folders;

@@ -30,10 +30,6 @@ void AddObject(halvenlib::_CParams* record, const std::string& name, win::IDispa
 bool FileExists(const std::string& path);
 // FileOps.IsFolder: for a path that exists.
 bool IsFolder(const std::string& path);
-// Global.IsWindows64bit.
-bool IsWindows64bit();
-// Global.SHGetFolderPath: the folder of a CSIDL.
-std::string ShellFolder(win::LONG csidl);
 // The folder column of the program's AppVisor.InstallFoldersAndVersions for
 // an enAppProduct, in table order; error 91 when there is no table.
 std::vector<std::string> InstallFolders(win::LONG product);
