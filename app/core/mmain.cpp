@@ -143,11 +143,7 @@ StartupEnd Main(const StartupHooks& hooks) {
 
     err.step([&] { IsNT = MAPI::IsWindowsNT(); });
     err.step([&] { IsNT4 = MAPI::IsWindowsNT4(); });
-    err.step([&] {
-        win::VARIANT_BOOL is64 = win::VARIANT_FALSE;
-        call([&] { return Global()->IsWindows64bit(&is64); });
-        Is64bitWindows = is64 != win::VARIANT_FALSE;
-    });
+    err.step([&] { Is64bitWindows = MMain::IsWindows64bit(); });
 
     err.step([&] {
         ComPtr<halvenlib::_CRegistry> registry;
