@@ -19,6 +19,7 @@
 #include "platform/files/find.h"
 #include "platform/files/hostfile.h"
 #include "platform/files/paths.h"
+#include "platform/files/tree.h"
 
 namespace halvenlib {
 
@@ -119,46 +120,40 @@ bool deleteFiles(const std::string& folder, const std::string& mask, std::string
     return true;
 }
 
-bool removeDirectory(const std::string& path, std::string* cause) {
-    if (RemoveDirectory(withPrefix(path))) return true;
-    *cause = "RemoveFolder2 failed. " + DescribeApiError(GetLastError());
-    return false;
+// The entry a Windows path names, found in its open folder without regard
+// to case (`name` empty when nothing is there); false when the folder
+// cannot be opened.
+bool locate(const std::string& path, winsys::UniqueFd* folder, std::string* name, DWORD* code) {
+    const std::string bare = withoutTrailingBackslash(path);
+    const std::size_t slash = bare.rfind('\\');
+    if (slash == std::string::npos) {
+        *code = ERROR_INVALID_NAME;
+        return false;
+    }
+    if (auto failed = winsys::openFolder(bare.substr(0, slash + 1), folder)) {
+        *code = failed->code;
+        return false;
+    }
+    auto found = winsys::findInFolder(folder->get(), bare.substr(slash + 1));
+    *name = found ? *found : std::string();
+    return true;
 }
 
 // Removes a folder and all below it; `folder` is expanded already (names
-// inside the tree are never expanded). A link is removed, not followed.
+// inside the tree are never expanded). Links are removed, never followed.
 bool removeTree(const std::string& folderIn, std::string* cause) {
-    const std::string bare = withoutTrailingBackslash(folderIn);
-    if (winsys::isDirectoryLink(withPrefix(bare))) return removeDirectory(bare, cause);
-    const std::string folder = bare + "\\";
-    std::string inner;
-    if (!deleteFiles(withPrefix(folder), "*.*", &inner)) {
-        *cause = "DeleteFilesByMask2 failed. " + inner;
+    const std::string path = withPrefix(withoutTrailingBackslash(folderIn));
+    winsys::UniqueFd parent;
+    std::string name;
+    DWORD code = ERROR_SUCCESS;
+    if (!locate(path, &parent, &name, &code) || name.empty()) {
+        *cause = "RemoveFolder2 failed. " + DescribeApiError(name.empty() && code == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : code);
         return false;
     }
-    for (const Entry& e : search(withPrefix(folder) + "*.*")) {
-        if (!e.isDirectory()) continue;
-        if (!removeTree(folder + e.name, &inner)) {
-            *cause = inner;
-            return false;
-        }
-    }
-    return removeDirectory(folder, cause);
-}
-
-// A new link at `destination` with the target of the link at `source`.
-bool copyLink(const std::string& source, const std::string& destination, std::string* cause) {
-    std::error_code ec;
-    auto from = winsys::toHostPath(withPrefix(source));
-    auto to = winsys::toHostPath(withPrefix(destination));
-    DWORD code = ERROR_PATH_NOT_FOUND;
-    if (from.ok() && to.ok()) {
-        const auto target = std::filesystem::read_symlink(*from, ec);
-        if (!ec) std::filesystem::create_directory_symlink(target, *to, ec);
-        if (!ec) return true;
-        code = winsys::errorFromErrno(ec.value());
-    }
-    *cause = "Cannot copy link '" + source + "' to '" + destination + "'. " + FormatSystemMessage(code);
+    const winsys::TreeResult failed = winsys::removeTree({parent.get(), name, path}, false);
+    if (!failed) return true;
+    if (failed->folder) *cause = "RemoveFolder2 failed. " + DescribeApiError(failed->code);
+    else *cause = "DeleteFilesByMask2 failed. " + FormatSystemMessage(failed->code) + ReplacePlaceholders("('%1')", {failed->path});
     return false;
 }
 
@@ -285,10 +280,7 @@ public:
         *result = makeEmpty();
         if (CopyFile(withPrefix(Source), withPrefix(Destination), FALSE)) return S_OK;
         const DWORD code = GetLastError();
-        std::string text = FormatSystemMessage(code);
-        if (!(text.ends_with(". ") || text.ends_with("."))) text += ". ";
-        return raiseError(static_cast<LONG>(code),
-                          "Cannot copy file '" + Source + "' to '" + Destination + "'. " + text, kSource);
+        return raiseError(static_cast<LONG>(code), copyFailure(Source, Destination, code), kSource);
     }
 
     HRESULT SaveFile(const std::string& FileName, const std::string& Content) override {
@@ -450,34 +442,44 @@ private:
             return false;
         }
         const std::string destination = endsWithBackslash(copyTo) ? copyTo + source.substr(slash + 1) : copyTo;
-        if (winsys::isDirectoryLink(withPrefix(source))) return copyLink(source, destination, cause);
-        if (!isDir) {
-            VARIANT ignored;
-            if (HRESULT h = FileCopyAx(source, destination, &ignored); FAILED(h)) {
-                *cause = errorDescription(h);
+        if (isDir) {
+            // A copy into the folder itself would copy what it has just copied.
+            if (sameOrBelow(destination, source)) {
+                *cause = ReplacePlaceholders("Cannot copy folder '%1' into itself.", {source});
                 return false;
             }
-            return true;
-        }
-        // A copy into the folder itself would copy what it has just copied.
-        if (sameOrBelow(destination, source)) {
-            *cause = ReplacePlaceholders("Cannot copy folder '%1' into itself.", {source});
-            return false;
-        }
-        EnsureFolderExist(destination);
-        // An empty folder has no inner copy that could fail in its place.
-        if (!isFolderOnDisk(destination)) {
-            *cause = ReplacePlaceholders("Cannot create folder '%1'.", {destination});
-            return false;
-        }
-        for (const Entry& e : search(listPattern(source))) {
-            std::string inner;
-            if (!copyEntry(source + "\\" + e.name, destination + "\\", &inner)) {
-                *cause = inner;
+            EnsureFolderExist(destination);
+            // An empty folder has no inner copy that could fail in its place.
+            if (!isFolderOnDisk(destination)) {
+                *cause = ReplacePlaceholders("Cannot create folder '%1'.", {destination});
                 return false;
             }
+        }
+        winsys::UniqueFd from, to;
+        std::string fromName, toName;
+        DWORD code = ERROR_SUCCESS;
+        if (!locate(withPrefix(source), &from, &fromName, &code) || fromName.empty()) {
+            *cause = copyFailure(source, destination, fromName.empty() && !code ? ERROR_FILE_NOT_FOUND : code);
+            return false;
+        }
+        if (!locate(withPrefix(destination), &to, &toName, &code)) {
+            *cause = copyFailure(source, destination, code);
+            return false;
+        }
+        if (toName.empty()) toName = destination.substr(destination.rfind('\\') + 1);
+        const winsys::CopyOptions merge{winsys::CopyMode::Merge, -1};
+        if (auto failed = winsys::copyTree({from.get(), fromName, source}, {to.get(), toName, destination}, merge)) {
+            *cause = "Cannot copy '" + source + "' to '" + destination + "'. " + winsys::describeTreeError(*failed);
+            return false;
         }
         return true;
+    }
+
+    // FileCopyAx's text for a copy that failed with a system error.
+    static std::string copyFailure(const std::string& source, const std::string& destination, DWORD code) {
+        std::string text = FormatSystemMessage(code);
+        if (!(text.ends_with(". ") || text.ends_with("."))) text += ". ";
+        return "Cannot copy file '" + source + "' to '" + destination + "'. " + text;
     }
 };
 

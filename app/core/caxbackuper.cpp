@@ -10,15 +10,25 @@
 // - A removal and the registry part of a restore are batches too, written
 //   when they end, whether every step succeeded or not (as each step's own
 //   writes would have been).
-// - Restore deletes a backup only when every item it counts came back; it
-//   then takes "Name" away first, so a restore cut short while the store is
-//   emptied leaves at most an unlisted leftover, never a listed backup
-//   whose copies are gone.
+// - Restore deletes a backup only when every item it counts came back and
+//   is on disk; it then deletes the index key first, so a restore cut short
+//   while the store is emptied leaves at most unindexed copies, never a
+//   listed backup whose copies are gone. Such copies, and those of a backup
+//   killed before its index was written, are taken away under the writers'
+//   lock by the next backup, restore or start-up.
+// - Files are copied as they are: links as links, modes and times kept, and
+//   nothing is read or written through a link. A restore merges into what
+//   is there (identical entries kept, others replaced), so one cut short at
+//   any point can be run again.
 // - Backup ids and item ids are checked to be GUID texts before they become
 //   paths or keys, so no path or key is ever the whole store of a type.
 
+#include <algorithm>
 #include <exception>
+#include <filesystem>
 #include <vector>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include "app/core/mapi.h"
 #include "app/core/comcalls.h"
@@ -31,7 +41,9 @@
 #include "platform/com/variant.h"
 #include "platform/files/files.h"
 #include "platform/files/find.h"
-#include "platform/files/inside_prefix.h"
+#include "platform/core/machine.h"
+#include "platform/files/paths.h"
+#include "platform/files/tree.h"
 #include "platform/registry/registry.h"
 #include "platform/system/environment.h"
 
@@ -68,6 +80,7 @@ public:
         if (keep_) (void)winsys::commitRegistryBatch();
         else winsys::abandonRegistryBatch();
     }
+    bool isOpen() const { return open_; }
     // Writes the changes; false with the system's text in `cause` when that fails.
     bool commit(std::string& cause) {
         if (!open_) return true;
@@ -178,39 +191,123 @@ std::vector<std::string> directoryContents(const std::string& folder) {
     return out;
 }
 
-// Gives read-only files below `path` (and `path` itself) their write right
-// back: a read-only file can be neither deleted nor replaced, and a removal
-// or the emptying of the store would stop at it. Copies keep the state, so
-// a restore brings the read-only file back as it was.
-void clearReadOnly(const std::string& path) {
-    const std::string full = path.compare(0, 4, kLongPrefix) == 0 ? path : kLongPrefix + path;
-    const std::string bare = endsWithBackslash(full) ? full.substr(0, full.size() - 1) : full;
-    const win::DWORD attributes = win::GetFileAttributes(bare);
-    if (attributes == win::INVALID_FILE_ATTRIBUTES) return;
-    if (attributes & win::FILE_ATTRIBUTE_READONLY)
-        win::SetFileAttributes(bare, attributes & ~win::FILE_ATTRIBUTE_READONLY);
-    if (!(attributes & win::FILE_ATTRIBUTE_DIRECTORY) || (attributes & win::FILE_ATTRIBUTE_REPARSE_POINT)) return;
-    win::WIN32_FIND_DATA data;
-    win::UniqueFindHandle h(win::FindFirstFile(bare + "\\*.*", &data));
-    if (!h) return;
-    std::vector<std::string> names;
-    do {
-        if (data.cFileName != "." && data.cFileName != "..") names.push_back(data.cFileName);
-    } while (win::FindNextFile(h.get(), &data));
-    h.reset();
-    for (const std::string& n : names) clearReadOnly(bare + "\\" + n);
+constexpr const char* kOutsidePrefix = "It leads outside the Windows prefix.";
+
+namespace fs = std::filesystem;
+
+// `p` is `root` or lies below it; both absolute and resolved.
+bool within(const fs::path& p, const fs::path& root) {
+    return std::mismatch(root.begin(), root.end(), p.begin(), p.end()).first == root.end();
 }
 
-// Removal records come from registry values that an installer controls:
-// nothing they name that leads outside the prefix folder (Z:, a drive or a
-// link that points elsewhere) is ever deleted or written. The path is
-// expanded as FileOps expands it before the operation.
-bool leadsOutsidePrefix(const std::string& path) {
+// The host place behind a Windows folder path with every link, drive
+// mapping, "." and ".." resolved; what does not exist yet is taken as written.
+std::optional<fs::path> resolvedPlace(const std::string& windowsPath) {
+    auto host = winsys::toHostPath(windowsPath);
+    if (!host) return std::nullopt;
+    std::error_code ec;
+    fs::path p = fs::weakly_canonical(*host, ec);
+    if (ec) return std::nullopt;
+    return p;
+}
+
+// A file or folder that a removal record names, found on the disk: the
+// open folder that holds it and its name there (empty when nothing is).
+struct FileItem {
+    winsys::UniqueFd folder;
+    std::string name;
+    std::string windowsPath; // as the record gives it, references expanded
+    bool isFolder = false;
+};
+
+enum class Located { Found, Absent, Invalid, Refused };
+
+// Finds `path` and applies the guards, which compare resolved host places:
+// the item (its folder resolved through every link, itself not followed:
+// a link is the item) must lie in the prefix folder, and neither lie in the
+// program's data folder (backups, logs, temporary files) nor hold it.
+// `cause` gets the reason for Invalid, Refused and a folder that cannot be
+// opened (Refused too).
+Located locateItem(const std::string& path, const std::vector<std::string>& ownData, FileItem& item,
+                          std::string& cause) {
     std::string expanded;
     if (win::ExpandEnvironmentStrings(path, &expanded) == 0) expanded = path;
-    return !winsys::mapsInsidePrefix(expanded);
+    item.windowsPath = expanded;
+    auto parsed = winsys::parseWindowsPath(expanded);
+    if (!parsed) return Located::Invalid;
+    std::error_code ec;
+    const fs::path prefix = fs::canonical(winsys::machine().prefix(), ec);
+    if (ec) {
+        cause = kOutsidePrefix;
+        return Located::Refused;
+    }
+    if (parsed->parts.empty()) {
+        // A drive's root: never an item, and outside when its drive is.
+        const auto place = resolvedPlace(expanded);
+        if (place && within(*place, prefix)) return Located::Invalid;
+        cause = kOutsidePrefix;
+        return Located::Refused;
+    }
+    const std::string last = parsed->parts.back();
+    winsys::WindowsPath parent = *parsed;
+    parent.parts.pop_back();
+    parent.trailingSeparator = false;
+    const std::string parentPath = winsys::formatWindowsPath(parent);
+    if (auto failed = winsys::openFolder(parentPath, &item.folder)) {
+        if (failed->code == win::ERROR_FILE_NOT_FOUND || failed->code == win::ERROR_PATH_NOT_FOUND) {
+            // Nothing there; still refused when the place would be outside.
+            const auto place = resolvedPlace(expanded);
+            if (!place || !within(*place, prefix)) {
+                cause = kOutsidePrefix;
+                return Located::Refused;
+            }
+            return Located::Absent;
+        }
+        cause = winsys::describeTreeError(*failed);
+        return Located::Refused;
+    }
+    const auto folderHost = winsys::hostPathOf(item.folder.get());
+    if (!folderHost) {
+        cause = kOutsidePrefix;
+        return Located::Refused;
+    }
+    const auto found = winsys::findInFolder(item.folder.get(), last);
+    item.name = found ? *found : std::string();
+    const fs::path place = fs::path(*folderHost) / (found ? *found : last);
+    if (!within(place, prefix)) {
+        cause = kOutsidePrefix;
+        return Located::Refused;
+    }
+    for (const std::string& data : ownData) {
+        const auto d = resolvedPlace(data);
+        if (!d) continue;
+        if (within(place, *d)) {
+            cause = "It lies in the program's own data folder.";
+            return Located::Refused;
+        }
+        if (within(*d, place)) {
+            cause = "It holds the program's own data folder.";
+            return Located::Refused;
+        }
+    }
+    if (!found) return Located::Absent;
+    struct stat st;
+    if (::fstatat(item.folder.get(), item.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) item.isFolder = S_ISDIR(st.st_mode);
+    if (parsed->trailingSeparator && !item.isFolder) {
+        cause = FormatString("Not a folder: '%1'", {expanded});
+        return Located::Invalid;
+    }
+    return Located::Found;
 }
-constexpr const char* kOutsidePrefix = "It leads outside the Windows prefix.";
+
+// Removes `name` of the store folder `folder` with all below it, read-only
+// files too; true when it is gone.
+bool removeStoreEntry(const std::string& folder, const std::string& name) {
+    winsys::UniqueFd fd;
+    if (winsys::openFolder(folder, &fd)) return false;
+    const auto failed = winsys::removeTree({fd.get(), name, folder + "\\" + name}, true);
+    return !failed || failed->code == win::ERROR_FILE_NOT_FOUND;
+}
 
 // One log line for a run-time error, as every public operation's trap writes
 // it; the text is the cause the operation reports.
@@ -241,7 +338,14 @@ void CAxBackuper::redirectionOn() {
     redirectionIsOff_ = false;
 }
 
-bool CAxBackuper::filesInsidePrefix(_CLittleConfig* LittleConfig, std::string& FalseCause) {
+std::vector<std::string> CAxBackuper::ownDataFolders() const {
+    std::vector<std::string> out;
+    if (!dataFolder_.empty()) out.push_back(dataFolder_);
+    if (!DataFolder.empty()) out.push_back(DataFolder);
+    return out;
+}
+
+bool CAxBackuper::checkFileItems(_CLittleConfig* LittleConfig, std::string& FalseCause) {
     LONG files = 0;
     call([&] { return LittleConfig->get_FileOrFoldersCount(&files); });
     for (LONG k = 1; k <= files; ++k) {
@@ -250,32 +354,115 @@ bool CAxBackuper::filesInsidePrefix(_CLittleConfig* LittleConfig, std::string& F
         call([&] { return LittleConfig->get_FileOrFolder(k, &path); });
         call([&] { return LittleConfig->get_FileOrFolderx64bitSystem32(k, &flag); });
         if (isTrue(flag)) redirectionOff();
-        const bool outside = leadsOutsidePrefix(path);
+        FileItem item;
+        std::string cause;
+        const Located where = locateItem(path, ownDataFolders(), item, cause);
         if (isTrue(flag)) redirectionOn();
-        if (outside) {
-            FalseCause = FormatString("Cannot back up '%1'. %2", {path, kOutsidePrefix});
+        if (where == Located::Invalid) {
+            FalseCause = cause.empty() ? FormatString("Invalid FileOrFolder: '%1'", {path}) : cause;
+            return false;
+        }
+        if (where == Located::Refused) {
+            FalseCause = FormatString("Cannot back up '%1'. %2", {path, cause});
             return false;
         }
     }
     return true;
 }
 
-bool CAxBackuper::removeFileOrFolder(const std::string& path, std::string& cause) {
-    if (leadsOutsidePrefix(path)) {
-        cause = kOutsidePrefix;
+bool CAxBackuper::copyItemToStore(const std::string& path, const std::string& itemFolder, std::string& FalseCause) {
+    FileItem item;
+    std::string cause;
+    switch (locateItem(path, ownDataFolders(), item, cause)) {
+    case Located::Found: break;
+    case Located::Absent:
+        FalseCause = FormatString("Cannot back up '%1'. It does not exist.", {item.windowsPath});
+        return false;
+    case Located::Invalid:
+        FalseCause = cause.empty() ? FormatString("Invalid FileOrFolder: '%1'", {path}) : cause;
+        return false;
+    case Located::Refused:
+        FalseCause = FormatString("Cannot back up '%1'. %2", {path, cause});
         return false;
     }
-    VARIANT_BOOL exists = win::VARIANT_FALSE, removed = win::VARIANT_TRUE;
-    call([&] { return FileOps()->isFileExist(path, &exists); });
-    if (!isTrue(exists)) return true;
-    VARIANT_BOOL folder = win::VARIANT_FALSE;
-    call([&] { return FileOps()->IsFolder(path, &folder); });
-    clearReadOnly(path);
-    if (isTrue(folder))
-        call([&] { return FileOps()->RemoveFolder2(path, win::VARIANT_TRUE, &cause, &removed); });
-    else
-        call([&] { return FileOps()->RemoveFile(path, &cause, &removed); });
-    return isTrue(removed);
+    winsys::UniqueFd store;
+    if (auto failed = winsys::openRealFolder(itemFolder, true, &store)) {
+        FalseCause = FormatString("Cannot create folder '%1'. %2", {itemFolder, winsys::describeTreeError(*failed)});
+        return false;
+    }
+    const std::string bare = item.windowsPath.back() == '\\' ? item.windowsPath.substr(0, item.windowsPath.size() - 1)
+                                                             : item.windowsPath;
+    const winsys::TreeEntry from{item.folder.get(), item.name, bare};
+    const winsys::TreeEntry to{store.get(), item.name, itemFolder + "\\" + item.name};
+    if (auto failed = winsys::copyTree(from, to, {winsys::CopyMode::Fresh, -1})) {
+        FalseCause = FormatString("Cannot back up '%1'. %2", {path, winsys::describeTreeError(*failed)});
+        return false;
+    }
+    return true;
+}
+
+bool CAxBackuper::restoreItem(const std::string& backupId, const std::string& itemId, const std::string& restoreTo,
+                              std::string& FalseCause) {
+    const std::string backupFolder = filesFolder_ + "\\" + backupId;
+    const std::string source = backupFolder + "\\" + itemId;
+    winsys::UniqueFd staging, from, to;
+    const std::vector<std::string> names = directoryContents(source + "\\");
+    if (names.empty() || winsys::openFolder(backupFolder, &staging) || winsys::openFolder(source, &from)) {
+        FalseCause = FormatString("The copy of item '%1' is missing from backup '%2'", {itemId, backupId});
+        return false;
+    }
+    for (const std::string& name : names) {
+        const std::string target = restoreTo + name;
+        FileItem place;
+        std::string cause;
+        // The place is checked by what it resolves to now; the folders are
+        // then opened one by one, never through a link.
+        if (locateItem(target, ownDataFolders(), place, cause) == Located::Refused) {
+            FalseCause = FormatString("Cannot restore '%1'. %2", {target, cause});
+            return false;
+        }
+    }
+    if (auto failed = winsys::openRealFolder(restoreTo, true, &to)) {
+        FalseCause = FormatString("Cannot restore into '%1'. %2", {restoreTo, winsys::describeTreeError(*failed)});
+        return false;
+    }
+    for (const std::string& name : names) {
+        const std::string target = restoreTo + name;
+        // Found without regard to case, as Windows would find what is there.
+        const std::string there = winsys::findInFolder(to.get(), name).value_or(name);
+        const winsys::TreeEntry src{from.get(), name, source + "\\" + name};
+        const winsys::TreeEntry dst{to.get(), there, target};
+        if (auto failed = winsys::copyTree(src, dst, {winsys::CopyMode::Merge, staging.get()})) {
+            FalseCause = FormatString("Cannot restore '%1'. %2", {target, winsys::describeTreeError(*failed)});
+            return false;
+        }
+    }
+    // What came back is on disk before the backup may go.
+    if (auto failed = winsys::flushFileSystem(to.get(), restoreTo)) {
+        FalseCause = FormatString("Cannot restore '%1'. %2", {restoreTo, winsys::describeTreeError(*failed)});
+        return false;
+    }
+    return true;
+}
+
+bool CAxBackuper::removeFileOrFolder(const std::string& path, std::string& cause) {
+    FileItem item;
+    switch (locateItem(path, ownDataFolders(), item, cause)) {
+    case Located::Absent: return true; // already gone
+    case Located::Found: break;
+    case Located::Invalid:
+        if (cause.empty()) cause = "The path is not valid.";
+        return false;
+    case Located::Refused: return false;
+    }
+    const std::string bare = item.windowsPath.back() == '\\' ? item.windowsPath.substr(0, item.windowsPath.size() - 1)
+                                                             : item.windowsPath;
+    // Read-only files go too: their backup keeps their state.
+    if (auto failed = winsys::removeTree({item.folder.get(), item.name, bare}, true)) {
+        cause = winsys::describeTreeError(*failed);
+        return false;
+    }
+    return true;
 }
 
 bool CAxBackuper::Init(const std::string& AppDataFolder, const std::string& AppRegistryHKCUHive,
@@ -287,7 +474,8 @@ bool CAxBackuper::Init(const std::string& AppDataFolder, const std::string& AppR
             FalseCause = "BackupObjectName is empty";
             return false;
         }
-        filesFolder_ = withBackslash(MAPI::Trim(AppDataFolder)) + "Backup\\" + BackupObjectName;
+        dataFolder_ = MAPI::Trim(AppDataFolder);
+        filesFolder_ = withBackslash(dataFolder_) + "Backup\\" + BackupObjectName;
         call([&] { return FileOps()->EnsureFolderExist(filesFolder_); });
         indexKey_ = withBackslash(MAPI::Trim(AppRegistryHKCUHive)) + "Backup\\" + BackupObjectName;
         initialised_ = true;
@@ -307,7 +495,8 @@ bool CAxBackuper::Backup(const std::string& Name, const std::string& Description
     }
     std::string backupId;
     try {
-        if (!filesInsidePrefix(LittleConfig, FalseCause)) return false;
+        if (!checkFileItems(LittleConfig, FalseCause)) return false;
+        RemoveLeftovers();
         backupId = NewGuid();
         if (!isGuidText(backupId)) {
             FalseCause = "Cannot make a backup id";
@@ -370,21 +559,27 @@ bool CAxBackuper::writeBackup(const std::string& backupId, const std::string& Na
             FalseCause = FormatString("Invalid FileOrFolder: '%1'", {path});
             return false;
         }
-        const std::string target = filesFolder_ + "\\" + backupId + "\\" + itemId + "\\";
-        std::string cause;
-        VARIANT_BOOL copied = win::VARIANT_FALSE;
+        const std::string target = filesFolder_ + "\\" + backupId + "\\" + itemId;
         if (isTrue(flag)) redirectionOff();
-        call([&] { return FileOps()->EnsureFolderExist(target); });
-        call([&] { return FileOps()->CopyFileOrFolder(path, target, &cause, &copied); });
+        const bool copied = copyItemToStore(path, target, FalseCause);
         if (isTrue(flag)) redirectionOn();
-        if (!isTrue(copied)) {
-            FalseCause = cause;
-            return false;
-        }
+        if (!copied) return false;
         if (!writeText(entry("FileOrFolder%1Id", k), itemId) ||
             !writeText(entry("FileOrFolder%1RestoreTo", k), parent) ||
             !writeNumber(entry("FileOrFolder%1x64bitSystem32", k), isTrue(flag) ? -1 : 0))
             return false;
+    }
+
+    // The copies are on disk before anything of the originals may go.
+    if (files > 0) {
+        winsys::UniqueFd store;
+        const std::string folder = filesFolder_ + "\\" + backupId;
+        auto failed = winsys::openFolder(folder, &store);
+        if (!failed) failed = winsys::flushFileSystem(store.get(), folder);
+        if (failed) {
+            FalseCause = FormatString("Cannot write the backup's copies. %1", {winsys::describeTreeError(*failed)});
+            return false;
+        }
     }
 
     LONG subkeys = 0;
@@ -445,39 +640,65 @@ bool CAxBackuper::writeBackup(const std::string& backupId, const std::string& Na
     return writeText("Name", MAPI::Trim(Name));
 }
 
-// "Name" goes first, so that a process killed on the way leaves nothing listed.
+// The index key goes first, in one write, so that a process killed on the
+// way leaves nothing listed; copies no index names are then leftovers that
+// RemoveLeftovers takes away. Copies stay as long as their key does.
 void CAxBackuper::dropBackup(const std::string& backupId, bool pumpBeforeRetry) {
     ResumeNext err;
     const std::string backupKey = indexKey_ + "\\" + backupId;
     if (redirectionIsOff_) err.step([&] { redirectionOn(); });
-    err.step([&] {
-        LONG key = kCurrentUser;
-        std::string sub = backupKey, name = "Name";
-        VARIANT_BOOL ok = win::VARIANT_FALSE;
-        call([&] { return registry()->DeleteValue(&key, &sub, &name, &ok); });
-    });
-    const std::string folder = filesFolder_ + "\\" + backupId;
-    err.step([&] { clearReadOnly(folder); });
-    err.step([&] {
-        std::string cause;
-        VARIANT_BOOL ok = win::VARIANT_FALSE;
-        call([&] { return FileOps()->RemoveFolder2(folder, win::VARIANT_TRUE, &cause, &ok); });
-    });
-    bool deleted = false;
-    err.step([&] {
-        std::string cause;
-        VARIANT_BOOL ok = win::VARIANT_FALSE;
-        call([&] { return registry()->DeleteKeyEx(kCurrentUser, backupKey, &cause, &ok); });
-        deleted = isTrue(ok);
-    });
-    if (!deleted && pumpBeforeRetry) {
-        winsys::pumpOneMessage();
+    auto deleteKey = [&] {
         err.step([&] {
             std::string cause;
             VARIANT_BOOL ok = win::VARIANT_FALSE;
             call([&] { return registry()->DeleteKeyEx(kCurrentUser, backupKey, &cause, &ok); });
         });
+    };
+    auto keyGone = [&] {
+        VARIANT_BOOL exists = win::VARIANT_TRUE;
+        err.step([&] { call([&] { return registry()->IsKeyExist(kCurrentUser, backupKey, &exists); }); });
+        return !isTrue(exists);
+    };
+    deleteKey();
+    if (!keyGone() && pumpBeforeRetry) {
+        winsys::pumpOneMessage();
+        deleteKey();
     }
+    if (keyGone()) err.step([&] { removeStoreEntry(filesFolder_, backupId); });
+}
+
+void CAxBackuper::RemoveLeftovers() {
+    if (!initialised_) return;
+    ResumeNext err; // a leftover that stays is only space; it never fails the caller
+    err.step([&] {
+        RegistryBatch batch(false); // only for the writers' lock: nothing is written
+        if (!batch.isOpen()) return; // no lock: another process may be mid-backup
+        const std::vector<std::string> ids = subkeyNames(indexKey_);
+        for (const std::string& entry : directoryContents(filesFolder_ + "\\")) {
+            const bool indexed = isGuidText(entry) && std::find(ids.begin(), ids.end(), entry) != ids.end();
+            if (!indexed) {
+                removeStoreEntry(filesFolder_, entry);
+                continue;
+            }
+            // Inside a backup only item folders belong; anything else was
+            // staged by a restore that was cut short.
+            const std::string folder = filesFolder_ + "\\" + entry;
+            for (const std::string& inside : directoryContents(folder + "\\"))
+                if (!isGuidText(inside)) removeStoreEntry(folder, inside);
+        }
+    });
+}
+
+void CAxBackuper::RemoveAllLeftovers(const std::string& AppDataFolder, const std::string& AppRegistryHKCUHive) {
+    ResumeNext err;
+    err.step([&] {
+        const std::string store = withBackslash(MAPI::Trim(AppDataFolder)) + "Backup\\";
+        for (const std::string& word : directoryContents(store)) {
+            CAxBackuper backuper;
+            std::string cause;
+            if (backuper.Init(AppDataFolder, AppRegistryHKCUHive, word, cause)) backuper.RemoveLeftovers();
+        }
+    });
 }
 
 bool CAxBackuper::ListBackups(LONG& ResultCount, std::vector<BackupRow>& ResultArray, std::string& FalseCause) {
@@ -518,6 +739,7 @@ bool CAxBackuper::Restore(const std::string& BackupID, std::string& FalseCause) 
             FalseCause = FormatString("Invalid backup id: '%1'", {BackupID});
             return false;
         }
+        RemoveLeftovers();
         const std::string backupKey = indexKey_ + "\\" + BackupID;
         VARIANT_BOOL exists = win::VARIANT_FALSE;
         call([&] { return registry()->IsKeyExist(kCurrentUser, backupKey, &exists); });
@@ -583,29 +805,9 @@ bool CAxBackuper::restoreItems(const std::string& backupKey, const std::string& 
             !readNumber(entry("FileOrFolder%1x64bitSystem32", k), flag))
             return false;
         restoreTo = withBackslash(restoreTo);
-        const std::string source = filesFolder_ + "\\" + BackupID + "\\" + itemId + "\\";
-        const std::vector<std::string> names = directoryContents(source);
-        if (names.empty()) return missingCopy(itemId);
         // The restore folder too must be made in the 64-bit view.
         if (flag != 0) redirectionOff();
-        for (const std::string& target : names)
-            if (leadsOutsidePrefix(restoreTo) || leadsOutsidePrefix(restoreTo + target)) {
-                FalseCause = FormatString("Cannot restore '%1'. %2", {restoreTo + target, kOutsidePrefix});
-                return false; // the caller switches redirection back on
-            }
-        call([&] { return FileOps()->EnsureFolderExist(restoreTo); });
-        for (const std::string& n : names) {
-            std::string cause;
-            VARIANT_BOOL copied = win::VARIANT_FALSE;
-            // A read-only file put back by an earlier, cut-short try would
-            // block every later one.
-            clearReadOnly(restoreTo + n);
-            call([&] { return FileOps()->CopyFileOrFolder(source + n, restoreTo, &cause, &copied); });
-            if (!isTrue(copied)) {
-                FalseCause = cause;
-                return false; // the caller switches redirection back on
-            }
-        }
+        if (!restoreItem(BackupID, itemId, restoreTo, FalseCause)) return false; // the caller switches redirection back on
         if (flag != 0) redirectionOn();
     }
 
@@ -667,8 +869,10 @@ bool CAxBackuper::restoreItems(const std::string& backupKey, const std::string& 
 bool CAxBackuper::RemoveByLittleConfig(_CLittleConfig* LittleConfig) {
     constexpr const char* kSource = "CAxBackuper.RemoveByLittleConfig";
     bool allRemoved = true;
+    removalFailures_.clear();
     auto failed = [&](const std::string& text) {
         LogLine(0, text, halvenlib::sevInternalError, kSource);
+        removalFailures_.push_back(text);
         allRemoved = false;
     };
     try {

@@ -32,6 +32,18 @@ public:
     // Deletes everything the record lists, going on past failures (each
     // logged); false when any step failed.
     bool RemoveByLittleConfig(quarncust::_CLittleConfig* LittleConfig);
+    // The log texts of the steps the last RemoveByLittleConfig could not do:
+    // what stayed, and why.
+    const std::vector<std::string>& RemovalFailures() const { return removalFailures_; }
+
+    // Removes what the store holds that no listed backup names: the copies
+    // of a backup whose process died before its index was written, index
+    // keys a cut-short restore left without "Name", and staged files of a
+    // cut-short restore. Runs under the writers' lock, so another process's
+    // backup in progress is never taken for a leftover. Of this type after
+    // Init; RemoveAllLeftovers does every type of the store (start-up).
+    void RemoveLeftovers();
+    static void RemoveAllLeftovers(const std::string& AppDataFolder, const std::string& AppRegistryHKCUHive);
 
 private:
     // The text before the last backslash, one trailing backslash dropped
@@ -45,15 +57,26 @@ private:
     void dropBackup(const std::string& backupId, bool pumpBeforeRetry);
     void redirectionOff();
     void redirectionOn();
-    // False, with the reason, when a file or folder of the record leads
-    // outside the prefix folder (each looked at in its own view).
-    bool filesInsidePrefix(quarncust::_CLittleConfig* LittleConfig, std::string& FalseCause);
+    // False, with the reason, when a file or folder of the record cannot be
+    // backed up: invalid, outside the prefix folder, the program's own data
+    // (each looked at in its own view).
+    bool checkFileItems(quarncust::_CLittleConfig* LittleConfig, std::string& FalseCause);
+    // Copies one file or folder of the record into the store's item folder.
+    bool copyItemToStore(const std::string& path, const std::string& itemFolder, std::string& FalseCause);
+    // Puts the entries of a store item folder back into `restoreTo`.
+    bool restoreItem(const std::string& backupId, const std::string& itemId, const std::string& restoreTo,
+                     std::string& FalseCause);
     // Removes one file or folder of a removal record; true when it is gone.
     bool removeFileOrFolder(const std::string& path, std::string& cause);
+    // The folders whose contents no record may name: the data folder given
+    // to Init and the program's own.
+    std::vector<std::string> ownDataFolders() const;
 
     std::string filesFolder_; // {data folder}\Backup\{word}
     std::string indexKey_;    // {product key}\Backup\{word}, below HKEY_CURRENT_USER
     std::string backupWord_;
+    std::string dataFolder_;  // as given to Init
+    std::vector<std::string> removalFailures_;
     bool initialised_ = false;
     bool redirectionIsOff_ = false; // switched off by this object and not yet back on
 };

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/core/caxbackuper.h"
 #include "app/core/comcalls.h"
 #include "app/core/mapi.h"
 #include "app/core/mmainhelpers.h"
@@ -121,6 +122,8 @@ StartupEnd Main(const StartupHooks& hooks) {
     });
 
     err.step([&] { trace("********** start app"); });
+    // Copies a killed backup or restore left in the store, before anything looks at it.
+    err.step([&] { CAxBackuper::RemoveAllLeftovers(DataFolder, kProductRegistryKey); });
     err.step([&] { trace(versionLine()); });
     err.step([&] { trace(windowsLine()); });
     // Hive lines the registry could not read are kept in their files; the

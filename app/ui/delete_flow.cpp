@@ -58,6 +58,12 @@ bool endsWithWording(const std::string& name, const std::string& wording) {
 DeleteFlow::DeleteFlow(FObjectList& list, winsys::controls::TaskDialog& dialog, std::function<void()> focusTablePane)
     : list_(list), dialog_(dialog), focusTablePane_(std::move(focusTablePane)) {}
 
+namespace {
+constexpr const char* kPartlyDeleted =
+    "%1 was not deleted completely. What could not be deleted:\n%2\n\nIts backup is kept: Restore puts back what "
+    "was deleted.";
+} // namespace
+
 void DeleteFlow::MenuRemove() {
     try {
         bool selected = false, folder = false;
@@ -123,7 +129,19 @@ bool DeleteFlow::RemoveAddon(_CParams* AddonInfo, const std::string& TypeTitle, 
                            halvenlib::sevInternalError, "FMain.RemovePlugin");
         } else {
             backuper.RemoveByLittleConfig(backupCfg.get());
-            if (HasParam(AddonInfo, "deleteCfg")) backuper.RemoveByLittleConfig(config(AddonInfo, "deleteCfg").get());
+            std::vector<std::string> stayed = backuper.RemovalFailures();
+            if (HasParam(AddonInfo, "deleteCfg")) {
+                backuper.RemoveByLittleConfig(config(AddonInfo, "deleteCfg").get());
+                stayed.insert(stayed.end(), backuper.RemovalFailures().begin(), backuper.RemovalFailures().end());
+            }
+            // Parts left behind are the user's to know of; the backup stays
+            // listed, so Restore can put back what went.
+            if (!stayed.empty()) {
+                std::string lines;
+                for (const std::string& s : stayed) lines += "\n" + s;
+                buttons = kOk;
+                ShowMessage(dialog_, FormatString(kPartlyDeleted, {name, lines}), buttons, title, result);
+            }
         }
         // The type is collected again even after a failed backup, which deleted nothing.
         deleted = true;

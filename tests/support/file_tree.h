@@ -20,4 +20,26 @@ std::map<std::string, std::string> entriesOutside(const std::filesystem::path& d
 // The bytes of a host file (empty when it cannot be read).
 std::string readHost(const std::filesystem::path& file);
 
+// Everything a copy must keep of each entry below `top` (and of `top`):
+// kind, permission bits, modification time to the nanosecond, and the
+// bytes of a file or the target text of a link. No link is followed.
+// Folder times are left out with `withFolderTimes` false.
+std::map<std::string, std::string> exactTreeOf(const std::filesystem::path& top, bool withFolderTimes = true);
+
+// Makes a host file immutable for its lifetime, so that nobody, root
+// included, can remove it; false when the host cannot (not root, or a file
+// system without the flag).
+class ImmutableFile {
+public:
+    explicit ImmutableFile(std::filesystem::path file);
+    ~ImmutableFile();
+    ImmutableFile(const ImmutableFile&) = delete;
+    ImmutableFile& operator=(const ImmutableFile&) = delete;
+    explicit operator bool() const { return set_; }
+
+private:
+    std::filesystem::path file_;
+    bool set_ = false;
+};
+
 } // namespace testsupport

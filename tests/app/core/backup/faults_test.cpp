@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "tests/app/core/backup/backup_fixture.h"
+#include "tests/support/file_tree.h"
 
 #include "platform/core/text.h"
 #include "platform/com/object.h"
@@ -323,7 +324,7 @@ TEST_F(BackupFaults, RestoreRefusesAnIndexWithHolesAndKeepsTheBackup) {
     }
     {
         SCOPED_TRACE("copy of a file item missing");
-        const fs::path item = filesFolder(id) / fileItem, aside = filesFolder(id) / "aside";
+        const fs::path item = filesFolder(id) / fileItem, aside = prefix.host("C:\\aside");
         fs::rename(item, aside);
         fs::create_directory(item);
         std::string cause;
@@ -430,11 +431,11 @@ TEST_F(BackupFaults, ABackupCutShortByAKillIsNeverListed) {
 TEST_F(BackupFaults, RemovalLogsEachStepItCouldNotDoAndGoesOn) {
     const SmallAddon a(prefix, "Remove");
     writeValue(HKEY_CURRENT_USER, a.valueKey, text("Other", "o"));
-    // A host name that no Windows path can reach: never listed, so the
-    // folder can never be emptied.
+    // A file the host will not let go of: the folder can never be emptied.
     prefix.makeDir("C:\\Remove\\Stuck");
     prefix.writeFile("C:\\Remove\\Stuck\\plain.txt", "p");
-    std::ofstream(prefix.host("C:\\Remove\\Stuck") / "odd\\name") << "x";
+    const testsupport::ImmutableFile stuck(prefix.host("C:\\Remove\\Stuck\\plain.txt"));
+    if (!stuck) GTEST_SKIP() << "the host cannot make a file immutable here (needs root and a file system that can)";
     ComPtr<_CLittleConfig> r = newRecord();
     addFile(r.get(), "C:\\Remove\\Stuck");
     addFile(r.get(), "C:\\Remove\\gone.txt"); // already gone: nothing to say
@@ -445,7 +446,7 @@ TEST_F(BackupFaults, RemovalLogsEachStepItCouldNotDoAndGoesOn) {
 
     EXPECT_FALSE(CAxBackuper().RemoveByLittleConfig(r.get()));
     ASSERT_EQ(logLines().size(), 2u);
-    const std::string fileLine = "Cannot delete 'C:\\Remove\\Stuck'. RemoveFolder2 failed. ";
+    const std::string fileLine = "Cannot delete 'C:\\Remove\\Stuck'. 'C:\\Remove\\Stuck\\plain.txt': ";
     EXPECT_EQ(logLines()[0].description.substr(0, fileLine.size()), fileLine) << logLines()[0].description;
     EXPECT_EQ(logLines()[1].description, "Cannot delete 'HKEY_CURRENT_USER\\Software\\Remove' Missing");
     for (const auto& line : logLines()) {

@@ -1,0 +1,550 @@
+#include "platform/files/tree.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <random>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/core/machine.h"
+#include "platform/core/text.h"
+#include "platform/files/hostfile.h"
+#include "platform/files/paths.h"
+#include "platform/system/message.h"
+
+namespace fs = std::filesystem;
+
+namespace winsys {
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& o) noexcept {
+    if (this != &o) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = o.release();
+    }
+    return *this;
+}
+
+UniqueFd::~UniqueFd() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+std::string describeTreeError(const TreeError& e) {
+    if (!e.refusal.empty()) return e.refusal;
+    std::string text;
+    win::FormatMessage(win::FORMAT_MESSAGE_FROM_SYSTEM | win::FORMAT_MESSAGE_IGNORE_INSERTS, e.code, 0, &text);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    return "'" + e.path + "': " + text;
+}
+
+std::optional<std::string> hostPathOf(int fd) {
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    std::error_code ec;
+    const fs::path p = fs::read_symlink(link, ec);
+    if (ec) return std::nullopt;
+    return p.string();
+}
+
+namespace {
+
+constexpr int kOpenFolder = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+TreeError systemError(int err, std::string path, bool folder) {
+    return TreeError{errorFromErrno(err), std::move(path), folder, {}};
+}
+
+TreeError refusal(win::DWORD code, std::string path, bool folder, std::string why) {
+    return TreeError{code, std::move(path), folder, std::move(why)};
+}
+
+// A walk keeps one handle open for each level, on each side; deep trees
+// need more than the usual soft limit, so it goes up to the hard one once.
+void allowManyOpenFolders() {
+    static const bool raised = [] {
+        rlimit r{};
+        if (::getrlimit(RLIMIT_NOFILE, &r) == 0 && r.rlim_cur < r.rlim_max) {
+            r.rlim_cur = r.rlim_max;
+            ::setrlimit(RLIMIT_NOFILE, &r);
+        }
+        return true;
+    }();
+    (void)raised;
+}
+
+struct Listed {
+    std::string name;
+    unsigned char type; // DT_* (DT_UNKNOWN when the file system does not say)
+};
+
+// The entries of an open folder, without "." and "..".
+bool listFolder(int folder, std::vector<Listed>* out) {
+    const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    DIR* d = ::fdopendir(fd);
+    if (!d) {
+        ::close(fd);
+        return false;
+    }
+    errno = 0;
+    while (const dirent* e = ::readdir(d)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        out->push_back({e->d_name, e->d_type});
+    }
+    const int err = errno;
+    ::closedir(d);
+    errno = err;
+    return err == 0;
+}
+
+// Whether a host name can be a Windows name: one the layer can spell in a
+// path (no separator, none of the characters Windows refuses) and text
+// (UTF-8 that survives the trip to UTF-16 and back).
+bool windowsCanHold(const std::string& name) {
+    return isAllowedInFileName(name) && toUtf8KeepingSurrogates(toUtf16KeepingSurrogates(name)) == name;
+}
+
+const char* specialKind(mode_t mode) {
+    if (S_ISFIFO(mode)) return "a pipe";
+    if (S_ISSOCK(mode)) return "a socket";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    return "neither a file nor a folder nor a link";
+}
+
+bool sameTimes(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+
+std::string randomName() {
+    static thread_local std::mt19937_64 gen{std::random_device{}()};
+    static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::string s = ".sorlix-";
+    for (int i = 0; i < 10; ++i) s += kChars[gen() % (sizeof kChars - 1)];
+    return s;
+}
+
+int writeAll(int fd, const char* p, std::size_t n) {
+    while (n > 0) {
+        const ssize_t w = ::write(fd, p, n);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        p += w;
+        n -= static_cast<std::size_t>(w);
+    }
+    return 0;
+}
+
+// Copies all bytes of `in` to `out` (both at offset 0). Returns errno.
+int copyBytes(int in, int out, off_t size) {
+    off_t done = 0;
+    bool inKernel = true;
+    while (inKernel && done < size) {
+        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, static_cast<std::size_t>(size - done), 0);
+        if (n > 0) {
+            done += n;
+            continue;
+        }
+        if (n == 0) break; // the file got shorter: copy what there is
+        if (errno == EINTR) continue;
+        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != EPERM)
+            return errno;
+        inKernel = false;
+    }
+    if (inKernel) return 0;
+    if (::lseek(in, done, SEEK_SET) < 0 || ::lseek(out, done, SEEK_SET) < 0) return errno;
+    std::vector<char> buf(1 << 17);
+    for (;;) {
+        const ssize_t r = ::read(in, buf.data(), buf.size());
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return errno;
+        if (r == 0) return 0;
+        if (const int err = writeAll(out, buf.data(), static_cast<std::size_t>(r))) return err;
+    }
+}
+
+// Whether two open regular files hold the same bytes.
+bool sameBytes(int a, int b, off_t size) {
+    std::vector<char> x(1 << 16), y(1 << 16);
+    off_t at = 0;
+    while (at < size) {
+        const std::size_t want = static_cast<std::size_t>(std::min<off_t>(size - at, static_cast<off_t>(x.size())));
+        const ssize_t ra = ::pread(a, x.data(), want, at);
+        const ssize_t rb = ::pread(b, y.data(), want, at);
+        if (ra <= 0 || ra != rb || std::memcmp(x.data(), y.data(), static_cast<std::size_t>(ra)) != 0) return false;
+        at += ra;
+    }
+    return true;
+}
+
+// A Windows path that grows by one name as the walk goes down and shrinks
+// back on the way up.
+class WalkPath {
+public:
+    explicit WalkPath(std::string start) : text_(std::move(start)) {}
+    const std::string& text() const { return text_; }
+    std::string below(const std::string& name) const { return text_ + '\\' + name; }
+    class Step {
+    public:
+        Step(WalkPath& p, const std::string& name) : p_(p), size_(p.text_.size()) { p.text_ += '\\' + name; }
+        ~Step() { p_.text_.resize(size_); }
+        Step(const Step&) = delete;
+        Step& operator=(const Step&) = delete;
+
+    private:
+        WalkPath& p_;
+        std::size_t size_;
+    };
+
+private:
+    std::string text_;
+};
+
+class Copier {
+public:
+    Copier(const TreeEntry& from, const TreeEntry& to, const CopyOptions& options)
+        : options_(options), src_(from.windowsPath), dst_(to.windowsPath) {}
+
+    TreeResult copy(int srcFolder, const std::string& srcName, int dstFolder, const std::string& dstName) {
+        struct stat st;
+        if (::fstatat(srcFolder, srcName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return systemError(errno, src_.text(), false);
+        std::optional<struct stat> there;
+        if (options_.mode == CopyMode::Merge) {
+            struct stat d;
+            if (::fstatat(dstFolder, dstName.c_str(), &d, AT_SYMLINK_NOFOLLOW) == 0) there = d;
+            else if (errno != ENOENT) return systemError(errno, dst_.text(), false);
+        }
+        return copyEntry(srcFolder, srcName, st, dstFolder, dstName, there);
+    }
+
+private:
+    TreeResult copyEntry(int srcFolder, const std::string& srcName, const struct stat& st, int dstFolder,
+                         const std::string& dstName, const std::optional<struct stat>& there) {
+        if (S_ISDIR(st.st_mode)) return copyFolder(srcFolder, srcName, st, dstFolder, dstName, there);
+        if (S_ISREG(st.st_mode)) return copyFile(srcFolder, srcName, st, dstFolder, dstName, there);
+        if (S_ISLNK(st.st_mode)) return copyLink(srcFolder, srcName, st, dstFolder, dstName, there);
+        return refusal(win::ERROR_ACCESS_DENIED, src_.text(), false,
+                       "'" + src_.text() + "' is " + specialKind(st.st_mode) +
+                           ": only files, folders and links can be copied.");
+    }
+
+    TreeResult inTheWay() const {
+        return refusal(win::ERROR_ALREADY_EXISTS, dst_.text(), false,
+                       "'" + dst_.text() + "' is in the way: something of another kind is there.");
+    }
+
+    // Where a replacement is staged: the staging folder when it shares the
+    // target's file system (a rename moves it), else the target's folder.
+    int stagingFor(int dstFolder) const {
+        if (options_.stagingFolder < 0) return dstFolder;
+        struct stat a, b;
+        if (::fstat(options_.stagingFolder, &a) != 0 || ::fstat(dstFolder, &b) != 0 || a.st_dev != b.st_dev)
+            return dstFolder;
+        return options_.stagingFolder;
+    }
+
+    static void setTimes(int folder, const std::string& name, const struct stat& st) {
+        const timespec times[2] = {st.st_atim, st.st_mtim};
+        ::utimensat(folder, name.c_str(), times, AT_SYMLINK_NOFOLLOW);
+    }
+
+    TreeResult copyLink(int srcFolder, const std::string& srcName, const struct stat& st, int dstFolder,
+                        const std::string& dstName, const std::optional<struct stat>& there) {
+        std::string target(static_cast<std::size_t>(st.st_size) + 1, '\0');
+        for (;;) {
+            const ssize_t n = ::readlinkat(srcFolder, srcName.c_str(), target.data(), target.size());
+            if (n < 0) return systemError(errno, src_.text(), false);
+            if (static_cast<std::size_t>(n) < target.size()) {
+                target.resize(static_cast<std::size_t>(n));
+                break;
+            }
+            target.resize(target.size() * 2);
+        }
+        if (there) {
+            if (S_ISDIR(there->st_mode)) return inTheWay();
+            if (S_ISLNK(there->st_mode)) {
+                std::string old(target.size() + 1, '\0');
+                const ssize_t n = ::readlinkat(dstFolder, dstName.c_str(), old.data(), old.size());
+                if (n >= 0 && static_cast<std::size_t>(n) == target.size() && old.compare(0, target.size(), target) == 0) {
+                    setTimes(dstFolder, dstName, st);
+                    return std::nullopt;
+                }
+            }
+            // Replaced whole: the new link is made aside and renamed over.
+            const int staging = stagingFor(dstFolder);
+            std::string temp;
+            for (int tries = 0;; ++tries) {
+                temp = randomName();
+                if (::symlinkat(target.c_str(), staging, temp.c_str()) == 0) break;
+                if (errno != EEXIST || tries > 100) return systemError(errno, dst_.text(), false);
+            }
+            if (::renameat(staging, temp.c_str(), dstFolder, dstName.c_str()) != 0) {
+                const int err = errno;
+                ::unlinkat(staging, temp.c_str(), 0);
+                return systemError(err, dst_.text(), false);
+            }
+        } else if (::symlinkat(target.c_str(), dstFolder, dstName.c_str()) != 0) {
+            return systemError(errno, dst_.text(), false);
+        }
+        setTimes(dstFolder, dstName, st);
+        return std::nullopt;
+    }
+
+    TreeResult copyFile(int srcFolder, const std::string& srcName, const struct stat& st, int dstFolder,
+                        const std::string& dstName, const std::optional<struct stat>& there) {
+        UniqueFd in(::openat(srcFolder, srcName.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        if (!in) return systemError(errno, src_.text(), false);
+        struct stat now;
+        // Replaced between the look and the open: not the file that was seen.
+        if (::fstat(in.get(), &now) != 0 || !S_ISREG(now.st_mode) || now.st_ino != st.st_ino)
+            return refusal(win::ERROR_ACCESS_DENIED, src_.text(), false,
+                           "'" + src_.text() + "' changed while it was being copied.");
+        const mode_t mode = st.st_mode & 07777;
+        const timespec times[2] = {st.st_atim, st.st_mtim};
+
+        if (there) {
+            if (S_ISDIR(there->st_mode)) return inTheWay();
+            if (S_ISREG(there->st_mode) && there->st_size == st.st_size) {
+                UniqueFd old(::openat(dstFolder, dstName.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+                if (old && sameBytes(in.get(), old.get(), st.st_size)) {
+                    if ((there->st_mode & 07777) != mode && ::fchmod(old.get(), mode) != 0)
+                        return systemError(errno, dst_.text(), false);
+                    if (!sameTimes(there->st_mtim, st.st_mtim) && ::futimens(old.get(), times) != 0)
+                        return systemError(errno, dst_.text(), false);
+                    return std::nullopt;
+                }
+            }
+            // Written aside in full, then renamed over what is there.
+            const int staging = stagingFor(dstFolder);
+            std::string temp;
+            UniqueFd out;
+            for (int tries = 0; !out; ++tries) {
+                temp = randomName();
+                out = UniqueFd(::openat(staging, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+                if (!out && (errno != EEXIST || tries > 100)) return systemError(errno, dst_.text(), false);
+            }
+            int err = copyBytes(in.get(), out.get(), st.st_size);
+            if (!err && (::fchmod(out.get(), mode) != 0 || ::futimens(out.get(), times) != 0)) err = errno;
+            if (!err && ::renameat(staging, temp.c_str(), dstFolder, dstName.c_str()) != 0) err = errno;
+            if (err) {
+                ::unlinkat(staging, temp.c_str(), 0);
+                return systemError(err, dst_.text(), false);
+            }
+            return std::nullopt;
+        }
+
+        UniqueFd out(::openat(dstFolder, dstName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!out) return systemError(errno, dst_.text(), false);
+        int err = copyBytes(in.get(), out.get(), st.st_size);
+        if (!err && (::fchmod(out.get(), mode) != 0 || ::futimens(out.get(), times) != 0)) err = errno;
+        if (err) {
+            // A half-written file is not left where the copy was meant to be.
+            ::unlinkat(dstFolder, dstName.c_str(), 0);
+            return systemError(err, dst_.text(), false);
+        }
+        return std::nullopt;
+    }
+
+    TreeResult copyFolder(int srcFolder, const std::string& srcName, const struct stat& st, int dstFolder,
+                          const std::string& dstName, const std::optional<struct stat>& there) {
+        UniqueFd in(::openat(srcFolder, srcName.c_str(), kOpenFolder));
+        if (!in) return systemError(errno, src_.text(), true);
+        UniqueFd out;
+        std::unordered_map<std::string, std::string> existing; // folded name -> name, of a merged folder
+        if (there) {
+            if (!S_ISDIR(there->st_mode)) {
+                if (S_ISLNK(there->st_mode))
+                    return refusal(win::ERROR_CANT_RESOLVE_FILENAME, dst_.text(), true,
+                                   "'" + dst_.text() + "' is a link: a copy only writes into real folders.");
+                return inTheWay();
+            }
+            out = UniqueFd(::openat(dstFolder, dstName.c_str(), kOpenFolder));
+            if (!out) return systemError(errno, dst_.text(), true);
+            if ((there->st_mode & 0700) != 0700 && ::fchmod(out.get(), there->st_mode | 0700) != 0)
+                return systemError(errno, dst_.text(), true);
+            std::vector<Listed> names;
+            if (!listFolder(out.get(), &names)) return systemError(errno, dst_.text(), true);
+            for (Listed& n : names) existing.emplace(upperCase(n.name), std::move(n.name));
+        } else {
+            if (::mkdirat(dstFolder, dstName.c_str(), 0700) != 0) return systemError(errno, dst_.text(), true);
+            out = UniqueFd(::openat(dstFolder, dstName.c_str(), kOpenFolder));
+            if (!out) return systemError(errno, dst_.text(), true);
+        }
+
+        std::vector<Listed> entries;
+        if (!listFolder(in.get(), &entries)) return systemError(errno, src_.text(), true);
+        std::unordered_map<std::string, std::string> seen; // folded -> name, for the case check
+        for (const Listed& e : entries) {
+            WalkPath::Step s(src_, e.name);
+            if (options_.mode == CopyMode::Fresh) {
+                if (!windowsCanHold(e.name))
+                    return refusal(win::ERROR_INVALID_NAME, src_.text(), false,
+                                   "'" + src_.text() + "' has a name that Windows cannot hold.");
+                auto [at, fresh] = seen.emplace(upperCase(e.name), e.name);
+                if (!fresh)
+                    return refusal(win::ERROR_ALREADY_EXISTS, src_.text(), false,
+                                   "'" + src_.text() + "' and '" + src_.text().substr(0, src_.text().size() - e.name.size()) +
+                                       at->second + "' differ only in case, which Windows cannot tell apart.");
+            }
+            struct stat est;
+            if (::fstatat(in.get(), e.name.c_str(), &est, AT_SYMLINK_NOFOLLOW) != 0)
+                return systemError(errno, src_.text(), false);
+            std::string target = e.name;
+            std::optional<struct stat> thereToo;
+            if (!existing.empty()) {
+                if (auto f = existing.find(upperCase(e.name)); f != existing.end()) {
+                    target = f->second;
+                    struct stat d;
+                    if (::fstatat(out.get(), target.c_str(), &d, AT_SYMLINK_NOFOLLOW) == 0) thereToo = d;
+                    else if (errno != ENOENT) return systemError(errno, dst_.below(target), false);
+                }
+            }
+            WalkPath::Step d(dst_, target);
+            if (auto failed = copyEntry(in.get(), e.name, est, out.get(), target, thereToo)) return failed;
+        }
+        const timespec times[2] = {st.st_atim, st.st_mtim};
+        if (::fchmod(out.get(), st.st_mode & 07777) != 0 || ::futimens(out.get(), times) != 0)
+            return systemError(errno, dst_.text(), true);
+        return std::nullopt;
+    }
+
+    CopyOptions options_;
+    WalkPath src_, dst_;
+};
+
+class Remover {
+public:
+    Remover(std::string path, bool evenReadOnly) : path_(std::move(path)), evenReadOnly_(evenReadOnly) {}
+
+    TreeResult remove(int folder, const std::string& name, unsigned char type) {
+        bool isFolder = type == DT_DIR;
+        mode_t mode = 0;
+        if (type == DT_UNKNOWN || (type == DT_REG && !evenReadOnly_) || type == DT_DIR) {
+            struct stat st;
+            if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+                return systemError(errno, path_.text(), false);
+            isFolder = S_ISDIR(st.st_mode);
+            mode = st.st_mode;
+            if (!evenReadOnly_ && S_ISREG(mode) && !(mode & S_IWUSR))
+                return TreeError{win::ERROR_ACCESS_DENIED, path_.text(), false, {}};
+        }
+        if (!isFolder) {
+            if (::unlinkat(folder, name.c_str(), 0) != 0) return systemError(errno, path_.text(), false);
+            return std::nullopt;
+        }
+        {
+            UniqueFd fd(::openat(folder, name.c_str(), kOpenFolder));
+            if (!fd) return systemError(errno, path_.text(), true);
+            if (!(mode & S_IWUSR) || !(mode & S_IXUSR)) {
+                if (!evenReadOnly_) return TreeError{win::ERROR_ACCESS_DENIED, path_.text(), true, {}};
+                if (::fchmod(fd.get(), mode | 0700) != 0) return systemError(errno, path_.text(), true);
+            }
+            std::vector<Listed> entries;
+            if (!listFolder(fd.get(), &entries)) return systemError(errno, path_.text(), true);
+            for (const Listed& e : entries) {
+                WalkPath::Step s(path_, e.name);
+                if (auto failed = remove(fd.get(), e.name, e.type)) return failed;
+            }
+        }
+        if (::unlinkat(folder, name.c_str(), AT_REMOVEDIR) != 0) return systemError(errno, path_.text(), true);
+        return std::nullopt;
+    }
+
+private:
+    WalkPath path_;
+    bool evenReadOnly_;
+};
+
+bool within(const fs::path& p, const fs::path& root) {
+    return std::mismatch(root.begin(), root.end(), p.begin(), p.end()).first == root.end();
+}
+
+} // namespace
+
+std::optional<std::string> findInFolder(int folder, std::string_view name) {
+    const std::string given(name);
+    struct stat st;
+    if (::fstatat(folder, given.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return given;
+    std::vector<Listed> entries;
+    if (!listFolder(folder, &entries)) return std::nullopt;
+    std::optional<std::string> best;
+    for (Listed& e : entries)
+        if (equalsNoCase(e.name, given) && (!best || e.name < *best)) best = std::move(e.name);
+    return best;
+}
+
+std::optional<TreeError> openFolder(std::string_view windowsFolder, UniqueFd* out) {
+    auto host = toHostPath(windowsFolder);
+    if (!host) return TreeError{host.error().code, std::string(windowsFolder), true, {}};
+    UniqueFd fd(::open(host->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd) return TreeError{errorFromErrno(errno, *host), std::string(windowsFolder), true, {}};
+    *out = std::move(fd);
+    return std::nullopt;
+}
+
+std::optional<TreeError> openRealFolder(std::string_view windowsFolder, bool create, UniqueFd* out) {
+    const std::string given(windowsFolder);
+    auto parsed = parseWindowsPath(windowsFolder);
+    if (!parsed) return TreeError{parsed.error().code, given, true, {}};
+    const bool toSysWow64 = redirectionApplies(*parsed);
+    auto root = machine().driveRoot(parsed->drive);
+    if (!root) return TreeError{win::ERROR_PATH_NOT_FOUND, given, true, {}};
+    std::error_code ec;
+    const fs::path realRoot = fs::canonical(*root, ec);
+    const fs::path prefix = fs::canonical(machine().prefix(), ec);
+    if (ec || !within(realRoot, prefix))
+        return refusal(win::ERROR_ACCESS_DENIED, given, true,
+                       "'" + given + "' lies outside the Windows prefix.");
+    UniqueFd fd(::open(realRoot.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd) return systemError(errno, given, true);
+    std::string walked{parsed->drive, ':'};
+    for (std::size_t k = 0; k < parsed->parts.size(); ++k) {
+        const std::string part = (toSysWow64 && k == 1) ? std::string("syswow64") : parsed->parts[k];
+        walked += '\\' + part;
+        std::optional<std::string> name = findInFolder(fd.get(), part);
+        if (!name) {
+            if (!create) return TreeError{win::ERROR_PATH_NOT_FOUND, walked, true, {}};
+            if (::mkdirat(fd.get(), part.c_str(), 0755) != 0 && errno != EEXIST) return systemError(errno, walked, true);
+            name = part;
+        }
+        UniqueFd next(::openat(fd.get(), name->c_str(), kOpenFolder));
+        if (!next) {
+            if (errno == ELOOP)
+                return refusal(win::ERROR_CANT_RESOLVE_FILENAME, walked, true,
+                               "'" + walked + "' is a link: only real folders of the prefix are written into.");
+            if (errno == ENOTDIR)
+                return refusal(win::ERROR_DIRECTORY, walked, true, "'" + walked + "' is not a folder.");
+            return systemError(errno, walked, true);
+        }
+        fd = std::move(next);
+    }
+    *out = std::move(fd);
+    return std::nullopt;
+}
+
+TreeResult copyTree(const TreeEntry& from, const TreeEntry& to, const CopyOptions& options) {
+    allowManyOpenFolders();
+    Copier c(from, to, options);
+    return c.copy(from.folder, from.name, to.folder, to.name);
+}
+
+TreeResult removeTree(const TreeEntry& entry, bool evenReadOnly) {
+    allowManyOpenFolders();
+    struct stat st;
+    if (::fstatat(entry.folder, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return systemError(errno, entry.windowsPath, false);
+    Remover r(entry.windowsPath, evenReadOnly);
+    return r.remove(entry.folder, entry.name, S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN);
+}
+
+TreeResult flushFileSystem(int anyFile, std::string_view windowsPath) {
+    if (::syncfs(anyFile) != 0) return systemError(errno, std::string(windowsPath), true);
+    return std::nullopt;
+}
+
+} // namespace winsys

@@ -1,0 +1,122 @@
+#pragma once
+// Whole trees of files, worked on through open folder handles: copy,
+// removal and flush of an add-on's files, for the backup store and FileOps.
+//
+// What a tree holds is data, never a way through:
+//   - a symbolic link (to a file, a folder or nothing) is copied as a link
+//     with its target text unchanged and removed as a link; nothing below
+//     the place an operation starts at is ever reached through one;
+//   - only regular files, folders and links are copied; a pipe, socket or
+//     device is refused by name, so no copy waits on a pipe or reads a
+//     device without end;
+//   - a copy keeps permission bits and access and modification times of
+//     files and folders (a folder's are set once its entries are in).
+// Each entry is looked at once (one listing of each folder, one stat of
+// each entry) and reached from its folder's handle, so a walk costs the
+// tree's size whatever its depth, and paths longer than the host's limit
+// work. A folder handle stays open for each level being walked.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/core/wintypes.h"
+
+namespace winsys {
+
+// An open host file descriptor, closed on scope exit.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    UniqueFd(UniqueFd&& o) noexcept : fd_(o.release()) {}
+    UniqueFd& operator=(UniqueFd&& o) noexcept;
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    ~UniqueFd();
+    int get() const { return fd_; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    explicit operator bool() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+// Why a tree operation stopped: the Win32 error number, the Windows path of
+// the entry it stopped at, whether that entry is a folder, and for a
+// refusal of the layer's own (not a failed system call) its plain reason.
+struct TreeError {
+    win::DWORD code = 0;
+    std::string path;
+    bool folder = false;
+    std::string refusal;
+};
+using TreeResult = std::optional<TreeError>; // nothing: done
+
+// One line for people: the refusal, or "'path': <the system's text>".
+std::string describeTreeError(const TreeError& e);
+
+// An entry of an open folder, as a walk starts from it.
+struct TreeEntry {
+    int folder = -1;          // open folder holding the entry
+    std::string name;         // its host name there
+    std::string windowsPath;  // its Windows path, for messages
+};
+
+// The host name in the open folder that equals `name` without regard to
+// case: `name` itself when it exists as given, else the first such name in
+// byte order; nothing when there is none.
+std::optional<std::string> findInFolder(int folder, std::string_view name);
+
+// Opens a folder given by Windows path, every link on the way followed.
+// Used for reading places (whose host path the guards have checked).
+std::optional<TreeError> openFolder(std::string_view windowsFolder, UniqueFd* out);
+
+// Opens a folder of the prefix for writing into it: each component below the
+// drive's root is found without regard to case and opened from its parent's
+// handle without following a link, and with `create` made when missing
+// (0755). A link or a file on the way, or a drive whose root lies outside
+// the prefix folder, is refused by name. WOW64 redirection applies as the
+// calling thread has it.
+std::optional<TreeError> openRealFolder(std::string_view windowsFolder, bool create, UniqueFd* out);
+
+enum class CopyMode {
+    // Into a new place: nothing may be there yet. Names are checked as a
+    // backup needs them: two names of one folder that differ only in case,
+    // or a name no Windows path can hold, are refused by name.
+    Fresh,
+    // Over what is there, so that a copy cut short can be run again:
+    // folders are merged (found without regard to case), identical files
+    // and links are kept, others replaced whole. An existing link is never
+    // written through, and a folder never replaces a file or link (refused).
+    // Replacements are staged in `stagingFolder` when it is on the same file
+    // system (so no temporary file is left in the place), else beside them.
+    Merge,
+};
+
+struct CopyOptions {
+    CopyMode mode = CopyMode::Fresh;
+    int stagingFolder = -1; // Merge: an open folder for staged files, or -1
+};
+
+// Copies `from` (file, folder or link) to the entry `to`.
+TreeResult copyTree(const TreeEntry& from, const TreeEntry& to, const CopyOptions& options);
+
+// Removes the entry and all below it; a link is removed, never its target.
+// Without `evenReadOnly` a file without its owner's write bit stops the
+// removal with ERROR_ACCESS_DENIED, as a read-only file does on Windows.
+// Stops at the first entry that cannot be removed; what went stays gone.
+// A missing entry is ERROR_FILE_NOT_FOUND.
+TreeResult removeTree(const TreeEntry& entry, bool evenReadOnly);
+
+// Puts everything written to the file system holding `anyFile` on disk.
+TreeResult flushFileSystem(int anyFile, std::string_view windowsPath);
+
+// The host path an open descriptor names now.
+std::optional<std::string> hostPathOf(int fd);
+
+} // namespace winsys
