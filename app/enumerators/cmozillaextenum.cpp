@@ -1,6 +1,7 @@
 #include "app/enumerators/cmozillaextenum.h"
 
 #include <exception>
+#include <filesystem>
 #include <optional>
 
 #include "app/core/comcalls.h"
@@ -60,12 +61,17 @@ bool holds(const std::vector<std::string>& set, const std::string& s) {
 
 // "c:\a\b" for any spelling of that folder ("/", "..", case, trailing "\");
 // nothing for a path that names no folder of a drive.
+// The host place a folder path names, with drive mapping, "." and "..",
+// and every link resolved, so that two spellings of one folder (C: or Z:,
+// through a link or not) compare equal. Lower case: on Windows both name it.
 std::optional<std::string> folded(const std::string& path) {
-    const auto parsed = winsys::parseWindowsPath(path);
-    if (!parsed) return std::nullopt;
-    std::string s(1, parsed->drive);
-    s += ':';
-    for (const std::string& part : parsed->parts) s += "\\" + part;
+    auto host = winsys::toHostPath(path);
+    if (!host) return std::nullopt;
+    std::error_code ec;
+    const std::filesystem::path place = std::filesystem::weakly_canonical(*host, ec);
+    if (ec) return std::nullopt;
+    std::string s = place.string();
+    while (s.size() > 1 && s.back() == '/') s.pop_back();
     return winsys::lowerCase(s);
 }
 
@@ -161,8 +167,9 @@ bool CMozillaExtEnum::isProtectedFolder(const std::string& path) const {
     const auto p = folded(path);
     if (!p) return false; // names nothing the file layer can reach
     for (const std::string& f : protected_)
-        if (f == *p || (f.size() > p->size() && f.starts_with(*p) && f[p->size()] == '\\')) return true;
-    return p->size() <= 2; // a drive root
+        if (f == *p || (f.size() > p->size() && f.starts_with(*p) && (f[p->size()] == '/' || *p == "/"))) return true;
+    const auto parsed = winsys::parseWindowsPath(path);
+    return parsed && parsed->parts.empty(); // a drive root
 }
 
 void CMozillaExtEnum::EnumExtensions() {

@@ -407,7 +407,14 @@ TEST(FirefoxExtensions, RegistryValuesNamingSharedFolders) {
                            "C:\\Program Files",
                            "C:\\windows\\system32",
                            "C:/Program Files (x86)/Mozilla Firefox/",
-                           std::string(testsupport::ProgramObjects::kDataFolder) + "\\Temp"};
+                           std::string(testsupport::ProgramObjects::kDataFolder) + "\\Temp",
+                           // The Mozilla folder as the host's drive spells it.
+                           [&] {
+                               std::string z = "Z:" + m.prefix.host(kMozilla).string();
+                               for (char& c : z)
+                                   if (c == '/') c = '\\';
+                               return z;
+                           }()};
     std::string reg = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Mozilla\\Firefox\\Extensions]\n";
     auto escaped = [](std::string s) {
         for (std::size_t at = 0; (at = s.find('\\', at)) != std::string::npos; at += 2) s.insert(at, "\\");
@@ -415,7 +422,7 @@ TEST(FirefoxExtensions, RegistryValuesNamingSharedFolders) {
     };
     for (std::size_t i = 0; i < refused.size(); ++i) {
         reg += "\"v" + std::to_string(i) + "\"=\"" + escaped(refused[i]) + "\"\n";
-        if (refused[i] != "C:\\." && !refused[i].ends_with("\\extensions") && refused[i].find("..") == std::string::npos && refused[i].find('/') == std::string::npos)
+        if (refused[i] != "C:\\." && !refused[i].starts_with("Z:") && !refused[i].ends_with("\\extensions") && refused[i].find("..") == std::string::npos && refused[i].find('/') == std::string::npos)
             m.prefix.writeFile(refused[i] + "\\install.rdf", manifest("whole", "Whole Folder"));
     }
     reg += "\"ok\"=\"C:\\\\Addons\\\\One\"\n";
