@@ -1,5 +1,6 @@
 #include "platform/files/tree.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -542,9 +543,16 @@ TreeResult removeTree(const TreeEntry& entry, bool evenReadOnly) {
     return r.remove(entry.folder, entry.name, S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN);
 }
 
+namespace {
+std::atomic<unsigned long> g_flushes{0};
+}
+
 TreeResult flushFileSystem(int anyFile, std::string_view windowsPath) {
     if (::syncfs(anyFile) != 0) return systemError(errno, std::string(windowsPath), true);
+    ++g_flushes;
     return std::nullopt;
 }
+
+unsigned long flushCount() { return g_flushes.load(); }
 
 } // namespace winsys

@@ -115,6 +115,9 @@ TreeResult removeTree(const TreeEntry& entry, bool evenReadOnly);
 
 // Puts everything written to the file system holding `anyFile` on disk.
 TreeResult flushFileSystem(int anyFile, std::string_view windowsPath);
+// How many flushes succeeded in this process, for callers that must show
+// that one came before a destructive step.
+unsigned long flushCount();
 
 // The host path an open descriptor names now.
 std::optional<std::string> hostPathOf(int fd);

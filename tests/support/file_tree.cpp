@@ -45,6 +45,11 @@ std::string readHost(const fs::path& file) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+void writeHost(const fs::path& file, const std::string& bytes) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+}
+
 namespace {
 
 void describeEntry(const fs::path& path, const std::string& rel, bool withFolderTimes,
@@ -61,8 +66,10 @@ void describeEntry(const fs::path& path, const std::string& rel, bool withFolder
         text = "link -> " + fs::read_symlink(path).string() + " " + std::to_string(st.st_mtim.tv_sec);
     } else if (folder) {
         if (!withFolderTimes) text = text.substr(0, 12);
-    } else {
+    } else if (S_ISREG(st.st_mode)) {
         text += readHost(path);
+    } else {
+        text = "special";
     }
     (*out)[rel] = text;
     if (!folder) return;

@@ -19,6 +19,8 @@ std::map<std::string, std::string> entriesOutside(const std::filesystem::path& d
 
 // The bytes of a host file (empty when it cannot be read).
 std::string readHost(const std::filesystem::path& file);
+// Writes a host file, making its folders; the name is taken as it is.
+void writeHost(const std::filesystem::path& file, const std::string& bytes);
 
 // Everything a copy must keep of each entry below `top` (and of `top`):
 // kind, permission bits, modification time to the nanosecond, and the
