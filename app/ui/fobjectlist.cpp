@@ -345,8 +345,10 @@ void FObjectList::Init(FProperties* Properties, winsys::controls::PopupMenu* Con
     d_->m_Properties = Properties;
     d_->m_ContextMenu = ContextMenu;
     d_->m_KeyType = NewCollection();
-    // Groups open and close by their image at the left edge, so no branch marks.
-    d_->tv->setRootIsDecorated(false);
+    // Groups show their state by an arrow at the left edge, and open and
+    // close by a click there (tv_MouseUp), not by Qt's own arrow press.
+    d_->tv->setRootIsDecorated(true);
+    d_->tv->SetArrowToggles(false);
     d_->tv->setIndentation(16);
     d_->loadImages();
 }
