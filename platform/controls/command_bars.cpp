@@ -206,7 +206,7 @@ RibbonBar::RibbonBar(CommandBars& bars, const QString& title, QWidget* parent)
 
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("ribbonTabs"));
-    tabs_->setDocumentMode(true);
+    tabs_->setDocumentMode(false);
     // The quick-access bar shares the tab strip's row, at its right end:
     // a row of its own would take a line of the window for a few icons.
     quickBar_ = new QWidget(tabs_);
@@ -434,8 +434,10 @@ std::vector<CommandBars::KeyTip> CommandBars::KeyTips() const {
 // menu, the quick-access bar) hangs below the button.
 QPoint CommandBars::keyTipPlace(const QToolButton* tool, const QSize& tip) const {
     if (tool->toolButtonStyle() == Qt::ToolButtonTextUnderIcon) {
-        const int captionTop = tool->height() - tool->fontMetrics().height() - 4;
-        const QPoint corner(tool->width() / 2 + tool->iconSize().width() / 2, captionTop);
+        // The icon sits at the button's top, below its frame and a margin;
+        // the caption is centred in the room below the icon.
+        constexpr int kIconTop = 5;
+        const QPoint corner(tool->width() / 2 + tool->iconSize().width() / 2, kIconTop + tool->iconSize().height());
         const QPoint at = tool->mapTo(window_, corner);
         return {at.x() - tip.width() / 2, at.y() - tip.height()};
     }
