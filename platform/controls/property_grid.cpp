@@ -2,7 +2,6 @@
 
 #include <QHeaderView>
 #include <QPainter>
-#include <QStyledItemDelegate>
 
 #include "platform/controls/elided_text_tips.h"
 
@@ -16,11 +15,11 @@ constexpr int kLabelGap = 12;
 
 // A label's cell is as wide as its text and a gap, so that the widest
 // label keeps clear of its value once the column fits the labels.
-class LabelGapDelegate : public QStyledItemDelegate {
+class LabelGapDelegate : public ElidedTextTips {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    using ElidedTextTips::ElidedTextTips;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        QSize size = ElidedTextTips::sizeHint(option, index);
         if (index.column() == 0 && index.parent().isValid()) size.rwidth() += kLabelGap;
         return size;
     }
@@ -38,9 +37,10 @@ PropertyGrid::PropertyGrid(QWidget* parent) : QTreeWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setAlternatingRowColors(true);
+    // Long values (descriptions, permission lists) rarely fit the column:
+    // they show whole in tooltips.
     setItemDelegate(new LabelGapDelegate(this));
-    // Long values (descriptions, permission lists) rarely fit the column.
-    ElidedTextTips::Install(this);
+    setTextElideMode(Qt::ElideRight);
 }
 
 QTreeWidgetItem* PropertyGrid::AddCategory(const QString& caption) {
