@@ -84,7 +84,7 @@ private:
 };
 
 bool setHoldsType(win::LONG AddonSet, win::LONG AddonType) {
-    const ComPtr<halvenlib::_CGumArray> types = AddonTypeVisor->AddonSetTypes(AddonSet);
+    const ComPtr<halvenlib::_CGumArray> types = ProgramObject(AddonTypeVisor).AddonSetTypes(AddonSet);
     const win::LONG rows = RowCount(types.get());
     for (win::LONG row = 1; row <= rows; ++row)
         if (CellLong(types.get(), row, 1) == AddonType) return true;
