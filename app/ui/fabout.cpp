@@ -12,6 +12,8 @@
 
 #include "app/core/strings.h"
 #include "app/ui/program_images.h"
+#include "platform/controls/dialog_frame.h"
+#include "platform/controls/task_dialog.h"
 #include "platform/system/shell.h"
 
 namespace sorlix::ui {
@@ -38,7 +40,7 @@ const char* const FAbout::kWebsite = "https://www.vendrel.example/";
 FAbout::FAbout(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("FAbout"));
     setWindowTitle("About Vendrel Sorlix");
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    winsys::controls::UseFixedDialogFrame(this);
     // The box's own colours: white texts and lines on navy. A style sheet
     // (not a palette) so that the skin's sheet above it cannot take the
     // colour of the texts away from them.
@@ -62,11 +64,13 @@ FAbout::FAbout(QWidget* parent) : QDialog(parent) {
     bold.setPointSizeF(bold.pointSizeF() * 1.3);
     lblName_->setFont(bold);
 
-    auto* copyright = new QLabel("Copyright \u00a9 2026 Vendrel Software. All rights reserved.", this);
+    using winsys::controls::KeepLastWordsTogether;
+    auto* copyright = new QLabel(KeepLastWordsTogether("Copyright \u00a9 2026 Vendrel Software. All rights reserved."), this);
     copyright->setWordWrap(true);
-    auto* legal = new QLabel("This program is protected by copyright law. Copying or passing on this program, or any "
-                             "part of it, without the written consent of Vendrel Software is not allowed.",
-                             this);
+    auto* legal = new QLabel(
+        KeepLastWordsTogether("This program is protected by copyright law. Copying or passing on this program, or "
+                              "any part of it, without the written consent of Vendrel Software is not allowed."),
+        this);
     legal->setWordWrap(true);
 
     const QString address = QString::fromLatin1(kWebsite);

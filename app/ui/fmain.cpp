@@ -9,6 +9,7 @@
 #include <QStyle>
 #include <algorithm>
 
+#include "app/core/caddontypevisor.h"
 #include "app/core/comcalls.h"
 #include "app/core/mapi.h"
 #include "app/core/mfileprops.h"
@@ -27,6 +28,7 @@
 #include "app/ui/ribbon.h"
 #include "common/interfaces/fileops.h"
 #include "common/interfaces/global.h"
+#include "common/interfaces/table.h"
 #include "platform/com/variant.h"
 #include "platform/controls/event_loop.h"
 #include "platform/system/shell.h"
@@ -80,6 +82,14 @@ private:
     ComPtr<halvenlib::_FileOps> ops_;
     bool active_ = false;
 };
+
+bool setHoldsType(win::LONG AddonSet, win::LONG AddonType) {
+    const ComPtr<halvenlib::_CGumArray> types = ProgramObject(AddonTypeVisor).AddonSetTypes(AddonSet);
+    const win::LONG rows = RowCount(types.get());
+    for (win::LONG row = 1; row <= rows; ++row)
+        if (CellLong(types.get(), row, 1) == AddonType) return true;
+    return false;
+}
 
 // The window handle the shell's properties sheet gets: the window itself.
 win::HANDLE handleOf(QWidget* window) { return static_cast<win::HANDLE>(window); }
@@ -201,8 +211,24 @@ void FMain::Form_Activate() {
     if (auto* pane = DockingPaneManager_->FindPane(1)) pane->Select();
 }
 
+// A window system may hand the activation back before the modal window's
+// loop ends, or only after it.
+void FMain::FormClosedOver() {
+    if (isActiveWindow())
+        Form_Activate();
+    else
+        activateOnReturn_ = true;
+}
+
+// The window activates as a form does: when it is first shown and when one
+// of the program's own windows over it closes. A message, the properties
+// sheet or another program hands the focus back to where it was, so that
+// the keys stay where the last command put them.
 bool FMain::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate) Form_Activate();
+    if (event->type() == QEvent::WindowActivate && activateOnReturn_) {
+        activateOnReturn_ = false;
+        Form_Activate();
+    }
     if (event->type() == QEvent::Show && loaded_ && !panesSized_) {
         panesSized_ = true;
         UpdateMinimumSize();
@@ -375,9 +401,15 @@ void FMain::MenuRestore() {
         if (restore.Init(type, FalseCause)) {
             SkinFramework1_.ApplyWindow(&restore);
             restore.exec();
+            FormClosedOver();
             if (!restore.NothingChanged()) {
-                MInfoCollector::RecollectAppInfo(moFObjectList_->CurrentAddonSet());
-                moFObjectList_->RefreshTree(moFObjectList_->CurrentAddonSet(), false);
+                const win::LONG set = moFObjectList_->CurrentAddonSet();
+                MInfoCollector::RecollectAppInfo(set);
+                // A backup of a type outside the set shown came back too: its
+                // browser's set is to show it when chosen.
+                for (const win::LONG restored : restore.RestoredAddonTypes())
+                    if (!setHoldsType(set, restored)) MInfoCollector::RecollectAddonInfo(restored);
+                moFObjectList_->RefreshTree(set, false);
             }
         } else {
             ShowMessage(FalseCause, TaskDialog::kOk);
@@ -390,6 +422,7 @@ void FMain::MenuRestore() {
 void FMain::MenuAbout() {
     FAbout about(this);
     about.exec();
+    FormClosedOver();
 }
 
 } // namespace sorlix::ui

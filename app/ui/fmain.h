@@ -67,6 +67,8 @@ protected:
 private:
     void Form_Load();
     void Form_Activate();
+    // One of the program's windows shown over this one has closed.
+    void FormClosedOver();
     void Form_Unload();
     void ApplySkin();
     void SetupDockingPanes();
@@ -99,6 +101,7 @@ private:
     FProperties* moFProperties_ = nullptr;
     std::unique_ptr<DeleteFlow> deleteFlow_;
     bool closeRequested_ = false;
+    bool activateOnReturn_ = true; // the next activation is a form's
     bool loaded_ = false;
     bool unloaded_ = false;
     bool panesSized_ = false;

@@ -133,6 +133,9 @@ struct FObjectList::Impl : QObject {
                     // Nothing stays selected.
                 }
             }
+            // The grid never describes an add-on the tree no longer selects:
+            // the node the position landed on, or nothing.
+            ShowSelectedDetails();
         } catch (const std::exception& e) {
             LogError(e, "FObjectList.RefreshTree");
         }
@@ -166,21 +169,26 @@ struct FObjectList::Impl : QObject {
 
     void tv_NodeClick() {
         try {
-            QTreeWidgetItem* node = tv->SelectedNode();
-            if (!node) {
-                node = tv->NodeAt(1);
-                if (!node) return;
-                tv->SelectNode(node);
+            if (!tv->SelectedNode()) {
+                QTreeWidgetItem* first = tv->NodeAt(1);
+                if (!first) return;
+                tv->SelectNode(first);
             }
-            const QString key = TreeView::Key(node);
-            if (key.isEmpty() || !m_Properties) return;
-            ComPtr<_CParams> details = required(DB.get()).Details(key.toStdString());
-            // A group (or an add-on gone from the catalogue) clears the grid.
-            if (!details) details = NewParams();
-            m_Properties->ShowDetails(details.get());
+            ShowSelectedDetails();
         } catch (const std::exception& e) {
             LogError(e, "FObjectList.tv_NodeClick");
         }
+    }
+
+    // The selected add-on's details in the grid; a group, an add-on gone
+    // from the catalogue or no selection at all leaves the grid empty.
+    void ShowSelectedDetails() {
+        if (!m_Properties) return;
+        const QTreeWidgetItem* node = tv->SelectedNode();
+        const QString key = node ? TreeView::Key(node) : QString();
+        ComPtr<_CParams> details = key.isEmpty() ? nullptr : required(DB.get()).Details(key.toStdString());
+        if (!details) details = NewParams();
+        m_Properties->ShowDetails(details.get());
     }
 
     void ShowDetails() {
@@ -319,6 +327,8 @@ FObjectList::FObjectList(QWidget* parent) : QWidget(parent), d_(new Impl) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(d_->tv);
+    // Focus given to the pane goes to the tree, where the keys act.
+    setFocusProxy(d_->tv);
 
     Impl* d = d_;
     connect(d->tv, &TreeView::NodeClick, d, [d](QTreeWidgetItem*) { d->tv_NodeClick(); });
@@ -335,8 +345,10 @@ void FObjectList::Init(FProperties* Properties, winsys::controls::PopupMenu* Con
     d_->m_Properties = Properties;
     d_->m_ContextMenu = ContextMenu;
     d_->m_KeyType = NewCollection();
-    // Groups open and close by their image at the left edge, so no branch marks.
-    d_->tv->setRootIsDecorated(false);
+    // Groups show their state by an arrow at the left edge, and open and
+    // close by a click there (tv_MouseUp), not by Qt's own arrow press.
+    d_->tv->setRootIsDecorated(true);
+    d_->tv->SetArrowToggles(false);
     d_->tv->setIndentation(16);
     d_->loadImages();
 }

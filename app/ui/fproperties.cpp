@@ -51,6 +51,8 @@ FProperties::FProperties(QWidget* parent) : QWidget(parent), d_(new Impl) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(d_->PropertyGrid1);
+    // Focus given to the pane goes to the grid.
+    setFocusProxy(d_->PropertyGrid1);
     d_->PropertyGrid1->installEventFilter(d_);
     installEventFilter(d_);
 }

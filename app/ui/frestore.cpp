@@ -69,6 +69,7 @@ FRestore::FRestore(QWidget* parent)
     lv_->setSelectionMode(QAbstractItemView::SingleSelection);
     lv_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     winsys::controls::ElidedTextTips::Install(lv_);
+    lv_->installEventFilter(this);
     cmdRestore_ = new QPushButton("&Restore", this);
     cmdRestore_->setGeometry(twips(8085, 4995, 1140, 345));
     cmdRestore_->setAutoDefault(false);
@@ -126,6 +127,7 @@ bool FRestore::Init(LONG DefaultAddonType, std::string& FalseCause) {
         // already: list here whatever it did.
         cboAddonType_Changed(index);
         m_NothingChanged = true;
+        restoredTypes_.clear();
         return true;
     } catch (const std::exception& e) {
         LogError(e, "FRestore.Init");
@@ -204,6 +206,8 @@ void FRestore::cmdRestore_Click() {
             ShowMessage(*TaskDialog1_, falseCause, buttons, "", result);
         } else {
             m_NothingChanged = false;
+            if (std::find(restoredTypes_.begin(), restoredTypes_.end(), currentType_) == restoredTypes_.end())
+                restoredTypes_.push_back(currentType_);
             const std::string typeName = visor().AddonTypeName(currentType_);
             if (backuper.Restore(backupId, falseCause)) {
                 ShowMessage(*TaskDialog1_, FormatString(LoadResString(176), {name, typeName}), buttons, "", result);
@@ -218,6 +222,21 @@ void FRestore::cmdRestore_Click() {
     } catch (const std::exception& e) {
         LogError(e, "FRestore.cmdRestore_Click");
     }
+}
+
+// The list's current row is the one Restore acts on, so it is selected as
+// soon as the list has the focus: the keys and Alt+R then act on the row
+// the user sees, with one backup as with many.
+void FRestore::SelectCurrentRow() {
+    if (listEmpty_ || lv_->topLevelItemCount() == 0) return;
+    QTreeWidgetItem* item = lv_->currentItem() ? lv_->currentItem() : lv_->topLevelItem(0);
+    lv_->setCurrentItem(item);
+    item->setSelected(true);
+}
+
+bool FRestore::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lv_ && event->type() == QEvent::FocusIn) SelectCurrentRow();
+    return QDialog::eventFilter(watched, event);
 }
 
 void FRestore::LayoutColumns() {

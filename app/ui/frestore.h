@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/core/wintypes.h"
 
@@ -29,6 +30,9 @@ public:
 
     // True while no restore was attempted since Init.
     bool NothingChanged() const;
+    // The add-on types whose backups a restore was attempted on since Init,
+    // in the order first met (a failed restore too: part of it may be back).
+    const std::vector<win::LONG>& RestoredAddonTypes() const { return restoredTypes_; }
     // Lays the window out and lists DefaultAddonType's backups (the first
     // type for 0); false with the reason in FalseCause when it cannot.
     bool Init(win::LONG DefaultAddonType, std::string& FalseCause);
@@ -45,12 +49,14 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void cboAddonType_Changed(int index);
     void RefreshListAddonTypeChanged();
     void cmdRestore_Click();
     void LayoutColumns();
+    void SelectCurrentRow();
 
     QLabel* lblIcon_ = nullptr;
     QLabel* lblDescription_ = nullptr;
@@ -64,6 +70,7 @@ private:
     bool ready_ = false;
     bool listEmpty_ = false;
     bool m_NothingChanged = true;
+    std::vector<win::LONG> restoredTypes_;
 };
 
 } // namespace sorlix::ui

@@ -83,6 +83,9 @@ FSelectAddonSet::FSelectAddonSet(QWidget* parent) : QWidget(parent), d_(new Impl
     // The tree stays inside the pane, so its scroll bars remain visible.
     layout->setContentsMargins(kTreeLeft, kTreeTop, 0, 0);
     layout->addWidget(d_->tv);
+    // The pane gets the focus as a whole (a pane's selection, the window's
+    // activation); the keys belong to the tree.
+    setFocusProxy(d_->tv);
     connect(d_->tv, &winsys::controls::TreeView::NodeClick, this, [this](QTreeWidgetItem* node) {
         bool ok = false;
         const win::LONG set = winsys::controls::TreeView::Key(node).mid(1).toInt(&ok);

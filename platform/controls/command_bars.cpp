@@ -204,14 +204,17 @@ RibbonBar::RibbonBar(CommandBars& bars, const QString& title, QWidget* parent)
     column->setContentsMargins(2, 2, 2, 0);
     column->setSpacing(1);
 
-    quickRow_ = new QHBoxLayout;
-    quickRow_->setSpacing(1);
-    quickRow_->addStretch(1);
-    column->addLayout(quickRow_);
-
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("ribbonTabs"));
-    tabs_->setDocumentMode(true);
+    tabs_->setDocumentMode(false);
+    // The quick-access bar shares the tab strip's row, at its right end:
+    // a row of its own would take a line of the window for a few icons.
+    quickBar_ = new QWidget(tabs_);
+    quickBar_->setObjectName(QStringLiteral("quickAccess"));
+    quickRow_ = new QHBoxLayout(quickBar_);
+    quickRow_->setContentsMargins(0, 0, 2, 0);
+    quickRow_->setSpacing(1);
+    tabs_->setCornerWidget(quickBar_, Qt::TopRightCorner);
     fileMenu_ = new QMenu(this);
     fileMenu_->setObjectName(QStringLiteral("fileMenu"));
     fileTool_ = new QToolButton(tabs_);
@@ -230,7 +233,7 @@ RibbonBar::~RibbonBar() = default;
 // (The tab widget's own hints leave its pages out.)
 QSize RibbonBar::minimumSizeHint() const {
     const QMargins margins = layout()->contentsMargins();
-    int width = fileTool_->sizeHint().width() + tabs_->tabBar()->sizeHint().width();
+    int width = fileTool_->sizeHint().width() + tabs_->tabBar()->sizeHint().width() + quickBar_->sizeHint().width();
     for (int i = 0; i < tabs_->count(); ++i) width = std::max(width, tabs_->widget(i)->sizeHint().width() + 4);
     return {width + margins.left() + margins.right(), sizeHint().height()};
 }
@@ -268,7 +271,7 @@ RibbonTab* RibbonBar::tab(int index) const { return qobject_cast<RibbonTab*>(tab
 
 CommandButton* RibbonBar::AddQuickAccessControl(int id, const QString& caption) {
     quickAccess_.push_back(std::make_unique<CommandButton>(bars_, id, caption, this));
-    quickRow_->insertWidget(quickRow_->count() - 1, makeTool(quickAccess_.back()->action(), false, this));
+    quickRow_->addWidget(makeTool(quickAccess_.back()->action(), false, quickBar_));
     return quickAccess_.back().get();
 }
 
@@ -425,6 +428,23 @@ std::vector<CommandBars::KeyTip> CommandBars::KeyTips() const {
     return tips;
 }
 
+// Where a key tip goes, in window coordinates: never over the caption that
+// the user reads to find the command. A large button's tip sits on the
+// lower right of its icon, just above the caption; a small one's (the file
+// menu, the quick-access bar) hangs below the button.
+QPoint CommandBars::keyTipPlace(const QToolButton* tool, const QSize& tip) const {
+    if (tool->toolButtonStyle() == Qt::ToolButtonTextUnderIcon) {
+        // The icon sits at the button's top, below its frame and a margin;
+        // the caption is centred in the room below the icon.
+        constexpr int kIconTop = 5;
+        const QPoint corner(tool->width() / 2 + tool->iconSize().width() / 2, kIconTop + tool->iconSize().height());
+        const QPoint at = tool->mapTo(window_, corner);
+        return {at.x() - tip.width() / 2, at.y() - tip.height()};
+    }
+    const QPoint at = tool->mapTo(window_, QPoint(tool->width() / 2, tool->height()));
+    return {at.x() - tip.width() / 2, at.y() - 2};
+}
+
 void CommandBars::showKeyTips() {
     hideKeyTips();
     const std::vector<KeyTip> tips = KeyTips();
@@ -436,8 +456,7 @@ void CommandBars::showKeyTips() {
             label->setObjectName(QStringLiteral("keyTip"));
             label->setProperty("commandId", tip.id);
             label->adjustSize();
-            const QPoint anchor = tool->mapTo(window_, QPoint(tool->width() / 2, tool->height()));
-            label->move(anchor.x() - label->width() / 2, anchor.y() - label->height() + 2);
+            label->move(keyTipPlace(tool, label->size()));
             label->show();
             label->raise();
             keyTipLabels_.push_back(label);

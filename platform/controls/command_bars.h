@@ -1,7 +1,8 @@
 #pragma once
 // CommandBars: the commands of one window. A ribbon bar across the top of
-// the window (a file-menu button with its menu, a quick-access bar, tabs of
-// labelled groups of large buttons, icon above caption), context menus and
+// the window (a file-menu button with its menu and a quick-access bar at
+// either end of the tab strip, tabs of labelled groups of large buttons,
+// icon above caption), context menus and
 // key bindings. Every control, menu entry and key binding reaches one
 // notification, Execute, with the command's id. The icons come from the
 // bars' own icon store, keyed by command id, when a control is made.
@@ -151,6 +152,7 @@ private:
     QString title_;
     QToolButton* fileTool_;
     QMenu* fileMenu_;
+    QWidget* quickBar_;
     QHBoxLayout* quickRow_;
     QTabWidget* tabs_;
     std::unique_ptr<CommandButton> fileButton_;
@@ -216,6 +218,7 @@ private:
     bool keyTipEvent(QEvent* event);
     void showKeyTips();
     void hideKeyTips();
+    QPoint keyTipPlace(const QToolButton* tool, const QSize& tip) const;
     // The ribbon's commands with their tool buttons, in the ribbon's order.
     std::vector<std::pair<CommandButton*, QToolButton*>> ribbonCommands() const;
 

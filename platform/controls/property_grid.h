@@ -1,6 +1,7 @@
 #pragma once
 // PropertyGrid: read-only rows of label and value under captioned
-// categories, the label beside its value, over a two-column QTreeWidget.
+// categories, the label beside its value and a line between them, over a
+// two-column QTreeWidget whose label column fits the longest label.
 // An item keeps its kind: a text item, or a multi-line text item whose
 // value the caller has already put on one line.
 
@@ -23,6 +24,9 @@ public:
     static ItemKind Kind(const QTreeWidgetItem* item);
     static QString Title(const QTreeWidgetItem* item) { return item->text(0); }
     static QString Value(const QTreeWidgetItem* item) { return item->text(1); }
+
+protected:
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };
 
 } // namespace winsys::controls

@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <utility>
 
+#include "platform/controls/dialog_frame.h"
+
 namespace winsys::controls {
 
 namespace {
@@ -25,13 +27,26 @@ QAbstractButton* plainButton(QMessageBox& box, QMessageBox::StandardButton which
 
 void TaskDialog::setTestResponder(Responder responder) { testResponder() = std::move(responder); }
 
+QString KeepLastWordsTogether(const QString& text) {
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& line : lines) {
+        qsizetype end = line.size();
+        while (end > 0 && line[end - 1].isSpace()) --end; // a trailing blank is no break
+        const qsizetype blank = end > 0 ? line.lastIndexOf(QLatin1Char(' '), end - 1) : -1;
+        if (blank > 0 && !line[blank - 1].isSpace()) line[blank] = QChar(0x00a0);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
 int TaskDialog::ShowDialog() {
     if (testResponder()) return testResponder()(settings_);
 
     const int flags = settings_.commonButtons == 0 ? kOk : settings_.commonButtons;
     QMessageBox box(owner_);
+    UseFixedDialogFrame(&box);
     box.setWindowTitle(settings_.windowTitle);
-    box.setText(settings_.content);
+    // A wrapped line never leaves a single word on the last line.
+    box.setText(KeepLastWordsTogether(settings_.content));
     box.setIcon(QMessageBox::NoIcon);
     QAbstractButton* ok = (flags & kOk) ? plainButton(box, QMessageBox::Ok) : nullptr;
     QAbstractButton* yes = (flags & kYes) ? plainButton(box, QMessageBox::Yes) : nullptr;

@@ -53,4 +53,8 @@ private:
 // start-up message makes its button with it too.
 QAbstractButton* plainButton(QMessageBox& box, QMessageBox::StandardButton which);
 
+// The text with the blank before each line's last word made unbreakable,
+// so that wrapping never leaves that word alone on a line.
+QString KeepLastWordsTogether(const QString& text);
+
 } // namespace winsys::controls

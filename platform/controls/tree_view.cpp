@@ -131,7 +131,19 @@ void TreeView::mousePressEvent(QMouseEvent* event) {
     const QPointF at = event->position();
     pressed_ = itemAt(at.toPoint());
     emit MouseDown(event->button(), event->modifiers(), at.x() * TwipsPerPixelX(), at.y() * TwipsPerPixelY());
+    if (!arrowToggles_ && onArrow(at.toPoint())) {
+        event->accept();
+        return;
+    }
     QTreeWidget::mousePressEvent(event);
+}
+
+// The arrow lies in the indentation left of the node's icon.
+bool TreeView::onArrow(const QPoint& pixel) const {
+    const QModelIndex index = indexAt(pixel);
+    if (!index.isValid()) return false;
+    const QRect rect = visualRect(index);
+    return pixel.x() < rect.left() && pixel.x() >= rect.left() - indentation();
 }
 
 void TreeView::mouseReleaseEvent(QMouseEvent* event) {

@@ -56,6 +56,11 @@ public:
     // the frame and a vertical scroll bar included.
     int ContentWidth() const;
 
+    // Off: a press on a node's expand arrow does not open or close it, the
+    // owner toggles nodes itself from MouseUp; the arrow still shows the
+    // state and the keys still open and close.
+    void SetArrowToggles(bool on) { arrowToggles_ = on; }
+
     // The node under the point, or null.
     QTreeWidgetItem* HitTest(double x, double y) const;
     double TwipsPerPixelX() const;
@@ -81,6 +86,8 @@ private:
     QHash<QString, QTreeWidgetItem*> byKey_;
     QTreeWidgetItem* pressed_ = nullptr;
     bool changing_ = false; // SetExpanded at work: Qt's signals are ours, not the user's
+    bool arrowToggles_ = true;
+    bool onArrow(const QPoint& pixel) const;
 };
 
 } // namespace winsys::controls

@@ -1,7 +1,8 @@
 // e2e_screenshots: runs the program on a fresh demo machine on an X screen
 // (Xvfb) and writes the README's pictures into <folder>: the main window as
 // it opens on that screen, and each dialog over it with a strip of the
-// window round it, named <what>-<width>x<height>.png:
+// window round it, named <what>-<width>x<height>.png (with "@2x" before
+// ".png" at a scale factor of 2):
 //   main-window       an add-on selected, its details shown
 //   confirmation      the delete question over the main window
 //   file-properties   the file-properties sheet of the selected add-on,
@@ -123,6 +124,11 @@ QPixmap screenOver(const QWidget& form, const QWidget* dialog = nullptr) {
     QScreen* screen = form.screen();
     if (!screen) return {};
     QPixmap shot = screen->grabWindow(0);
+    // The picture has the screen's device pixels; geometry is logical.
+    const qreal ratio = shot.devicePixelRatio();
+    const auto devicePixels = [ratio](const QRect& r) {
+        return QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio).toRect();
+    };
     if (dialog) {
         constexpr int kTitle = 24;
         const QRect inner = dialog->frameGeometry();
@@ -144,9 +150,10 @@ QPixmap screenOver(const QWidget& form, const QWidget* dialog = nullptr) {
         // The dialog with a strip of the window round it, which is what the
         // picture is about; the whole window has a picture of its own.
         constexpr int kAround = 40;
-        return shot.copy(frame.adjusted(-kAround, -kAround, kAround, kAround).intersected(form.frameGeometry().united(frame.adjusted(0, 0, 3, 3))));
+        return shot.copy(devicePixels(frame.adjusted(-kAround, -kAround, kAround, kAround)
+                                          .intersected(form.frameGeometry().united(frame.adjusted(0, 0, 3, 3)))));
     }
-    return shot.copy(form.frameGeometry());
+    return shot.copy(devicePixels(form.frameGeometry()));
 }
 
 } // namespace
@@ -162,8 +169,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "e2e_screenshots: needs an X screen (QT_QPA_PLATFORM=xcb, under Xvfb)\n");
         return 2;
     }
-    const QSize screenSize = QGuiApplication::primaryScreen()->size();
-    const QString suffix = QStringLiteral("-%1x%2.png").arg(screenSize.width()).arg(screenSize.height());
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize screenSize = screen->size();
+    // At a scale factor the size is the screen's in logical pixels, so the
+    // factor goes into the name too: main-window-1280x800@2x.png.
+    const qreal ratio = screen->devicePixelRatio();
+    const QString suffix = QStringLiteral("-%1x%2%3.png")
+                               .arg(screenSize.width())
+                               .arg(screenSize.height())
+                               .arg(ratio == 1.0 ? QString() : QStringLiteral("@%1x").arg(ratio));
     e2e::DemoMachine demo;
     if (!demo.built()) {
         std::fprintf(stderr, "%s", demo.output().c_str());

@@ -350,11 +350,18 @@ TEST_F(ObjectList, ClicksShowDetailsAndAGroupClearsThem) {
     EXPECT_EQ(detailRows(), 0);
     EXPECT_EQ(grid->topLevelItem(0)->text(0), "Details");
 
-    // Rebuilding leaves the grid alone; ShowDetails shows the selection.
+    // A rebuild shows the details of the node it lands on: the last add-on
+    // of a group hands the selection to the one above it, and the grid
+    // follows; a rebuild that selects nothing clears the grid.
     clickNode(tv, node("A2"), Qt::LeftButton);
     ASSERT_EQ(detailRows(), 1);
     list.RefreshTree(5, true);
-    EXPECT_EQ(detailRows(), 1);
+    ASSERT_EQ(tv->SelectedNode(), tv->Node(QString::fromStdString(a1)));
+    ASSERT_EQ(detailRows(), 2);
+    EXPECT_EQ(PropertyGrid::Value(grid->topLevelItem(0)->child(0)), "C:\\a1.dll");
+    list.RefreshTree(5, false);
+    EXPECT_EQ(tv->SelectedNode(), nullptr);
+    EXPECT_EQ(detailRows(), 0);
     tv->SelectNode(tv->Node(QString::fromStdString(a1)));
     list.ShowDetails();
     EXPECT_EQ(detailRows(), 2);

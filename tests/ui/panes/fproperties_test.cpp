@@ -113,3 +113,24 @@ TEST_F(DetailsGrid, TabAndShiftTabRaiseTheirEvents) {
 }
 
 } // namespace
+
+namespace {
+
+// Every label shows whole with room to spare before its value: the label
+// column fits the longest label and a gap, however long the values are.
+TEST_F(DetailsGrid, TheLabelColumnKeepsClearOfTheValues) {
+    form.resize(400, 200);
+    form.show();
+    form.ShowDetails(panestest::params({{"File", std::string(200, 'f')},
+                                        {"Manufacturer", "Bluebird Labs"},
+                                        {"User", "Everyone"}})
+                         .get());
+    QApplication::processEvents();
+    const QTreeWidgetItem* label = grid->topLevelItem(0)->child(1);
+    const QRect text = grid->visualItemRect(label);
+    const int needed = grid->fontMetrics().horizontalAdvance(PropertyGrid::Title(label));
+    // From the text's start to the value column: the whole label and a gap.
+    EXPECT_GE(grid->columnViewportPosition(1) - text.left(), needed + 10);
+}
+
+} // namespace

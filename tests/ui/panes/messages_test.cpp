@@ -161,4 +161,25 @@ TEST(TaskDialogBox, ShowsTheGivenButtonsAndAnswersWithTheFlag) {
     QApplication::setStyle(styleBefore);
 }
 
+// A wrapped message never leaves its last word alone on a line: the blank
+// before each line's last word does not break.
+TEST(TaskDialogBox, TheLastTwoWordsOfEachLineStayTogether) {
+    const QString nb(QChar(0x00a0));
+    const struct {
+        const char* label;
+        QString text, shown;
+    } rows[] = {
+        {"a sentence", "Delete the Mega toolbar button and related menu?",
+         "Delete the Mega toolbar button and related" + nb + "menu?"},
+        {"each line of several", "File not found:\nC:\\a b.dll", "File not" + nb + "found:\nC:\\a" + nb + "b.dll"},
+        {"a trailing blank is no break", "Cannot delete Acme. ", "Cannot delete" + nb + "Acme. "},
+        {"one word", "Restored.", "Restored."},
+        {"empty", "", ""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.label);
+        EXPECT_EQ(winsys::controls::KeepLastWordsTogether(r.text), r.shown);
+    }
+}
+
 } // namespace

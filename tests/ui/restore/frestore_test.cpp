@@ -295,6 +295,63 @@ TEST_F(Restore, ArrowKeysThenAltRRestoreTheHighlightedBackup) {
     EXPECT_TRUE(keyExists("Software\\Acme\\" + next));
 }
 
+// Tabbing into the list highlights its current row at once, so the first
+// Down moves on from row 1 and, with a single backup, Alt+R restores it.
+TEST_F(Restore, TabbingInSelectsTheCurrentRowWithOneBackupAsWithThree) {
+    struct Row {
+        const char* label;
+        win::LONG type; // each row its own type, so its own backups
+        std::vector<const char*> names;
+        std::vector<Qt::Key> keys; // after tabbing in
+        int restoredRow;           // the row Alt+R then restores
+    };
+    const Row rows[] = {
+        {"one backup, Down", sorlix::atIE32Toolbar, {"One"}, {Qt::Key_Down}, 0},
+        {"three backups, Down", sorlix::atIE32ToolbarButton, {"One", "Two", "Three"}, {Qt::Key_Down}, 1},
+        {"three backups, Down Down Up", sorlix::atIE32MenuExtension, {"One", "Two", "Three"},
+         {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up}, 1},
+        {"three backups, no key", sorlix::atIE32BHO, {"One", "Two", "Three"}, {}, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        dialogs.clear();
+        const auto keyOf = [&row](const std::string& name) {
+            return "Software\\Acme\\" + std::to_string(row.type) + name;
+        };
+        std::string reg = "Windows Registry Editor Version 5.00\n";
+        for (const char* name : row.names) reg += "\n[HKEY_CURRENT_USER\\" + keyOf(name) + "]\n\"Value\"=\"x\"\n";
+        prefix.importReg(reg);
+        for (const char* name : row.names) {
+            backup(row.type, name, "", subkeys({keyOf(name)}).get());
+            sorlix::CAxBackuper().RemoveByLittleConfig(subkeys({keyOf(name)}).get());
+        }
+        FRestore w;
+        open(w, row.type);
+        w.show();
+        w.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        const std::vector<std::string> listed = rowTexts(w);
+        ASSERT_EQ(listed.size(), row.names.size());
+
+        w.addonTypeCombo()->setFocus();
+        QTest::keyClick(w.addonTypeCombo(), Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), w.backupList());
+        ASSERT_NE(w.backupList()->currentItem(), nullptr);
+        EXPECT_EQ(w.backupList()->indexOfTopLevelItem(w.backupList()->currentItem()), 0);
+        EXPECT_TRUE(w.backupList()->currentItem()->isSelected()) << "row 1 is highlighted as soon as it is current";
+        for (const Qt::Key key : row.keys) QTest::keyClick(w.backupList(), key);
+        const QList<QTreeWidgetItem*> selected = w.backupList()->selectedItems();
+        ASSERT_EQ(selected.size(), 1);
+        EXPECT_EQ(w.backupList()->indexOfTopLevelItem(selected.front()), row.restoredRow);
+
+        const std::string expected = listed[static_cast<std::size_t>(row.restoredRow)];
+        QTest::keyClick(w.backupList(), Qt::Key_R, Qt::AltModifier);
+        QTRY_COMPARE(shownTexts(), std::vector<std::string>{expected + " is restored."});
+        EXPECT_TRUE(keyExists(keyOf(expected)));
+        w.close();
+    }
+}
+
 TEST_F(Restore, TheListAndTheButtonFollowTheWindowsSize) {
     FRestore w;
     open(w, kToolbar);

@@ -169,3 +169,25 @@ TEST_F(Ribbon, MissingImagesLeaveOnlyTheirCommandsWithoutIcons) {
 }
 
 } // namespace
+
+namespace {
+
+// The quick-access bar shares the tab strip's row with the file-menu
+// button, so the ribbon spends no line of its own on it.
+TEST_F(Ribbon, TheQuickAccessBarSitsInTheTabStripsRow) {
+    sorlix::ui::FMain form;
+    form.Load();
+    form.show();
+    QApplication::processEvents();
+    auto* file = form.findChild<QToolButton*>("cmd_5007");
+    auto* quick = form.findChild<QToolButton*>("cmd_6009");
+    ASSERT_NE(file, nullptr);
+    ASSERT_NE(quick, nullptr);
+    const QRect fileRect(file->mapTo(&form, QPoint(0, 0)), file->size());
+    const QRect quickRect(quick->mapTo(&form, QPoint(0, 0)), quick->size());
+    EXPECT_LT(quickRect.top(), fileRect.bottom());
+    EXPECT_GT(quickRect.bottom(), fileRect.top());
+    EXPECT_GT(quickRect.left(), fileRect.right());
+}
+
+} // namespace
