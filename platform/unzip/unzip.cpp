@@ -339,7 +339,7 @@ int Wiz_SingleEntryUnzip(int includeCount, const UzpEntryList* include, int excl
     }
 
     if (!options->ExtractFolder) return UZ_ERR_PARAMETER;
-    const auto hostFolder = winsys::toHostPath(options->ExtractFolder);
+    auto hostFolder = winsys::toHostPath(options->ExtractFolder);
     Fd dir(hostFolder ? ::open(hostFolder->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1);
     if (dir.get() < 0) {
         print(*callbacks, std::string("cannot open the folder '") + options->ExtractFolder + "'");
@@ -355,6 +355,11 @@ int Wiz_SingleEntryUnzip(int includeCount, const UzpEntryList* include, int excl
     for (LONG i : chosen)
         if (i < 0 || i >= count) return UZ_ERR_PARAMETER;
 
+    // Extraction may replace entries of the folder's tree.
+    const struct Forget {
+        const std::filesystem::path& host;
+        ~Forget() { winsys::forgetResolvedPaths(host); }
+    } forget{*hostFolder};
     const Extraction x{zip.get(), dir.get(), *options, *callbacks};
     int result = UZ_OK;
     for (LONG i : chosen) {
