@@ -179,6 +179,7 @@ Result<int> openRegular(std::string_view windowsPath, struct stat* st) {
         return fileError(win::ERROR_ACCESS_DENIED, folder ? "cannot read the folder" : "cannot read what is not a regular file",
                          windowsPath);
     }
+    noteRead(t->host);
     return fd;
 }
 

@@ -18,6 +18,7 @@
 #include <zlib.h>
 
 #include "platform/core/text.h"
+#include "platform/files/hostfile.h"
 #include "platform/files/paths.h"
 
 namespace {
@@ -326,6 +327,7 @@ int Wiz_SingleEntryUnzip(int includeCount, const UzpEntryList* include, int excl
     int error = 0;
     ZipHandle zip(zip_open(hostZip->c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
     ++g_opens;
+    if (zip) winsys::noteRead(hostZip.value());
     if (!zip) {
         zip_error_t e;
         zip_error_init_with_code(&e, error);
@@ -339,7 +341,7 @@ int Wiz_SingleEntryUnzip(int includeCount, const UzpEntryList* include, int excl
     }
 
     if (!options->ExtractFolder) return UZ_ERR_PARAMETER;
-    auto hostFolder = winsys::toHostPath(options->ExtractFolder);
+    const auto hostFolder = winsys::toHostPath(options->ExtractFolder);
     Fd dir(hostFolder ? ::open(hostFolder->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1);
     if (dir.get() < 0) {
         print(*callbacks, std::string("cannot open the folder '") + options->ExtractFolder + "'");
@@ -359,7 +361,7 @@ int Wiz_SingleEntryUnzip(int includeCount, const UzpEntryList* include, int excl
     const struct Forget {
         const std::filesystem::path& host;
         ~Forget() { winsys::forgetResolvedPaths(host); }
-    } forget{*hostFolder};
+    } forget{hostFolder.value()};
     const Extraction x{zip.get(), dir.get(), *options, *callbacks};
     int result = UZ_OK;
     for (LONG i : chosen) {
