@@ -3,6 +3,7 @@
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <ctime>
 #include <dirent.h>
 #include <mutex>
 #include <set>
@@ -37,12 +38,29 @@ std::optional<Identity> identityOf(const fs::path& p) {
     return identityOf(st);
 }
 
+// A folder's state when it was listed: its identity and last change. While
+// lstat still says so, no entry was added to it or taken from it since.
+struct Listed {
+    Identity id;
+    timespec changed{};
+    bool holds(const struct stat& st) const {
+        return identityOf(st) == id && st.st_mtim.tv_sec == changed.tv_sec && st.st_mtim.tv_nsec == changed.tv_nsec;
+    }
+};
+
 struct Folder {
     fs::path host;
     std::vector<std::string> names; // each component as on disk
     Identity id;
-    bool unique = false; // no other name in its parent folded to it when listed
+    // Set when the name was found by listing the parent, without regard to
+    // case, as the only one that folds to it: while the parent is as listed,
+    // any other spelling leads here too.
+    std::optional<Listed> parent;
 };
+
+// A change made within this much of a listing may carry the same time as
+// the state listed (file systems keep times coarser than the clock).
+constexpr time_t kSettledSeconds = 1;
 
 // What a drive letter led to, and the dosdevices entry's text then.
 struct Drive {
@@ -123,25 +141,35 @@ std::optional<Drive> loadDrive(const Machine& m, char drive, std::optional<std::
 }
 
 // The names in `dir` that equal `name` without regard to case: the first in
-// byte order, and whether it is the only one.
+// byte order, and the folder's state when it was the only one and the
+// folder had settled before it was listed.
 struct Match {
     std::string name;
-    bool unique = true;
+    std::optional<Listed> only;
 };
 std::optional<Match> listMatch(const fs::path& dir, const std::string& name) {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
     DIR* d = ::opendir(dir.c_str());
     if (!d) return std::nullopt;
+    struct stat st;
+    std::optional<Listed> state;
+    if (::fstat(::dirfd(d), &st) == 0 && st.st_mtim.tv_sec + kSettledSeconds < now.tv_sec)
+        state = Listed{identityOf(st), st.st_mtim};
+    bool unique = true;
     std::optional<Match> best;
     while (const dirent* e = ::readdir(d)) {
         std::string_view entry = e->d_name;
         if (entry == "." || entry == ".." || !equalsNoCase(entry, name)) continue;
-        if (!best) best = Match{std::string(entry)};
-        else {
-            best->unique = false;
+        if (!best) {
+            best = Match{std::string(entry), std::nullopt};
+        } else {
+            unique = false;
             if (entry < best->name) best->name = std::string(entry);
         }
     }
     ::closedir(d);
+    if (best && unique) best->only = state;
     return best;
 }
 
@@ -184,21 +212,24 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
         auto it = c.folders.find(keys[k]);
         if (it == c.folders.end()) continue;
         const Folder known = it->second;
-        std::vector<bool> unique(k, false);
-        for (std::size_t i = 0; i + 1 < k; ++i)
-            if (auto p = c.folders.find(keys[i + 1]); p != c.folders.end()) unique[i] = p->second.unique;
-        unique[k - 1] = known.unique;
+        // What each component spelt otherwise than on disk rests on.
+        std::vector<std::optional<Listed>> listed(k);
+        for (std::size_t i = 0; i < k; ++i) {
+            if (names[i] == known.names[i]) continue;
+            if (i + 1 == k) listed[i] = known.parent;
+            else if (auto p = c.folders.find(keys[i + 1]); p != c.folders.end()) listed[i] = p->second.parent;
+        }
         lock.unlock();
         const bool same = identityOf(known.host) == known.id;
-        // A component spelt otherwise than on disk holds while that spelling
-        // is not there itself and no other name folded to it.
+        // Such a component holds while its parent is as it was when listed:
+        // the spelling given is not there, nor another name that folds to it.
         std::size_t holds = k;
         if (same) {
             fs::path parent = root.root;
             for (std::size_t i = 0; i < k && holds == k; ++i) {
                 if (names[i] != known.names[i]) {
                     struct stat st;
-                    if (!unique[i] || ::lstat((parent / names[i]).c_str(), &st) == 0) holds = i;
+                    if (!listed[i] || ::lstat(parent.c_str(), &st) != 0 || !listed[i]->holds(st)) holds = i;
                 }
                 parent /= known.names[i];
             }
@@ -241,7 +272,7 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
         }
         struct stat st;
         std::string name = names[i];
-        bool unique = false;
+        std::optional<Listed> parent;
         if (::lstat((host / name).c_str(), &st) != 0) {
             auto match = listMatch(host, name);
             if (!match || ::lstat((host / match->name).c_str(), &st) != 0) {
@@ -250,11 +281,11 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
                 continue;
             }
             name = std::move(match->name);
-            unique = match->unique;
+            parent = match->only;
         }
         host /= name;
         onDisk.push_back(name);
-        if (S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode)) found.emplace_back(keys[i + 1], Folder{host, onDisk, identityOf(st), unique});
+        if (S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode)) found.emplace_back(keys[i + 1], Folder{host, onDisk, identityOf(st), parent});
     }
     if (!found.empty()) {
         lock.lock();

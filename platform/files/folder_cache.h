@@ -9,9 +9,12 @@
 //   - the remembered host folder still is the same entry, so a folder that
 //     was removed, renamed, or replaced by a link or another folder (by us or
 //     by another process) is looked up again from its nearest known parent;
-//   - a component spelt in another case than on disk is not there in that
-//     spelling (which Windows' rule would prefer), and the remembered name
-//     was the only one in its parent that folds to it when last listed.
+//   - a component spelt in another case than on disk was found by listing
+//     its parent, as the only name there that folds to it, and the parent
+//     is unchanged since (same entry, same time of last change): so neither
+//     that spelling (which would win) nor another such name has appeared.
+//     A listing is trusted so only when the folder had not changed for a
+//     second before it, as file systems keep coarse times.
 // A miss walks only the components not yet known. forgetResolvedPaths
 // (paths.h) drops entries when the layer itself changes the tree.
 
