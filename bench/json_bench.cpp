@@ -21,6 +21,7 @@ std::vector<std::string> corpus() {
     const fs::path userData =
         fs::path(REAL_BROWSER_DATA) / "drive_c/users/root/AppData/Local/Google/Chrome/User Data";
     std::vector<std::string> files;
+    if (!fs::is_directory(userData)) return {};
     for (const auto& e : fs::recursive_directory_iterator(userData)) {
         if (e.path().extension() != ".json") continue;
         std::ifstream in(e.path(), std::ios::binary);
@@ -41,7 +42,11 @@ std::vector<std::string> corpus() {
 
 void BM_ParseManifestsAndMessages(benchmark::State& state) {
     const std::vector<std::string> texts = corpus();
-    if (texts.empty()) return state.SkipWithError("no fixture files");
+    if (texts.empty()) {
+        const std::string why = "no real browser data in " +
+                                std::filesystem::path(REAL_BROWSER_DATA).lexically_normal().string();
+        return state.SkipWithError(why.c_str());
+    }
     std::size_t bytes = 0;
     for (const std::string& t : texts) bytes += t.size();
     for (auto _ : state) {

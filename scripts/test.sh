@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test. With --sanitize: the same under
-# AddressSanitizer and UndefinedBehaviorSanitizer, in build-asan/.
+# AddressSanitizer and UndefinedBehaviorSanitizer, in build-asan/. JOBS=n
+# limits the build and the test run to n jobs at a time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
@@ -16,6 +17,6 @@ if [ "${1:-}" = "--sanitize" ]; then
 fi
 
 cmake -S . -B "$build" -G Ninja "${flags[@]}" >/dev/null
-ninja -C "$build"
+ninja -C "$build" ${JOBS:+-j "$JOBS"}
 export QT_QPA_PLATFORM=offscreen
-ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+ctest --test-dir "$build" --output-on-failure -j "${JOBS:-$(nproc)}"

@@ -256,10 +256,9 @@ void CChromeExtEnumerator::ProcessExtensionsFolder(const std::string& folder) {
     Trapped(source("ProcessExtensionsFolder"), halvenlib::sevError, [&] {
         for (const std::string& id : Enum::DirectoryContents(folder)) {
             const std::string idFolder = MMain::JoinPath(folder, id);
-            for (const std::string& version : Enum::DirectoryContents(idFolder)) {
-                const std::string dir = MMain::JoinPath(idFolder, version);
-                if (Enum::FileExists(dir)) ProcessManifestJson(id, dir);
-            }
+            // Listed, so there: no test of each version's existence.
+            for (const std::string& version : Enum::DirectoryContents(idFolder))
+                ProcessManifestJson(id, MMain::JoinPath(idFolder, version));
         }
     });
 }

@@ -85,10 +85,8 @@ std::vector<std::string> CMozillaExtEnum::FirefoxProfileFolders() {
     std::vector<std::string> folders;
     Enum::Trapped(std::string(variant_.className) + ".FirefoxProfileFolders", halvenlib::sevError, [&] {
         const std::string root = MozillaAppDataFolder() + "Firefox\\Profiles\\";
-        for (const std::string& entry : Enum::DirectoryContents(root)) {
-            const std::string path = root + entry;
-            if (Enum::FileExists(path) && Enum::IsFolder(path)) folders.push_back(path);
-        }
+        for (const Enum::FolderEntry& entry : Enum::FolderEntries(root))
+            if (entry.folder) folders.push_back(root + entry.name);
     });
     return folders;
 }
@@ -130,8 +128,7 @@ void CMozillaExtEnum::QueueExtensionsFolder(std::string folder) {
 void CMozillaExtEnum::QueueExtension(std::string path) {
     if (winsys::utf16Length(path) < 4) return;
     path = withoutTrailingBackslash(std::move(path));
-    if (!Enum::FileExists(path)) return;
-    if (foldersOnly_ && !Enum::IsFolder(path)) return;
+    if (foldersOnly_ ? Enum::KindOf(path) != Enum::PathKind::Folder : !Enum::FileExists(path)) return;
     if (!holds(items_, path)) items_.push_back(path);
 }
 
@@ -263,8 +260,9 @@ bool CMozillaExtEnum::unpackManifest(const std::string& package, std::string& er
 bool CMozillaExtEnum::EnumerateExtensionFileOrFolder(const std::string& path, std::string& errorText) {
     errorText.clear();
     try {
-        if (!Enum::FileExists(path)) return true;
-        if (Enum::IsFolder(path)) {
+        const Enum::PathKind kind = Enum::KindOf(path);
+        if (kind == Enum::PathKind::Missing) return true;
+        if (kind == Enum::PathKind::Folder) {
             const std::string folder = withTrailingBackslash(path);
             return EnumerateExtension(folder + kManifest, folder, errorText);
         }

@@ -45,9 +45,10 @@ void removeTree(const std::string& folder, std::string& cause) {
 // Takes away whatever lies at `path` in the work folder: a file (made
 // writable first) or a folder. Throws when something stays.
 void removeLeftOver(const std::string& path, const std::string& source) {
-    if (!Enum::FileExists(path)) return;
+    const Enum::PathKind kind = Enum::KindOf(path);
+    if (kind == Enum::PathKind::Missing) return;
     std::string cause;
-    if (Enum::IsFolder(path)) {
+    if (kind == Enum::PathKind::Folder) {
         removeTree(path, cause);
     } else {
         const win::DWORD attributes = win::GetFileAttributes(path);
@@ -100,7 +101,7 @@ ComPtr<halvenlib::_CNodes> COperaExtEnum::EnumOperaExtensions(bool Opera64bit) {
         const WorkFolderRemoval removal(workFolder_);
         call([&] { return FileOps()->EnsureFolderExist(workFolder_); });
         // Unpacking into a folder that is not there would fail for every package.
-        if (!Enum::FileExists(workFolder_) || !Enum::IsFolder(workFolder_))
+        if (Enum::KindOf(workFolder_) != Enum::PathKind::Folder)
             throw ComError(win::E_FAIL, "The work folder '" + workFolder_ + "' cannot be created", kRunSource);
 
         result_ = Enum::NewNodes();
@@ -118,7 +119,7 @@ ComPtr<halvenlib::_CNodes> COperaExtEnum::EnumOperaExtensions(bool Opera64bit) {
 void COperaExtEnum::ProcessExtensionFile(const std::string& oexPath) {
     constexpr const char* kSource = "COperaExtEnum.ProcessExtensionFile";
     try {
-        if (!Enum::FileExists(oexPath) || Enum::IsFolder(oexPath)) return;
+        if (Enum::KindOf(oexPath) != Enum::PathKind::File) return;
         const std::string configXml = MMain::JoinPath(workFolder_, kConfigName);
         removeLeftOver(configXml, kSource);
 

@@ -27,7 +27,7 @@ public:
     bool add(std::string key, PlistValue value);
     std::size_t size() const { return keys_.size(); }
     const std::string& keyAt(std::size_t i) const { return keys_[i]; }
-    const PlistValue& valueAt(std::size_t i) const { return values_[i]; }
+    const PlistValue& valueAt(std::size_t i) const;
 
 private:
     std::vector<std::string> keys_;
@@ -37,6 +37,9 @@ private:
 struct PlistValue {
     std::variant<std::monostate, std::string, double, bool, PlistDict, PlistArray> v;
 };
+
+// Here, where PlistValue is complete.
+inline const PlistValue& PlistDict::valueAt(std::size_t i) const { return values_[i]; }
 
 class CPlistParser {
 public:

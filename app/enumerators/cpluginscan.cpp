@@ -81,7 +81,7 @@ void trapped(const std::string& source, F&& f) {
     }
 }
 
-bool isExistingFile(const std::string& path) { return Enum::FileExists(path) && !Enum::IsFolder(path); }
+bool isExistingFile(const std::string& path) { return Enum::KindOf(path) == Enum::PathKind::File; }
 
 bool machineIs(const std::string& path, Machine wanted) {
     win::VARIANT_BOOL is32 = win::VARIANT_FALSE, is64 = win::VARIANT_FALSE, ok = win::VARIANT_FALSE;
@@ -141,9 +141,9 @@ void CPluginScan::queueFolder(std::string folder) {
     case Form::Folder: break;
     }
     if (settings_.folderForm != Form::DropBackslash && folder.empty()) return;
-    if (folderKeys_.contains(folder) || !Enum::FileExists(folder)) return;
-    if ((settings_.folderForm == Form::Folder || settings_.folderForm == Form::TrimmedFolder) && !Enum::IsFolder(folder))
-        return;
+    if (folderKeys_.contains(folder)) return;
+    const bool mustBeFolder = settings_.folderForm == Form::Folder || settings_.folderForm == Form::TrimmedFolder;
+    if (mustBeFolder ? Enum::KindOf(folder) != Enum::PathKind::Folder : !Enum::FileExists(folder)) return;
     folderKeys_.insert(folder);
     folders_.push_back(folder);
 }

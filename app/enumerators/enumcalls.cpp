@@ -1,5 +1,7 @@
 #include "app/enumerators/enumcalls.h"
 
+#include <optional>
+
 #include "app/core/cappvisor.h"
 #include "app/core/mmain.h"
 #include "app/core/resume_next.h"
@@ -9,6 +11,7 @@
 #include "platform/com/class_registry.h"
 #include "platform/com/com_error.h"
 #include "platform/com/variant.h"
+#include "platform/files/find.h"
 
 namespace sorlix::Enum {
 
@@ -89,6 +92,41 @@ std::vector<std::string> DirectoryContents(const std::string& folder) {
         names.push_back(VariantText(item));
     }
     return names;
+}
+
+namespace {
+
+// The attributes of what FileOps.isFileExist finds at `path` (no trailing
+// "\"), or nothing.
+std::optional<win::DWORD> attributesFound(const std::string& path) {
+    win::WIN32_FIND_DATA data;
+    win::UniqueFindHandle search(win::FindFirstFile(path, &data));
+    if (!search) return std::nullopt;
+    return data.dwFileAttributes;
+}
+
+} // namespace
+
+std::vector<FolderEntry> FolderEntries(const std::string& folder) {
+    // FileOps.DirectoryContents' own pattern.
+    const std::string pattern = (folder.starts_with("\\\\?\\") ? folder : "\\\\?\\" + folder) +
+                                (folder.ends_with('\\') ? "*.*" : "\\*.*");
+    std::vector<FolderEntry> entries;
+    win::WIN32_FIND_DATA data;
+    win::UniqueFindHandle search(win::FindFirstFile(pattern, &data));
+    if (!search) return entries;
+    do {
+        if (data.cFileName != "." && data.cFileName != "..")
+            entries.push_back({data.cFileName, (data.dwFileAttributes & win::FILE_ATTRIBUTE_DIRECTORY) != 0});
+    } while (win::FindNextFile(search.get(), &data));
+    return entries;
+}
+
+PathKind KindOf(const std::string& path) {
+    if (path.ends_with('\\')) return !FileExists(path) ? PathKind::Missing : IsFolder(path) ? PathKind::Folder : PathKind::File;
+    const auto attributes = attributesFound(path);
+    if (!attributes) return PathKind::Missing;
+    return (*attributes & win::FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::File;
 }
 
 std::vector<std::string> Texts(_CCollection* list) {

@@ -35,6 +35,19 @@ bool IsFolder(const std::string& path);
 std::vector<std::string> InstallFolders(win::LONG product);
 // FileOps.DirectoryContents: the entry names; none for a missing folder.
 std::vector<std::string> DirectoryContents(const std::string& folder);
+// The same listing with what it says of each entry, so that no entry is
+// asked for again: a folder (or a link to one) or not.
+struct FolderEntry {
+    std::string name;
+    bool folder = false;
+};
+std::vector<FolderEntry> FolderEntries(const std::string& folder);
+// FileOps.isFileExist and then, for what is there, FileOps.IsFolder, in one
+// look-up of the file system: what the existence test finds tells its kind
+// too (a link counts as what it points at). A path ending in "\" is asked
+// both, as IsFolder then asks a question of its own.
+enum class PathKind { Missing, File, Folder };
+PathKind KindOf(const std::string& path);
 
 // The texts of a keyed list, in order; `text` added keyed by itself unless present.
 std::vector<std::string> Texts(halvenlib::_CCollection* list);

@@ -407,7 +407,7 @@ std::vector<CommandBars::KeyTip> CommandBars::KeyTips() const {
     for (const auto& [control, tool] : ribbonCommands()) {
         QChar letter;
         const bool quickAccess = std::any_of(ribbon_->quickAccessControls().begin(), ribbon_->quickAccessControls().end(),
-                                             [control](const auto& c) { return c.get() == control; });
+                                             [target = control](const auto& c) { return c.get() == target; });
         if (quickAccess) {
             // Ribbons number the quick-access bar.
             letter = QChar(u'1' + quick++);

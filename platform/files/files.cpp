@@ -43,6 +43,19 @@ Error fileError(win::DWORD code, std::string_view what, std::string_view path) {
     return Error{code, std::string(what) + " '" + std::string(path) + "'"};
 }
 
+// Drops what the path cache holds of `host` when the call that changes it
+// returns, whichever way it returns.
+class ForgetOnReturn {
+public:
+    explicit ForgetOnReturn(fs::path host) : host_(std::move(host)) {}
+    ~ForgetOnReturn() { forgetResolvedPaths(host_); }
+    ForgetOnReturn(const ForgetOnReturn&) = delete;
+    ForgetOnReturn& operator=(const ForgetOnReturn&) = delete;
+
+private:
+    fs::path host_;
+};
+
 // The file a write through `host` lands in: the target when it is a link.
 fs::path throughLink(const fs::path& host) {
     auto own = statHost(host, false);
@@ -166,6 +179,7 @@ Result<int> openRegular(std::string_view windowsPath, struct stat* st) {
         return fileError(win::ERROR_ACCESS_DENIED, folder ? "cannot read the folder" : "cannot read what is not a regular file",
                          windowsPath);
     }
+    noteRead(t->host);
     return fd;
 }
 
@@ -232,6 +246,7 @@ Result<MappedFile> mapFile(std::string_view windowsPath) {
 Result<void> writeFile(std::string_view windowsPath, const void* data, std::size_t size) {
     auto t = resolveTarget(windowsPath);
     if (!t) return t.error();
+    const ForgetOnReturn forget(t->host);
     fs::path host = t->host;
     mode_t mode = kNewFileMode;
     std::optional<HostStat> old = statHost(host, true);
@@ -260,6 +275,7 @@ Result<void> writeFile(std::string_view windowsPath, const void* data, std::size
 Result<void> appendFile(std::string_view windowsPath, std::string_view bytes) {
     auto t = resolveTarget(windowsPath);
     if (!t) return t.error();
+    const ForgetOnReturn forget(t->host);
     if (std::optional<HostStat> old = statHost(t->host, true)) {
         if (old->isDir()) return fileError(win::ERROR_ACCESS_DENIED, "cannot write over the folder", windowsPath);
         if (!old->ownerWritable()) return fileError(win::ERROR_ACCESS_DENIED, "cannot write the read-only file", windowsPath);
@@ -347,6 +363,7 @@ BOOL SetFileAttributes(const std::string& path, DWORD attributes) {
 BOOL CreateDirectory(const std::string& path) {
     auto t = winsys::resolveTarget(path);
     if (!t) return fail(t.error().code);
+    const winsys::ForgetOnReturn forget(t->host);
     if (t->win.parts.empty()) return fail(ERROR_ACCESS_DENIED); // a drive's root
     if (::mkdir(t->host.c_str(), winsys::kNewFolderMode) != 0)
         return fail(errno == EEXIST ? ERROR_ALREADY_EXISTS : errorFromErrno(errno, t->host));
@@ -356,6 +373,7 @@ BOOL CreateDirectory(const std::string& path) {
 BOOL RemoveDirectory(const std::string& path) {
     auto t = winsys::resolveTarget(path);
     if (!t) return fail(t.error().code);
+    const winsys::ForgetOnReturn forget(t->host);
     if (t->win.parts.empty()) return fail(ERROR_ACCESS_DENIED);
     auto own = statHost(t->host, false);
     if (!own) return fail(errorFromErrno(errno, t->host));
@@ -375,6 +393,7 @@ BOOL RemoveDirectory(const std::string& path) {
 BOOL DeleteFile(const std::string& path) {
     auto t = winsys::resolveTarget(path);
     if (!t) return fail(t.error().code);
+    const winsys::ForgetOnReturn forget(t->host);
     auto own = statHost(t->host, false);
     if (!own) return fail(errorFromErrno(errno, t->host));
     if (own->isLink()) {
@@ -392,6 +411,7 @@ BOOL CopyFile(const std::string& existingFile, const std::string& newFile, BOOL 
     if (!src) return fail(src.error().code);
     auto dst = winsys::resolveTarget(newFile);
     if (!dst) return fail(dst.error().code);
+    const winsys::ForgetOnReturn forget(dst->host);
     if (dst->win.parts.empty()) return fail(ERROR_ACCESS_DENIED);
     if (DWORD rc = winsys::copyHostFile(src->host, dst->host, failIfExists != 0)) return fail(rc);
     return 1;
@@ -402,6 +422,7 @@ BOOL MoveFile(const std::string& existingFile, const std::string& newFile) {
     if (!src) return fail(src.error().code);
     auto dst = winsys::resolveTarget(newFile);
     if (!dst) return fail(dst.error().code);
+    const winsys::ForgetOnReturn forgetSource(src->host), forgetTarget(dst->host);
     if (src->win.parts.empty() || dst->win.parts.empty()) return fail(ERROR_ACCESS_DENIED);
     auto from = statHost(src->host, false);
     if (!from) return fail(errorFromErrno(errno, src->host));
@@ -473,6 +494,7 @@ UINT GetTempFileName(const std::string& folder, const std::string& prefix, UINT 
         const std::string name = nameFor(n);
         if (taken.count(winsys::upperCase(name))) continue;
         const fs::path host = t->host / name;
+        const winsys::ForgetOnReturn forget(host);
         const int fd = ::open(host.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, winsys::kNewFileMode);
         if (fd >= 0) {
             ::close(fd);

@@ -102,6 +102,7 @@ HANDLE FindFirstFile(const std::string& pattern, WIN32_FIND_DATA* data) {
         }
         return fail(winsys::errorFromErrno(err));
     }
+    winsys::noteListed(*host);
     auto search = std::make_unique<Search>();
     const bool atRoot = folder.parts.empty();
     while (const dirent* e = ::readdir(dir)) {

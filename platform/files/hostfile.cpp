@@ -1,6 +1,8 @@
 #include "platform/files/hostfile.h"
 
+#include <atomic>
 #include <cerrno>
+#include <mutex>
 #include <sys/sysmacros.h>
 
 namespace winsys {
@@ -35,6 +37,9 @@ constexpr ErrnoRow kErrnoTable[] = {
     {EINVAL, win::ERROR_INVALID_PARAMETER},
     {EIO, win::ERROR_GEN_FAILURE},
 };
+
+std::atomic<HostAccessLog*> g_accessLog{nullptr};
+std::mutex g_accessLock;
 
 timespec fromStatx(const struct statx_timestamp& t) {
     return timespec{static_cast<time_t>(t.tv_sec), static_cast<long>(t.tv_nsec)};
@@ -115,6 +120,23 @@ win::DWORD errorFromErrno(int err, const std::filesystem::path& host) {
     if (err != ENOENT) return errorFromErrno(err);
     auto folder = statHost(host.parent_path(), true);
     return folder && folder->isDir() ? win::ERROR_FILE_NOT_FOUND : win::ERROR_PATH_NOT_FOUND;
+}
+
+void recordHostAccess(HostAccessLog* log) {
+    std::lock_guard<std::mutex> lock(g_accessLock);
+    g_accessLog = log;
+}
+
+void noteListed(const std::filesystem::path& folder) {
+    if (!g_accessLog.load(std::memory_order_relaxed)) return;
+    std::lock_guard<std::mutex> lock(g_accessLock);
+    if (HostAccessLog* log = g_accessLog) log->listed.push_back(folder);
+}
+
+void noteRead(const std::filesystem::path& file) {
+    if (!g_accessLog.load(std::memory_order_relaxed)) return;
+    std::lock_guard<std::mutex> lock(g_accessLock);
+    if (HostAccessLog* log = g_accessLog) log->read.push_back(file);
 }
 
 } // namespace winsys

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string_view>
+#include <vector>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -58,5 +59,16 @@ win::DWORD errorFromErrno(int err);
 // The same for a call that failed on `host`: a missing file is
 // ERROR_FILE_NOT_FOUND, or ERROR_PATH_NOT_FOUND when its folder is missing too.
 win::DWORD errorFromErrno(int err, const std::filesystem::path& host);
+
+// The host folders the layer lists for a search and the host files it opens
+// for reading, in order, while one is recorded: what a benchmark replays as
+// a plain reader, the floor that the layer's own cost is measured against.
+struct HostAccessLog {
+    std::vector<std::filesystem::path> listed, read;
+};
+// Records into `log` until called with nullptr.
+void recordHostAccess(HostAccessLog* log);
+void noteListed(const std::filesystem::path& folder);
+void noteRead(const std::filesystem::path& file);
 
 } // namespace winsys

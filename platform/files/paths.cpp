@@ -1,14 +1,12 @@
 #include "platform/files/paths.h"
 
 #include <algorithm>
-#include <dirent.h>
 #include <iterator>
-#include <optional>
-#include <sys/stat.h>
 
 #include "platform/core/lasterror.h"
 #include "platform/core/machine.h"
 #include "platform/core/text.h"
+#include "platform/files/folder_cache.h"
 
 namespace fs = std::filesystem;
 
@@ -38,23 +36,6 @@ bool isLongPrefix(std::string_view s) { return s.substr(0, 4) == "\\\\?\\" || s.
 bool underSystem32(const WindowsPath& p) {
     return p.drive == 'C' && p.parts.size() >= 2 && equalsNoCase(p.parts[0], "windows") &&
            equalsNoCase(p.parts[1], "system32");
-}
-
-// The name in `dir` that equals `name` without regard to case: `name` itself
-// when it exists as given, else the first such name in byte order.
-std::optional<std::string> findOnDisk(const fs::path& dir, const std::string& name) {
-    struct stat st;
-    if (::lstat((dir / name).c_str(), &st) == 0) return name;
-    DIR* d = ::opendir(dir.c_str());
-    if (!d) return std::nullopt;
-    std::optional<std::string> best;
-    while (const dirent* e = ::readdir(d)) {
-        std::string_view entry = e->d_name;
-        if (entry == "." || entry == "..") continue;
-        if (equalsNoCase(entry, name) && (!best || entry < *best)) best = std::string(entry);
-    }
-    ::closedir(d);
-    return best;
 }
 
 bool isWithin(const fs::path& p, const fs::path& root) {
@@ -153,21 +134,11 @@ bool redirectedUnderWow64(const WindowsPath& p) {
 bool redirectionApplies(const WindowsPath& p) { return redirectedUnderWow64(p) && win::isFsRedirectionActive(); }
 
 Result<fs::path> resolveHostPath(const WindowsPath& path, bool redirect) {
-    auto root = machine().driveRoot(path.drive);
-    if (!root) return Error{win::ERROR_PATH_NOT_FOUND, std::string("drive ") + path.drive + ": does not exist"};
-    const bool toSysWow64 = redirect && underSystem32(path);
-    fs::path host = *root;
-    bool onDisk = true;
-    for (std::size_t k = 0; k < path.parts.size(); ++k) {
-        std::string name = (toSysWow64 && k == 1) ? std::string("syswow64") : path.parts[k];
-        if (onDisk) {
-            auto found = findOnDisk(host, name);
-            if (found) name = std::move(*found);
-            else onDisk = false; // nothing below a missing folder can be on disk
-        }
-        host /= name;
-    }
-    return host;
+    std::vector<std::string> names = path.parts;
+    if (redirect && underSystem32(path)) names[1] = "syswow64";
+    auto host = resolveOnDisk(path.drive, names);
+    if (!host) return Error{win::ERROR_PATH_NOT_FOUND, std::string("drive ") + path.drive + ": does not exist"};
+    return std::move(*host);
 }
 
 Result<fs::path> toHostPath(std::string_view windowsPath) {

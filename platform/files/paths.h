@@ -61,7 +61,23 @@ bool redirectionApplies(const WindowsPath& path);
 
 // The host path behind `path`. With `redirect`, C:\windows\system32 reads as
 // C:\windows\syswow64. A missing drive is ERROR_PATH_NOT_FOUND.
+//
+// Folders once resolved are remembered per machine (folder_cache.h), so a
+// call costs a look-up and a check (the drive's link read, the folder's
+// lstat) rather than a walk from the drive's root. The check finds changes
+// made behind the layer's back, by another process or by code writing the
+// host tree directly: a remembered folder that is gone or is no longer the
+// same entry (renamed, replaced by a link or by another folder) is resolved
+// again from its nearest parent that still holds.
 Result<std::filesystem::path> resolveHostPath(const WindowsPath& path, bool redirect);
+
+// Drops what is remembered of the host folder `hostPath` (as resolveHostPath
+// or toHostPath gave it) and of everything below it. The layer's own calls
+// that create, remove, rename or copy entries call it; code that changes the
+// host tree of a machine itself (through std::filesystem, openat and the
+// like) calls it after removing, renaming or replacing a folder or a link,
+// so that the memory stays true at once rather than at its next check.
+void forgetResolvedPaths(const std::filesystem::path& hostPath);
 
 // Maps an absolute Windows path to the host path behind it. Components that
 // do not exist yet keep the case given; the rest take the case found on disk.

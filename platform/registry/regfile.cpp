@@ -6,6 +6,7 @@
 // byte list. It refuses the rest with the line that broke.
 
 #include <algorithm>
+#include <array>
 
 #include "platform/core/text.h"
 #include "platform/system/message.h"
@@ -20,13 +21,18 @@ struct RootName {
     win::HKEY key;
 };
 
-const RootName kRoots[] = {
-    {"HKEY_LOCAL_MACHINE", "HKLM", win::HKEY_LOCAL_MACHINE},
-    {"HKEY_CURRENT_USER", "HKCU", win::HKEY_CURRENT_USER},
-    {"HKEY_CLASSES_ROOT", "HKCR", win::HKEY_CLASSES_ROOT},
-    {"HKEY_USERS", "HKU", win::HKEY_USERS},
-    {"HKEY_CURRENT_CONFIG", "HKCC", win::HKEY_CURRENT_CONFIG},
-};
+// Made at first use: the predefined handles are set at run time, in no
+// order relative to this file's own statics (clang sets them later).
+const std::array<RootName, 5>& roots() {
+    static const std::array<RootName, 5> table{{
+        {"HKEY_LOCAL_MACHINE", "HKLM", win::HKEY_LOCAL_MACHINE},
+        {"HKEY_CURRENT_USER", "HKCU", win::HKEY_CURRENT_USER},
+        {"HKEY_CLASSES_ROOT", "HKCR", win::HKEY_CLASSES_ROOT},
+        {"HKEY_USERS", "HKU", win::HKEY_USERS},
+        {"HKEY_CURRENT_CONFIG", "HKCC", win::HKEY_CURRENT_CONFIG},
+    }};
+    return table;
+}
 
 const char kHeader5[] = "Windows Registry Editor Version 5.00";
 const char kHeader4[] = "REGEDIT4";
@@ -306,7 +312,7 @@ Result<RegKeyPath> parseRegKeyPath(std::string_view text) {
     std::string_view rest = slash == std::string_view::npos ? std::string_view() : text.substr(slash + 1);
     if (!rest.empty() && rest.back() == '\\') rest.remove_suffix(1);
     RegKeyPath path;
-    for (const auto& r : kRoots) {
+    for (const auto& r : roots()) {
         if (equalsNoCase(root, r.full) || equalsNoCase(root, r.abbrev)) {
             path.root = r.key;
             path.rootName = r.full;

@@ -18,6 +18,7 @@
 #include <zlib.h>
 
 #include "platform/core/text.h"
+#include "platform/files/hostfile.h"
 #include "platform/files/paths.h"
 
 namespace {
@@ -326,6 +327,7 @@ int Wiz_SingleEntryUnzip(int includeCount, const UzpEntryList* include, int excl
     int error = 0;
     ZipHandle zip(zip_open(hostZip->c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
     ++g_opens;
+    if (zip) winsys::noteRead(hostZip.value());
     if (!zip) {
         zip_error_t e;
         zip_error_init_with_code(&e, error);
@@ -355,6 +357,11 @@ int Wiz_SingleEntryUnzip(int includeCount, const UzpEntryList* include, int excl
     for (LONG i : chosen)
         if (i < 0 || i >= count) return UZ_ERR_PARAMETER;
 
+    // Extraction may replace entries of the folder's tree.
+    const struct Forget {
+        const std::filesystem::path& host;
+        ~Forget() { winsys::forgetResolvedPaths(host); }
+    } forget{hostFolder.value()};
     const Extraction x{zip.get(), dir.get(), *options, *callbacks};
     int result = UZ_OK;
     for (LONG i : chosen) {

@@ -26,6 +26,7 @@
 #include "tests/support/file_tree.h"
 #include "tests/support/records.h"
 #include "tests/support/zip_writer.h"
+#include "tests/support/real_browser_data.h"
 
 using namespace ietest;
 using sorlix::COperaExtEnum;
@@ -399,6 +400,7 @@ void copyRealPackages(const testsupport::TestPrefix& prefix) {
 }
 
 TEST(OperaExtensions, RealPackages) {
+    SKIP_WITHOUT_REAL_BROWSER_DATA();
     OperaMachine m;
     copyRealPackages(m.prefix);
     const auto result32 = COperaExtEnum().EnumOperaExtensions(false);
@@ -448,6 +450,7 @@ See the License for the specific language governing permissions and
 limitations under the License.)";
 
 TEST(OperaExtensions, DetailsThroughTheCollection) {
+    SKIP_WITHOUT_REAL_BROWSER_DATA();
     OperaMachine m;
     copyRealPackages(m.prefix);
     m.package(at32("bare.oex"), {{"config.xml", named("Bare")}});

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/support/test_prefix.h"
+#include "tests/support/real_browser_data.h"
 
 using sorlix::CRDFParser;
 
@@ -128,6 +129,7 @@ TEST(CRDFParser, ReadsTheSevenFieldsOfTheFirstDescription) {
 }
 
 TEST(CRDFParser, ReadsRealManifests) {
+    SKIP_WITHOUT_REAL_BROWSER_DATA();
     testsupport::TestPrefix prefix;
     struct Real {
         const char* file;

@@ -16,6 +16,7 @@
 #include "app/enumerators/csafariextenum.h"
 #include "tests/app/collection/collection_support.h"
 #include "tests/support/records.h"
+#include "tests/support/real_browser_data.h"
 
 using namespace ietest;
 using sorlix::CSafariExtEnum;
@@ -162,6 +163,7 @@ void copyRealExtensions(const testsupport::TestPrefix& prefix) {
 }
 
 TEST(SafariExtensions, RealPropertyLists) {
+    SKIP_WITHOUT_REAL_BROWSER_DATA();
     SafariMachine m;
     copyRealExtensions(m.prefix);
     const auto result = CSafariExtEnum().EnumSafariExtensions();

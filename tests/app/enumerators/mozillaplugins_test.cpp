@@ -26,6 +26,7 @@
 #include "platform/files/paths.h"
 #include "tests/app/collection/collection_support.h"
 #include "tests/support/file_tree.h"
+#include "tests/support/real_browser_data.h"
 
 using namespace moztest;
 
@@ -206,6 +207,7 @@ std::string subkey(const std::string& root, const std::string& id) { return "sub
 std::string file(const std::string& path, bool x64) { return "file " + path + (x64 ? " True" : " False"); }
 
 TEST(MozillaPlugins, EverySourceOfEachTypeInOrder) {
+    SKIP_WITHOUT_REAL_BROWSER_DATA();
     MozillaMachine m;
     const std::string roam32 = kMozilla + "\\Plugins\\np32roam.dll", roam64 = kMozilla + "\\Plugins\\np64roam.dll";
     const std::string npff = kFirefoxDir + "\\plugins\\npff.dll";
@@ -262,6 +264,7 @@ TEST(MozillaPlugins, EverySourceOfEachTypeInOrder) {
 }
 
 TEST(MozillaPlugins, RecordsFromVersionResourcesAndFixedNames) {
+    SKIP_WITHOUT_REAL_BROWSER_DATA();
     MozillaMachine m;
     struct Case {
         LONG type;
@@ -298,6 +301,7 @@ TEST(MozillaPlugins, RecordsFromVersionResourcesAndFixedNames) {
 // drive through "..", a relative, network or device path; a file outside the
 // prefix (on Z:) is listed by its registration alone.
 TEST(MozillaPlugins, HostileRegistrationPaths) {
+    SKIP_WITHOUT_REAL_BROWSER_DATA();
     MozillaMachine m;
     // Where a naive join of "C:\..\.." would lead: next to drive_c.
     writePlugin(m.prefix.root() / "Plugins" / "npescape.dll", I386);
@@ -341,6 +345,7 @@ TEST(MozillaPlugins, HostileRegistrationPaths) {
 // "." and "..", doubled separators, a trailing dot): the file still has one
 // record, under the spelling that reached it first, holding every route.
 TEST(MozillaPlugins, TwoSpellingsOfOneFileMeetInOneRecord) {
+    SKIP_WITHOUT_REAL_BROWSER_DATA();
     MozillaMachine m;
     m.prefix.importReg(R"(Windows Registry Editor Version 5.00
 
@@ -431,6 +436,7 @@ TEST(MozillaPlugins, A32bitMachine) {
 // The registry object gone: every run fails with one line of its own and
 // leaves the redirection count at 0.
 TEST(MozillaPlugins, AFailedRunGivesNoResultAndSwitchesRedirectionBack) {
+    SKIP_WITHOUT_REAL_BROWSER_DATA();
     MozillaMachine m;
     sorlix::Registry.reset();
     const std::pair<LONG, const char*> cases[] = {
@@ -453,6 +459,7 @@ TEST(MozillaPlugins, AFailedRunGivesNoResultAndSwitchesRedirectionBack) {
 // ---- Through the collection and the backup engine ----
 
 TEST(MozillaPlugins, DetailsThroughTheCollection) {
+    SKIP_WITHOUT_REAL_BROWSER_DATA();
     MozillaMachine m;
     struct Case {
         LONG type;
@@ -501,6 +508,7 @@ struct OnDisk {
 // and the registration, or the registration alone, and restoring brings
 // back what was there, as a new process sees it.
 TEST(MozillaPlugins, DeleteAndRestoreThroughTheBackupEngine) {
+    SKIP_WITHOUT_REAL_BROWSER_DATA();
     RestartableMozillaMachine m;
     const OutsideFolder outsideFolder("restore");
     const fs::path& outsideDir = outsideFolder.path;

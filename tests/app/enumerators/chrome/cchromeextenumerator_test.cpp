@@ -7,6 +7,7 @@
 
 #include "app/enumerators/cchromeextenumerator.h"
 #include "app/enumerators/enumcalls.h"
+#include "tests/support/real_browser_data.h"
 
 using namespace chrometest;
 using sorlix::CChromeExtEnumerator;
@@ -57,6 +58,7 @@ Rows extensionRows(const std::string& dir, const std::string& id, const std::str
 }
 
 TEST(ChromeExtensions, ProfilesManifestsAndPolicies) {
+    SKIP_WITHOUT_REAL_BROWSER_DATA();
     ChromeMachine m;
     m.prefix.importReg(kPolicies);
     const std::string a = m.extension(kDefault, kA, "1.0_0",
@@ -228,6 +230,7 @@ TEST(ChromeExtensions, ProgramFilesFromAppPathsAndUninstall) {
 // ---- Plugins declared by manifests ----
 
 TEST(ChromeExtensions, DeclaredPluginsStayInsideTheirVersionFolder) {
+    SKIP_WITHOUT_REAL_BROWSER_DATA();
     ChromeMachine m;
     const std::string dir =
         m.extension(kDefault, kA, "1.0_0",

@@ -13,6 +13,7 @@
 #include "app/enumerators/cpluginscan.h"
 #include "tests/app/collection/collection_support.h"
 #include "tests/support/records.h"
+#include "tests/support/real_browser_data.h"
 
 using namespace chrometest;
 using sorlix::CChromePluginEnum;
@@ -74,6 +75,7 @@ Rows plugin(const std::string& path, Rows names) {
 }
 
 TEST(ChromePlugins, RecordsInQueueOrder) {
+    SKIP_WITHOUT_REAL_BROWSER_DATA();
     PluginMachine m;
     const Rows flash{{"originalName", "Shockwave Flash"}, {"websearchName", "Shockwave Flash"},
                      {"manufacturer", "Adobe Systems Incorporated"}};
@@ -133,6 +135,7 @@ TEST(ChromePlugins, WithoutChromeOtherProductsStillCount) {
 // The details rows of a plugin: "File" always, the others where the record
 // has them; the same for the records the shared 32- and 64-bit settings make.
 TEST(ChromePlugins, DetailsThroughTheCollection) {
+    SKIP_WITHOUT_REAL_BROWSER_DATA();
     PluginMachine m;
     const Rows pdf{{"File", kVersion + "\\pdf.dll"},
                    {"Description", "Chrome PDF Viewer"},

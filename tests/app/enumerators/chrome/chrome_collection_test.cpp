@@ -18,6 +18,7 @@
 #include "tests/app/collection/collection_support.h"
 #include "tests/support/file_tree.h"
 #include "tests/support/records.h"
+#include "tests/support/real_browser_data.h"
 
 using namespace chrometest;
 namespace fs = std::filesystem;
@@ -43,6 +44,7 @@ constexpr const char* kPolicies = R"(Windows Registry Editor Version 5.00
 )";
 
 TEST(ChromeCollection, DetailsAndNamesOfTwoVersions) {
+    SKIP_WITHOUT_REAL_BROWSER_DATA();
     ChromeMachine m;
     sorlix::MInfoCollector::CollectAddonInfo(sorlix::atChromeExtension);
     const auto names = collectiontest::addonsByName(sorlix::atChromeExtension);
@@ -69,6 +71,7 @@ struct PolicyValue {
 };
 
 TEST(ChromeCollection, DeleteAndRestoreAnExtensionVersion) {
+    SKIP_WITHOUT_REAL_BROWSER_DATA();
     ChromeMachine m;
     m.prefix.importReg(kPolicies);
     const PolicyValue linked[] = {{halvenlib::HKEY_LOCAL_MACHINE, kForced, "1"},

@@ -3,6 +3,7 @@
 // files) and on the real manifests and messages files of the fixtures.
 
 #include "app/enumerators/json.h"
+#include "tests/support/real_browser_data.h"
 
 #include <gtest/gtest.h>
 
@@ -174,7 +175,7 @@ std::string readBytes(const std::filesystem::path& p) {
 }
 
 TEST(Json, RealManifestsAndMessagesParse) {
-    ASSERT_TRUE(std::filesystem::is_directory(kUserData)) << kUserData;
+    SKIP_WITHOUT_REAL_BROWSER_DATA();
     std::size_t files = 0;
     for (const auto& e : std::filesystem::recursive_directory_iterator(kUserData)) {
         if (e.path().extension() != ".json") continue;
@@ -199,6 +200,7 @@ TEST(Json, RealManifestsAndMessagesParse) {
 }
 
 TEST(Json, EveryCutOffRealManifestFails) {
+    SKIP_WITHOUT_REAL_BROWSER_DATA();
     const std::string text =
         readBytes(kUserData / "Default/Extensions/hmelcbpnhbgdobilamgpijfbcgfglahe/3.0.14_0/manifest.json");
     const std::size_t lastBrace = text.rfind('}');

@@ -18,6 +18,7 @@
 #include "tests/app/collection/collection_support.h"
 #include "tests/support/file_tree.h"
 #include "tests/support/records.h"
+#include "tests/support/real_browser_data.h"
 
 using namespace moztest;
 using collectiontest::detailsOf;
@@ -40,6 +41,7 @@ Listing collect(win::LONG type) {
 }
 
 TEST(MozillaCollection, DetailsRows) {
+    SKIP_WITHOUT_REAL_BROWSER_DATA();
     Restartable m;
     installRealData(m.prefix);
     const Listing firefox = collect(sorlix::atFirefox32Extension);
@@ -57,6 +59,7 @@ TEST(MozillaCollection, DetailsRows) {
 }
 
 TEST(MozillaCollection, DeleteAndRestoreAPackedAndAFolderExtension) {
+    SKIP_WITHOUT_REAL_BROWSER_DATA();
     Restartable m;
     installRealData(m.prefix);
     const fs::path profile = m.prefix.host(kRealDefault);

@@ -9,6 +9,7 @@
 
 #include "app/core/globals.h"
 #include "app/enumerators/cmozillaextenum.h"
+#include "tests/support/real_browser_data.h"
 
 using namespace moztest;
 
@@ -44,6 +45,7 @@ std::string logText(const std::vector<testsupport::LogLine>& log) {
 }
 
 TEST(MozillaRealData, FirefoxExtensions) {
+    SKIP_WITHOUT_REAL_BROWSER_DATA();
     RealMachine m;
     const auto result = sorlix::CFFextEnumerator().EnumFirefoxExtensions();
     ASSERT_TRUE(result);
@@ -70,6 +72,7 @@ TEST(MozillaRealData, FirefoxExtensions) {
 }
 
 TEST(MozillaRealData, WaterfoxExtensions) {
+    SKIP_WITHOUT_REAL_BROWSER_DATA();
     RealMachine m;
     sorlix::CWF64ExtEnum waterfox;
     EXPECT_EQ(waterfox.EnumWaterfox64InstallFolders(), (Lines{"C:\\Program Files\\Waterfox"}));
@@ -87,6 +90,7 @@ TEST(MozillaRealData, WaterfoxExtensions) {
 }
 
 TEST(MozillaRealData, ProfileAndExtensionFolders) {
+    SKIP_WITHOUT_REAL_BROWSER_DATA();
     RealMachine m;
     sorlix::CFFextEnumerator firefox;
     EXPECT_EQ(firefox.FirefoxProfileFolders(), (Lines{kRoot + "\\Mozilla\\Firefox\\Profiles\\k3x9wq2m.default",

@@ -1,0 +1,314 @@
+#include "platform/files/folder_cache.h"
+
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <ctime>
+#include <dirent.h>
+#include <mutex>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <utility>
+
+#include "platform/core/machine.h"
+#include "platform/core/text.h"
+#include "platform/files/paths.h"
+
+namespace fs = std::filesystem;
+
+namespace winsys {
+
+namespace {
+
+// Enough of lstat's answer to tell an entry from whatever replaces it.
+struct Identity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    mode_t kind = 0; // the S_IFMT bits: a folder replaced by a link differs
+    bool operator==(const Identity&) const = default;
+};
+
+Identity identityOf(const struct stat& st) { return {st.st_dev, st.st_ino, st.st_mode & S_IFMT}; }
+
+std::optional<Identity> identityOf(const fs::path& p) {
+    struct stat st;
+    if (::lstat(p.c_str(), &st) != 0) return std::nullopt;
+    return identityOf(st);
+}
+
+// A folder's state when it was listed: its identity and last change. While
+// lstat still says so, no entry was added to it or taken from it since.
+struct Listed {
+    Identity id;
+    timespec changed{};
+    bool holds(const struct stat& st) const {
+        return identityOf(st) == id && st.st_mtim.tv_sec == changed.tv_sec && st.st_mtim.tv_nsec == changed.tv_nsec;
+    }
+};
+
+struct Folder {
+    fs::path host;
+    std::vector<std::string> names; // each component as on disk
+    Identity id;
+    // Set when the name was found by listing the parent, without regard to
+    // case, as the only one that folds to it: while the parent is as listed,
+    // any other spelling leads here too.
+    std::optional<Listed> parent;
+};
+
+// A change made within this much of a listing may carry the same time as
+// the state listed (file systems keep times coarser than the clock).
+constexpr time_t kSettledSeconds = 1;
+
+// What a drive letter led to, and the dosdevices entry's text then.
+struct Drive {
+    std::optional<std::string> link; // nothing: a folder stands there, not a link
+    fs::path root;
+    Identity id;
+};
+
+// More folders than a machine's add-ons ever need; past it we start afresh.
+constexpr std::size_t kMaxFolders = 100000;
+
+struct Cache {
+    std::mutex lock;
+    std::uint64_t machine = 0; // the serial of the machine the entries are of
+    std::array<std::optional<Drive>, 26> drives;
+    std::unordered_map<std::string, Folder> folders;      // by key "C:\A\B" (folded)
+    std::set<std::pair<std::string, std::string>> byHost; // (host path, key): trees to forget
+
+    void erase(const std::string& key) {
+        auto it = folders.find(key);
+        if (it == folders.end()) return;
+        byHost.erase({it->second.host.native(), key});
+        folders.erase(it);
+    }
+    void store(const std::string& key, Folder f) {
+        erase(key);
+        if (folders.size() >= kMaxFolders) {
+            folders.clear();
+            byHost.clear();
+        }
+        byHost.emplace(f.host.native(), key);
+        folders.emplace(key, std::move(f));
+    }
+    void dropDrive(char drive) {
+        for (auto it = folders.begin(); it != folders.end();) {
+            if (it->first[0] == drive) {
+                byHost.erase({it->second.host.native(), it->first});
+                it = folders.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    // Forgets everything of another machine.
+    void useMachine(std::uint64_t serial) {
+        if (machine == serial) return;
+        machine = serial;
+        for (auto& d : drives) d.reset();
+        folders.clear();
+        byHost.clear();
+    }
+};
+
+Cache& cache() {
+    static Cache c;
+    return c;
+}
+
+// Reads the dosdevices entry of a drive: false when there is none (no such
+// drive); `text` is nothing when the entry is a folder, not a link.
+bool readDriveEntry(const fs::path& entry, std::optional<std::string>& text) {
+    char buf[PATH_MAX];
+    const ssize_t n = ::readlink(entry.c_str(), buf, sizeof buf);
+    if (n >= 0) {
+        text.emplace(buf, static_cast<std::size_t>(n));
+        return true;
+    }
+    text.reset();
+    return errno == EINVAL;
+}
+
+std::optional<Drive> loadDrive(const Machine& m, char drive, std::optional<std::string> link) {
+    auto root = m.driveRoot(drive);
+    if (!root) return std::nullopt;
+    auto id = identityOf(*root);
+    if (!id) return std::nullopt;
+    return Drive{std::move(link), std::move(*root), *id};
+}
+
+// The names in `dir` that equal `name` without regard to case: the first in
+// byte order, and the folder's state when it was the only one and the
+// folder had settled before it was listed.
+struct Match {
+    std::string name;
+    std::optional<Listed> only;
+};
+std::optional<Match> listMatch(const fs::path& dir, const std::string& name) {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return std::nullopt;
+    struct stat st;
+    std::optional<Listed> state;
+    if (::fstat(::dirfd(d), &st) == 0 && st.st_mtim.tv_sec + kSettledSeconds < now.tv_sec)
+        state = Listed{identityOf(st), st.st_mtim};
+    bool unique = true;
+    std::optional<Match> best;
+    while (const dirent* e = ::readdir(d)) {
+        std::string_view entry = e->d_name;
+        if (entry == "." || entry == ".." || !equalsNoCase(entry, name)) continue;
+        if (!best) {
+            best = Match{std::string(entry), std::nullopt};
+        } else {
+            unique = false;
+            if (entry < best->name) best->name = std::string(entry);
+        }
+    }
+    ::closedir(d);
+    if (best && unique) best->only = state;
+    return best;
+}
+
+} // namespace
+
+std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>& names) {
+    const Machine& m = machine();
+    const std::uint64_t serial = m.serial();
+    const std::size_t slot = static_cast<std::size_t>(drive - 'A');
+    if (slot >= 26) return std::nullopt;
+    std::optional<std::string> link;
+    if (!readDriveEntry(m.prefix() / "dosdevices" / (std::string(1, static_cast<char>(drive - 'A' + 'a')) + ":"), link))
+        return std::nullopt;
+
+    // Keys of the folder and of each of its parents: "C:", "C:\A", "C:\A\B".
+    std::vector<std::string> keys;
+    keys.reserve(names.size() + 1);
+    keys.emplace_back(std::string{drive, ':'});
+    for (const std::string& name : names) keys.push_back(keys.back() + '\\' + upperCase(name));
+
+    Cache& c = cache();
+    std::unique_lock<std::mutex> lock(c.lock);
+    c.useMachine(serial);
+    if (!c.drives[slot] || c.drives[slot]->link != link) {
+        lock.unlock();
+        std::optional<Drive> loaded = loadDrive(m, drive, link);
+        lock.lock();
+        c.useMachine(serial);
+        c.dropDrive(drive);
+        c.drives[slot] = loaded;
+    }
+    if (!c.drives[slot]) return std::nullopt;
+    Drive root = *c.drives[slot];
+
+    // The deepest folder known, checked against the disk; one that does not
+    // hold is forgotten and its parent tried.
+    std::size_t from = 0; // components [0, from) are resolved to `onDisk`
+    std::vector<std::string> onDisk;
+    for (std::size_t k = names.size(); k > 0; --k) {
+        auto it = c.folders.find(keys[k]);
+        if (it == c.folders.end()) continue;
+        const Folder known = it->second;
+        // What each component spelt otherwise than on disk rests on.
+        std::vector<std::optional<Listed>> listed(k);
+        for (std::size_t i = 0; i < k; ++i) {
+            if (names[i] == known.names[i]) continue;
+            if (i + 1 == k) listed[i] = known.parent;
+            else if (auto p = c.folders.find(keys[i + 1]); p != c.folders.end()) listed[i] = p->second.parent;
+        }
+        lock.unlock();
+        const bool same = identityOf(known.host) == known.id;
+        // Such a component holds while its parent is as it was when listed:
+        // the spelling given is not there, nor another name that folds to it.
+        std::size_t holds = k;
+        if (same) {
+            fs::path parent = root.root;
+            for (std::size_t i = 0; i < k && holds == k; ++i) {
+                if (names[i] != known.names[i]) {
+                    struct stat st;
+                    if (!listed[i] || ::lstat(parent.c_str(), &st) != 0 || !listed[i]->holds(st)) holds = i;
+                }
+                parent /= known.names[i];
+            }
+        }
+        lock.lock();
+        c.useMachine(serial);
+        if (!same) {
+            if (auto again = c.folders.find(keys[k]); again != c.folders.end() && again->second.id == known.id)
+                c.erase(keys[k]);
+            continue;
+        }
+        from = holds;
+        onDisk.assign(known.names.begin(), known.names.begin() + static_cast<std::ptrdiff_t>(holds));
+        break;
+    }
+    lock.unlock();
+
+    if (from == 0 && identityOf(root.root) != root.id) {
+        // The drive's folder itself was replaced: everything of it goes.
+        std::optional<Drive> loaded = loadDrive(m, drive, link);
+        lock.lock();
+        c.useMachine(serial);
+        c.dropDrive(drive);
+        c.drives[slot] = loaded;
+        lock.unlock();
+        if (!loaded) return std::nullopt;
+        root = *loaded;
+    }
+
+    fs::path host = root.root;
+    for (const std::string& name : onDisk) host /= name;
+    // The rest is walked: each name as given when it is there, else the one
+    // that matches it first; nothing below a missing folder can be on disk.
+    std::vector<std::pair<std::string, Folder>> found;
+    bool there = true;
+    for (std::size_t i = from; i < names.size(); ++i) {
+        if (!there) {
+            host /= names[i];
+            continue;
+        }
+        struct stat st;
+        std::string name = names[i];
+        std::optional<Listed> parent;
+        if (::lstat((host / name).c_str(), &st) != 0) {
+            auto match = listMatch(host, name);
+            if (!match || ::lstat((host / match->name).c_str(), &st) != 0) {
+                there = false;
+                host /= match ? match->name : name;
+                continue;
+            }
+            name = std::move(match->name);
+            parent = match->only;
+        }
+        host /= name;
+        onDisk.push_back(name);
+        if (S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode)) found.emplace_back(keys[i + 1], Folder{host, onDisk, identityOf(st), parent});
+    }
+    if (!found.empty()) {
+        lock.lock();
+        if (c.machine == serial && c.drives[slot] && c.drives[slot]->root == root.root)
+            for (auto& [key, folder] : found) c.store(key, std::move(folder));
+    }
+    return host;
+}
+
+void forgetResolvedPaths(const fs::path& hostPath) {
+    std::string h = hostPath.lexically_normal().native();
+    while (h.size() > 1 && h.back() == '/') h.pop_back();
+    Cache& c = cache();
+    std::lock_guard<std::mutex> lock(c.lock);
+    for (auto it = c.byHost.lower_bound({h, std::string()}); it != c.byHost.end() && it->first.starts_with(h);) {
+        const std::string& p = it->first;
+        if (p.size() == h.size() || p[h.size()] == '/' || h == "/") {
+            c.folders.erase(it->second);
+            it = c.byHost.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+} // namespace winsys

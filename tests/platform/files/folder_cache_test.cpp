@@ -1,0 +1,165 @@
+// Resolved folders are remembered; a change of the host tree made behind
+// the layer's back (as another process makes it: straight on the host, no
+// call of the layer) must be seen by the next call, which answers as a walk
+// on a machine opened afresh (nothing remembered) does.
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <ctime>
+
+#include "platform/core/lasterror.h"
+#include "platform/files/files.h"
+#include "platform/files/find.h"
+#include "platform/files/inside_prefix.h"
+#include "platform/files/paths.h"
+#include "tests/support/test_prefix.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::vector<std::string> kAsked = {
+    "C:\\Data\\Sub\\Deep\\f.txt", "C:\\DATA\\sub\\deep\\F.TXT", "C:\\Data\\Sub\\New\\x.txt",
+    "C:\\data\\SUB",              "C:\\Data\\Sub2\\Deep",       "C:\\Data",
+};
+
+std::vector<fs::path> hostPaths() {
+    std::vector<fs::path> out;
+    for (const std::string& path : kAsked) {
+        auto host = winsys::toHostPath(path);
+        out.push_back(host ? host.value() : fs::path("(fails)"));
+    }
+    return out;
+}
+
+void makeTree(const fs::path& at, const std::string& sub, const std::string& deep, const std::string& file) {
+    fs::create_directories(at / sub / deep);
+    std::ofstream(at / sub / deep / file) << "x";
+}
+
+// Dates every folder below `root` an hour back: folders that have not
+// changed for a while, as on a machine in use (the memory trusts a listing
+// of a folder only then).
+void settle(const fs::path& root) {
+    const timespec past[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        if (e.is_directory() && !e.is_symlink()) ::utimensat(AT_FDCWD, e.path().c_str(), past, AT_SYMLINK_NOFOLLOW);
+}
+
+} // namespace
+
+TEST(FolderCache, ChangesBehindTheLayersBackAreSeen) {
+    struct Case {
+        const char* label;
+        std::function<void(const fs::path& prefix)> change;
+    };
+    const Case cases[] = {
+        {"folder renamed", [](const fs::path& p) { fs::rename(p / "drive_c/Data/Sub", p / "drive_c/Data/Sub2"); }},
+        {"folder renamed in case only",
+         [](const fs::path& p) { fs::rename(p / "drive_c/Data/Sub", p / "drive_c/Data/SUB"); }},
+        {"folder removed", [](const fs::path& p) { fs::remove_all(p / "drive_c/Data/Sub"); }},
+        {"folder made again with other names inside",
+         [](const fs::path& p) {
+             fs::remove_all(p / "drive_c/Data/Sub");
+             makeTree(p / "drive_c/Data", "Sub", "deep", "F.TXT");
+         }},
+        {"folder replaced by a link",
+         [](const fs::path& p) {
+             makeTree(p / "outside", "Sub", "deep", "F.TXT");
+             fs::rename(p / "drive_c/Data/Sub", p / "drive_c/Data/Old");
+             fs::create_directory_symlink(p / "outside/Sub", p / "drive_c/Data/Sub");
+         }},
+        {"a parent folder replaced by a link",
+         [](const fs::path& p) {
+             makeTree(p / "outside/Data", "sub", "DEEP", "f.txt");
+             fs::rename(p / "drive_c/Data", p / "drive_c/Old");
+             fs::create_directory_symlink(p / "outside/Data", p / "drive_c/Data");
+         }},
+        {"the spelling asked for appears beside the one found",
+         [](const fs::path& p) { makeTree(p / "drive_c", "DATA", "sub", "deep"); }},
+        {"the drive's link points elsewhere",
+         [](const fs::path& p) {
+             makeTree(p / "drive_d/Data", "SUB", "Deep", "f.txt");
+             fs::remove(p / "dosdevices/c:");
+             fs::create_directory_symlink("../drive_d", p / "dosdevices/c:");
+         }},
+        {"the drive's folder replaced",
+         [](const fs::path& p) {
+             fs::rename(p / "drive_c", p / "drive_old");
+             makeTree(p / "drive_c/data", "sub", "Deep", "f.txt");
+         }},
+    };
+    for (const bool settled : {false, true})
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.label) + (settled ? ", folders settled" : ", folders just made"));
+        testsupport::TestPrefix prefix;
+        const fs::path root = fs::canonical(prefix.root());
+        makeTree(root / "drive_c/Data", "Sub", "Deep", "f.txt");
+        if (settled) settle(root);
+        const std::vector<fs::path> before = hostPaths();
+        ASSERT_EQ(hostPaths(), before); // asked twice: the second from memory
+
+        c.change(root);
+        const std::vector<fs::path> seen = hostPaths();
+        prefix.reopen(); // a machine opened afresh remembers nothing
+        const std::vector<fs::path> walked = hostPaths();
+        EXPECT_EQ(seen, walked);
+        EXPECT_NE(walked, before); // the change is one the paths show
+    }
+}
+
+TEST(FolderCache, AFolderReplacedByALinkBetweenTwoCallsIsTreatedAsTheLink) {
+    testsupport::TestPrefix prefix;
+    const fs::path root = fs::canonical(prefix.root());
+    makeTree(root / "drive_c/Data", "Sub", "Deep", "f.txt");
+    makeTree(root.parent_path() / (root.filename().string() + "-outside"), "Sub", "Deep", "f.txt");
+    const fs::path outside = root.parent_path() / (root.filename().string() + "-outside");
+    ASSERT_EQ(win::GetFileAttributes("C:\\Data\\Sub") & win::FILE_ATTRIBUTE_REPARSE_POINT, 0u);
+    ASSERT_TRUE(winsys::mapsInsidePrefix("C:\\Data\\Sub\\Deep\\f.txt"));
+
+    fs::rename(root / "drive_c/Data/Sub", root / "drive_c/Data/Old");
+    fs::create_directory_symlink(outside / "Sub", root / "drive_c/Data/Sub");
+
+    EXPECT_NE(win::GetFileAttributes("C:\\Data\\Sub") & win::FILE_ATTRIBUTE_REPARSE_POINT, 0u);
+    EXPECT_TRUE(winsys::isDirectoryLink("C:\\Data\\Sub"));
+    // What guards the deletes and writes made for a user sees it leave the prefix.
+    EXPECT_FALSE(winsys::mapsInsidePrefix("C:\\Data\\Sub\\Deep\\f.txt"));
+    // A removal removes the link, not what it points at.
+    EXPECT_FALSE(win::RemoveDirectory("C:\\Data\\Sub\\Deep"));
+    EXPECT_EQ(win::GetLastError(), win::ERROR_DIR_NOT_EMPTY);
+    EXPECT_TRUE(win::RemoveDirectory("C:\\Data\\Sub"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(root / "drive_c/Data/Sub")));
+    EXPECT_TRUE(fs::exists(outside / "Sub/Deep/f.txt"));
+    EXPECT_TRUE(fs::exists(root / "drive_c/Data/Old/Deep/f.txt"));
+    fs::remove_all(outside);
+}
+
+TEST(FolderCache, TheLayersOwnChangesAreSeenAtOnce) {
+    testsupport::TestPrefix prefix;
+    const fs::path root = fs::canonical(prefix.root());
+    makeTree(root / "drive_c/Data", "Sub", "Deep", "f.txt");
+    ASSERT_EQ(winsys::toHostPath("C:\\data\\sub\\deep").value(), root / "drive_c/Data/Sub/Deep");
+
+    ASSERT_TRUE(win::MoveFile("C:\\Data\\Sub", "C:\\Data\\Moved"));
+    EXPECT_EQ(win::GetFileAttributes("C:\\Data\\Sub\\Deep"), win::INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(winsys::toHostPath("C:\\data\\moved\\deep").value(), root / "drive_c/Data/Moved/Deep");
+
+    // A folder made again under the old name in another case is the one found.
+    ASSERT_TRUE(win::CreateDirectory("C:\\Data\\SUB"));
+    ASSERT_TRUE(win::CreateDirectory("C:\\Data\\SUB\\deep"));
+    EXPECT_EQ(winsys::toHostPath("C:\\data\\sub\\DEEP\\g.txt").value(), root / "drive_c/Data/SUB/deep/g.txt");
+    ASSERT_TRUE(winsys::writeFile("C:\\Data\\Sub\\Deep\\g.txt", "y"));
+    EXPECT_TRUE(fs::exists(root / "drive_c/Data/SUB/deep/g.txt"));
+
+    // Removed through the layer, a folder is gone for the next call.
+    ASSERT_TRUE(win::DeleteFile("C:\\Data\\Sub\\Deep\\g.txt"));
+    ASSERT_TRUE(win::RemoveDirectory("C:\\Data\\Sub\\Deep"));
+    win::WIN32_FIND_DATA data;
+    EXPECT_FALSE(win::UniqueFindHandle(win::FindFirstFile("C:\\Data\\Sub\\Deep\\*", &data)));
+    EXPECT_EQ(win::GetLastError(), win::ERROR_PATH_NOT_FOUND);
+}
