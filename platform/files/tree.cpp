@@ -528,10 +528,19 @@ std::optional<TreeError> openRealFolder(std::string_view windowsFolder, bool cre
     return std::nullopt;
 }
 
+namespace {
+// What a walk changed below `entry` is no longer what the path memory holds.
+void forgetBelow(const TreeEntry& entry) {
+    if (const auto folder = hostPathOf(entry.folder)) forgetResolvedPaths(fs::path(*folder) / entry.name);
+}
+} // namespace
+
 TreeResult copyTree(const TreeEntry& from, const TreeEntry& to, const CopyOptions& options) {
     allowManyOpenFolders();
     Copier c(from, to, options);
-    return c.copy(from.folder, from.name, to.folder, to.name);
+    TreeResult r = c.copy(from.folder, from.name, to.folder, to.name);
+    forgetBelow(to);
+    return r;
 }
 
 TreeResult removeTree(const TreeEntry& entry, bool evenReadOnly) {
@@ -540,7 +549,9 @@ TreeResult removeTree(const TreeEntry& entry, bool evenReadOnly) {
     if (::fstatat(entry.folder, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return systemError(errno, entry.windowsPath, false);
     Remover r(entry.windowsPath, evenReadOnly);
-    return r.remove(entry.folder, entry.name, S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN);
+    TreeResult result = r.remove(entry.folder, entry.name, S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN);
+    forgetBelow(entry);
+    return result;
 }
 
 namespace {
