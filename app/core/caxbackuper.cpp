@@ -32,6 +32,7 @@
 #include "platform/files/files.h"
 #include "platform/files/find.h"
 #include "platform/files/inside_prefix.h"
+#include "platform/files/paths.h"
 #include "platform/registry/registry.h"
 #include "platform/system/environment.h"
 
@@ -249,6 +250,15 @@ bool CAxBackuper::filesInsidePrefix(_CLittleConfig* LittleConfig, std::string& F
         VARIANT_BOOL flag = win::VARIANT_FALSE;
         call([&] { return LittleConfig->get_FileOrFolder(k, &path); });
         call([&] { return LittleConfig->get_FileOrFolderx64bitSystem32(k, &flag); });
+        // Empty, relative or on a drive that does not exist: no file or folder at all.
+        std::string expanded;
+        if (win::ExpandEnvironmentStrings(path, &expanded) == 0) expanded = path;
+        const auto parsed = winsys::parseWindowsPath(expanded);
+        if ((!parsed && parsed.error().code == win::ERROR_PATH_NOT_FOUND) ||
+            (parsed && !winsys::toHostPath(std::string(1, parsed->drive) + ":\\"))) {
+            FalseCause = FormatString("Invalid FileOrFolder: '%1'", {path});
+            return false;
+        }
         if (isTrue(flag)) redirectionOff();
         const bool outside = leadsOutsidePrefix(path);
         if (isTrue(flag)) redirectionOn();
