@@ -39,8 +39,6 @@
 #include "platform/com/com_error.h"
 #include "platform/com/message_queue.h"
 #include "platform/com/variant.h"
-#include "platform/files/files.h"
-#include "platform/files/find.h"
 #include "platform/core/machine.h"
 #include "platform/files/paths.h"
 #include "platform/files/tree.h"
@@ -353,6 +351,15 @@ bool CAxBackuper::checkFileItems(_CLittleConfig* LittleConfig, std::string& Fals
         VARIANT_BOOL flag = win::VARIANT_FALSE;
         call([&] { return LittleConfig->get_FileOrFolder(k, &path); });
         call([&] { return LittleConfig->get_FileOrFolderx64bitSystem32(k, &flag); });
+        // Empty, relative or on a drive that does not exist: no file or folder at all.
+        std::string expanded;
+        if (win::ExpandEnvironmentStrings(path, &expanded) == 0) expanded = path;
+        const auto parsed = winsys::parseWindowsPath(expanded);
+        if ((!parsed && parsed.error().code == win::ERROR_PATH_NOT_FOUND) ||
+            (parsed && !winsys::toHostPath(std::string(1, parsed->drive) + ":\\"))) {
+            FalseCause = FormatString("Invalid FileOrFolder: '%1'", {path});
+            return false;
+        }
         if (isTrue(flag)) redirectionOff();
         FileItem item;
         std::string cause;

@@ -1,6 +1,7 @@
 #include "app/core/cunzip.h"
 
 #include <cstring>
+#include <unordered_map>
 
 #include "app/core/munzip.h"
 #include "platform/com/com_error.h"
@@ -38,18 +39,15 @@ bool cUnzip::Directory() {
 }
 
 std::vector<win::LONG> cUnzip::chosenEntries() const {
+    // Selected entries by folded bare name: the one at the top of the
+    // package wins over one in a folder, else the first listed.
     std::vector<const Entry*> chosen;
+    std::unordered_map<std::string, std::size_t> slotOf;
     for (const Entry& e : entries_) {
         if (!e.selected) continue;
-        const Entry* other = nullptr;
-        for (const Entry*& c : chosen)
-            if (winsys::equalsNoCase(c->name, e.name)) {
-                other = c;
-                // The one at the top of the package wins over one in a folder.
-                if (!c->folder.empty() && e.folder.empty()) c = &e;
-                break;
-            }
-        if (!other) chosen.push_back(&e);
+        const auto [it, added] = slotOf.emplace(winsys::upperCase(e.name), chosen.size());
+        if (added) chosen.push_back(&e);
+        else if (const Entry*& c = chosen[it->second]; !c->folder.empty() && e.folder.empty()) c = &e;
     }
     std::vector<win::LONG> numbers;
     for (const Entry* c : chosen) numbers.push_back(c->number);

@@ -19,7 +19,6 @@
 #include "common/interfaces/registry.h"
 #include "platform/com/com_error.h"
 #include "platform/com/error_info.h"
-#include "platform/com/safearray.h"
 #include "platform/com/variant.h"
 #include "platform/core/text.h"
 #include "platform/files/paths.h"
@@ -48,23 +47,11 @@ std::string source(const char* member) { return std::string("CChromeExtEnumerato
     throw winsys::com::ComError(hr, winsys::com::describeHresult(hr), source(member));
 }
 
-// The file's text: bytes, without a leading byte-order mark, decoded as
-// UTF-8 (bytes that are not become U+FFFD). A missing file is error 53.
+// The file's text: at most kMaxInputFileBytes bytes, without a leading
+// byte-order mark, decoded as UTF-8 (bytes that are not become U+FFFD). A
+// missing file is error 53.
 std::string readJsonFile(const std::string& path) {
-    win::SAFEARRAY* array = nullptr;
-    call([&] { return FileOps()->LoadFileB(path, &array); });
-    std::string bytes;
-    if (const std::size_t n = winsys::com::elementCount(array)) {
-        void* data = nullptr;
-        win::SafeArrayAccessData(array, &data);
-        bytes.assign(static_cast<const char*>(data), n);
-        win::SafeArrayUnaccessData(array);
-    }
-    win::SafeArrayDestroy(array);
-    if (bytes.empty() && !Enum::FileExists(path)) {
-        const win::HRESULT hr = winsys::com::hresultFromNumber(53);
-        throw winsys::com::ComError(hr, "File not found", "FileOps");
-    }
+    const std::string bytes = Enum::ReadInputFile(path);
     std::string_view text(bytes);
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     return winsys::toUtf8(winsys::toUtf16(text));
@@ -287,17 +274,17 @@ void CChromeExtEnumerator::AddExtensionRecord(const std::string& id, const std::
     std::string permissions;
     if (const JsonValue* p = manifest.find("permissions"); p && p->list()) permissions = JoinCollection(*p->list());
 
-    // Only the name placeholder is looked up, and the description's with it.
+    // The messages file is read only for a name placeholder; the description's
+    // placeholder is then resolved too, whatever "appName" holds.
     if (name == "__MSG_appName__") {
         const std::string messagesFile = MMain::JoinPath(dir, "_locales\\en\\messages.json");
         if (Enum::FileExists(messagesFile)) {
             const auto messages = JSON::Parse(readJsonFile(messagesFile));
             if (messages && messages->object() && JSON::GetParserErrors().empty()) {
-                if (const JsonObject* appName = objectMember(*messages->object(), "appName")) {
+                if (const JsonObject* appName = objectMember(*messages->object(), "appName"))
                     name = textOf(*appName, "message", member);
-                    const JsonObject* appDesc = objectMember(*messages->object(), "appDesc");
-                    if (description == "__MSG_appDesc__" && appDesc) description = textOf(*appDesc, "message", member);
-                }
+                const JsonObject* appDesc = objectMember(*messages->object(), "appDesc");
+                if (description == "__MSG_appDesc__" && appDesc) description = textOf(*appDesc, "message", member);
             }
         }
     }

@@ -53,12 +53,6 @@ std::string withTrailingBackslash(std::string s) {
     return s;
 }
 
-bool holds(const std::vector<std::string>& set, const std::string& s) {
-    for (const std::string& x : set)
-        if (winsys::equalsNoCase(x, s)) return true;
-    return false;
-}
-
 // "c:\a\b" for any spelling of that folder ("/", "..", case, trailing "\");
 // nothing for a path that names no folder of a drive.
 // The host place a folder path names, with drive mapping, "." and "..",
@@ -114,7 +108,7 @@ std::vector<std::string> CMozillaExtEnum::EnumExtensionsThatAreFolders() {
     foldersOnly_ = true;
     Enum::Trapped(std::string(variant_.className) + ".EnumExtensionsThatAreFolders", halvenlib::sevError,
                   [&] { EnumExtensions(); });
-    return items_;
+    return items_.items();
 }
 
 // ---- Queues ----
@@ -122,22 +116,23 @@ std::vector<std::string> CMozillaExtEnum::EnumExtensionsThatAreFolders() {
 void CMozillaExtEnum::QueueExtensionsFolder(std::string folder) {
     if (winsys::utf16Length(folder) < 4) return;
     folder = withoutTrailingBackslash(std::move(folder));
-    if (!holds(parents_, folder)) parents_.push_back(folder);
+    parents_.add(folder);
 }
 
 void CMozillaExtEnum::QueueExtension(std::string path) {
     if (winsys::utf16Length(path) < 4) return;
     path = withoutTrailingBackslash(std::move(path));
     if (foldersOnly_ ? Enum::KindOf(path) != Enum::PathKind::Folder : !Enum::FileExists(path)) return;
-    if (!holds(items_, path)) items_.push_back(path);
+    items_.add(path);
 }
 
 void CMozillaExtEnum::EnumExtensionsFolder(std::string folder) {
     Enum::Trapped(std::string(variant_.className) + ".EnumExtensionsFolder", halvenlib::sevError, [&] {
         folder = withTrailingBackslash(std::move(folder));
-        // A profile's "extensions\staged" is listed in "extensions" but holds extensions itself.
+        // A profile's "extensions\staged" is listed in "extensions" but holds
+        // extensions itself; only its "Plugins" is asked for, by the folder list.
         for (const std::string& entry : Enum::DirectoryContents(folder))
-            if (!holds(parents_, folder + entry)) QueueExtension(folder + entry);
+            if (foldersOnly_ || !parents_.holds(folder + entry)) QueueExtension(folder + entry);
     });
 }
 
@@ -173,7 +168,11 @@ void CMozillaExtEnum::EnumExtensions() {
     parents_.clear();
     items_.clear();
     refused_.clear();
+    // A failure ends the filling; the run goes on with what was queued.
+    Enum::Trapped(std::string(variant_.className) + ".EnumExtensions", halvenlib::sevError, [&] { fillQueues(); });
+}
 
+void CMozillaExtEnum::fillQueues() {
     const std::vector<std::string> installs = installFolders();
     const std::vector<std::string> profiles = FirefoxProfileFolders();
     const std::string mozilla = MozillaAppDataFolder();
@@ -191,7 +190,7 @@ void CMozillaExtEnum::EnumExtensions() {
         for (const std::string& name : names) {
             const std::string value = Enum::QueryString(root, kExtensionsValuesKey, name);
             if (winsys::utf16Length(value) >= 4 && isProtectedFolder(value)) {
-                if (!holds(refused_, value)) refused_.push_back(value);
+                refused_.add(value);
                 continue;
             }
             QueueExtension(value);
@@ -281,7 +280,9 @@ bool CMozillaExtEnum::EnumerateExtensionFileOrFolder(const std::string& path, st
 bool CMozillaExtEnum::EnumerateExtension(const std::string& manifest, const std::string& extensionPath,
                                          std::string& errorText) {
     if (!parser_.Parse(manifest, errorText)) return false;
-    Enum::Trapped(std::string(variant_.className) + ".EnumerateExtension", halvenlib::sevError, [&] {
+    // A failure while filling the record keeps its node with the keys added
+    // so far, is logged, and fails the item, so that its line follows.
+    try {
         const ComPtr<_CParams> record = Enum::NewRecord(result_.get());
         auto optional = [&](const char* name, const std::string& value) {
             if (!value.empty()) Enum::AddText(record.get(), name, value);
@@ -304,8 +305,13 @@ bool CMozillaExtEnum::EnumerateExtension(const std::string& manifest, const std:
                 break;
             }
         Enum::AddText(record.get(), "websearchName", search);
-    });
-    return true;
+        return true;
+    } catch (const std::exception& e) {
+        const ErrorText error = DescribeError(e);
+        LogLine(error.number, error.text, halvenlib::sevError, std::string(variant_.className) + ".EnumerateExtension");
+        errorText = error.text;
+        return false;
+    }
 }
 
 // ---- Entry ----

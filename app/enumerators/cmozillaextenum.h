@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/enumerators/crdfparser.h"
+#include "app/enumerators/keyedqueue.h"
 #include "common/interfaces/records.h"
 #include "platform/com/com_ptr.h"
 #include "platform/core/wintypes.h"
@@ -28,8 +29,10 @@ namespace sorlix {
 
 class CMozillaExtEnum {
 public:
-    // The extensions that are folders (no trailing "\"), in queue order; no
-    // manifest is read and the work folder is not touched.
+    // The extensions that are folders (no trailing "\"), in queue order, and
+    // the profiles' "extensions\staged" folders, whose "Plugins" the plugin
+    // enumerators scan too; no manifest is read and the work folder is not
+    // touched.
     std::vector<std::string> EnumExtensionsThatAreFolders();
     // The folders of the Firefox profiles root, in listing order (no trailing "\").
     std::vector<std::string> FirefoxProfileFolders();
@@ -58,6 +61,7 @@ protected:
 
 private:
     void EnumExtensions();
+    void fillQueues();
     void QueueExtensionsFolder(std::string folder);
     void QueueExtension(std::string path);
     void EnumExtensionsFolder(std::string folder);
@@ -70,9 +74,9 @@ private:
     Variant variant_;
     std::string workFolder_;
     bool foldersOnly_ = false;
-    std::vector<std::string> parents_;
-    std::vector<std::string> items_;
-    std::vector<std::string> refused_;   // registry values not taken as extensions
+    KeyedQueue parents_;
+    KeyedQueue items_;
+    KeyedQueue refused_;                 // registry values not taken as extensions
     std::vector<std::string> protected_; // folders a registry value may not name, nor lie above
     winsys::com::ComPtr<halvenlib::_CNodes> result_;
     CRDFParser parser_;

@@ -6,8 +6,7 @@
 
 #include "app/core/comcalls.h"
 #include "app/core/mapi.h"
-#include "platform/com/com_error.h"
-#include "platform/com/safearray.h"
+#include "app/enumerators/enumcalls.h"
 #include "platform/core/text.h"
 
 namespace sorlix {
@@ -15,26 +14,6 @@ namespace sorlix {
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
-// The byte read answers an empty file for a missing one: a missing list
-// must fail as a text read does.
-std::string fileBytes(const std::string& path) {
-    win::VARIANT_BOOL exists = win::VARIANT_FALSE;
-    winsys::com::call([&] { return FileOps()->isFileExist(path, &exists); });
-    if (exists == win::VARIANT_FALSE)
-        throw winsys::com::ComError(static_cast<win::HRESULT>(0x800A0035u), "File not found", "");
-    win::SAFEARRAY* array = nullptr;
-    winsys::com::call([&] { return FileOps()->LoadFileB(path, &array); });
-    std::string bytes;
-    if (!array) return bytes;
-    void* data = nullptr;
-    if (win::SUCCEEDED(win::SafeArrayAccessData(array, &data))) {
-        bytes.assign(static_cast<const char*>(data), winsys::com::elementCount(array));
-        win::SafeArrayUnaccessData(array);
-    }
-    win::SafeArrayDestroy(array);
-    return bytes;
-}
 
 // The name of a line inside the section: the text before "=", TABs gone.
 std::string nameOf(const std::string& line) {
@@ -50,7 +29,7 @@ bool COperaPluginIgnore::LoadPluginIgnoreIni(const std::string& PluginIgnoreIniF
     FalseCause.clear();
     names_.clear();
     try {
-        std::string bytes = fileBytes(PluginIgnoreIniFullFilename);
+        std::string bytes = Enum::ReadInputFile(PluginIgnoreIniFullFilename);
         if (bytes.starts_with(kUtf8Bom)) bytes.erase(0, kUtf8Bom.size());
         // Bad bytes become U+FFFD rather than ending the read.
         std::string text = winsys::toUtf8(winsys::toUtf16(bytes));

@@ -14,6 +14,7 @@
 #include "app/core/comcalls.h"
 #include "app/core/msgbox.h"
 #include "platform/com/com_error.h"
+#include "platform/core/text.h"
 #include "platform/xml/dom.h"
 
 namespace sorlix {
@@ -56,19 +57,22 @@ double leadingNumber(const std::string& text) {
     return negative ? -value : value;
 }
 
+// A name as a failure text quotes it: a file may hold a key of megabytes.
+std::string shown(const std::string& name) { return winsys::cutWithEllipsis(name, 200); }
+
 PlistValue parseValue(const Node& node);
 
 PlistDict parseDict(const Node& node) {
-    if (node.baseName() != "dict") fail("a dict was expected, not \"" + node.nodeName() + "\"");
+    if (node.baseName() != "dict") fail("a dict was expected, not \"" + shown(node.nodeName()) + "\"");
     PlistDict dict;
     for (Node key = significant(node.firstChild()); key; key = significant(key.nextSibling())) {
-        if (key.baseName() != "key") fail("a key was expected in a dict, not \"" + key.nodeName() + "\"");
+        if (key.baseName() != "key") fail("a key was expected in a dict, not \"" + shown(key.nodeName()) + "\"");
         const Node value = significant(key.nextSibling());
         std::string name = key.text();
-        if (!value) fail("the key \"" + name + "\" has no value");
+        if (!value) fail("the key \"" + shown(name) + "\" has no value");
         if (!dict.add(name, parseValue(value)))
             throw ComError(kDuplicateKey, "This key is already associated with an element of this collection (\"" +
-                                              name + "\")",
+                                              shown(name) + "\")",
                            kSource);
         key = value;
     }
@@ -100,16 +104,14 @@ std::string parseErrorText(const winsys::xml::ParseError& e) {
 
 } // namespace
 
-const PlistValue* PlistDict::find(std::string_view key) const {
-    const auto it = std::find(keys_.begin(), keys_.end(), key);
-    return it == keys_.end() ? nullptr : &values_[static_cast<std::size_t>(it - keys_.begin())];
+const PlistValue* PlistDict::find(std::string_view key) const { return entries_.find(key); }
+bool PlistDict::add(std::string key, PlistValue value) { return entries_.add(std::move(key), std::move(value)); }
+std::size_t PlistDict::size() const { return entries_.size(); }
+const std::string& PlistDict::keyAt(std::size_t i) const {
+    return entries_.begin()[static_cast<std::ptrdiff_t>(i)].key;
 }
-
-bool PlistDict::add(std::string key, PlistValue value) {
-    if (find(key)) return false;
-    keys_.push_back(std::move(key));
-    values_.push_back(std::move(value));
-    return true;
+const PlistValue& PlistDict::valueAt(std::size_t i) const {
+    return entries_.begin()[static_cast<std::ptrdiff_t>(i)].value;
 }
 
 std::optional<PlistDict> CPlistParser::Parse(std::string_view Plist) {

@@ -13,33 +13,32 @@
 #include <variant>
 #include <vector>
 
+#include "platform/dictionary/dictionary.h"
+
 namespace sorlix {
 
 struct PlistValue;
 using PlistArray = std::vector<PlistValue>;
 
 // Keys compare exactly, case included; each key once, in document order.
+// Hashed, so that a list of many keys fills in linear time.
 class PlistDict {
 public:
     // The value under `key`, or null.
     const PlistValue* find(std::string_view key) const;
     // False when the key is there already.
     bool add(std::string key, PlistValue value);
-    std::size_t size() const { return keys_.size(); }
-    const std::string& keyAt(std::size_t i) const { return keys_[i]; }
+    std::size_t size() const;
+    const std::string& keyAt(std::size_t i) const;
     const PlistValue& valueAt(std::size_t i) const;
 
 private:
-    std::vector<std::string> keys_;
-    std::vector<PlistValue> values_;
+    winsys::Dictionary<PlistValue> entries_;
 };
 
 struct PlistValue {
     std::variant<std::monostate, std::string, double, bool, PlistDict, PlistArray> v;
 };
-
-// Here, where PlistValue is complete.
-inline const PlistValue& PlistDict::valueAt(std::size_t i) const { return values_[i]; }
 
 class CPlistParser {
 public:

@@ -4,6 +4,8 @@
 
 #include "app/core/comcalls.h"
 #include "app/core/mxml.h"
+#include "app/enumerators/enumcalls.h"
+#include "platform/com/com_error.h"
 #include "platform/xml/dom.h"
 
 namespace sorlix {
@@ -18,7 +20,14 @@ bool CRDFParser::Parse(const std::string& RDFFilename, std::string& ErrorText) {
     clear();
     try {
         winsys::xml::Document doc;
-        doc.load(RDFFilename);
+        try {
+            doc.loadBytes(Enum::ReadInputFile(RDFFilename));
+        } catch (const winsys::com::ComError& e) {
+            // A file over the bound is named as such; missing or unreadable is no XML.
+            ErrorText = e.hresult() == win::HRESULT_FROM_WIN32(win::ERROR_FILE_TOO_LARGE) ? e.description()
+                                                                                           : "Invalid XML";
+            return false;
+        }
         if (!doc.lastChild()) {
             ErrorText = "Invalid XML";
             return false;

@@ -1,8 +1,10 @@
 #include "app/enumerators/csafariextenum.h"
 
-// The run is one error trap. A property list that cannot be read ends it:
+// The run is one error trap. A property list that does not parse ends it:
 // the parser has shown its box and logged its reason, and the run's log line
-// names the file, which the box does not.
+// names the file, which the box does not. An "Info.plist" that cannot be
+// read as a file (a folder, a device, one over the size bound) costs only
+// its extension: one log line names it and the run goes on.
 
 #include <exception>
 #include <string>
@@ -16,7 +18,6 @@
 #include "common/interfaces/global.h"
 #include "common/interfaces/log.h"
 #include "platform/com/com_error.h"
-#include "platform/com/safearray.h"
 #include "platform/com/variant.h"
 
 namespace sorlix {
@@ -46,22 +47,6 @@ bool recordValue(const PlistValue& value, win::VARIANT& out) {
     return true;
 }
 
-// FileOps.LoadFileB: the file's bytes, none for an empty file.
-std::string fileBytes(const std::string& path) {
-    win::SAFEARRAY* array = nullptr;
-    call([&] { return FileOps()->LoadFileB(path, &array); });
-    std::string bytes;
-    if (array) {
-        void* data = nullptr;
-        if (win::SafeArrayAccessData(array, &data) == win::S_OK) {
-            bytes.assign(static_cast<const char*>(data), winsys::com::elementCount(array));
-            win::SafeArrayUnaccessData(array);
-        }
-        win::SafeArrayDestroy(array);
-    }
-    return bytes;
-}
-
 // The first of the record's keys that holds a non-empty text.
 std::string searchName(_CParams* record) {
     for (const char* key : {"originalName", "iD", "description"})
@@ -82,7 +67,9 @@ ComPtr<halvenlib::_CNodes> CSafariExtEnum::EnumSafariExtensions() {
             const std::string folder = extensions + "\\" + entry;
             plistPath = folder + "\\Info.plist";
             if (!Enum::FileExists(plistPath)) continue;
-            const std::optional<PlistDict> plist = parser.Parse(fileBytes(plistPath));
+            std::string bytes;
+            if (Enum::Trapped(kSource, halvenlib::sevError, [&] { bytes = Enum::ReadInputFile(plistPath); })) continue;
+            const std::optional<PlistDict> plist = parser.Parse(bytes);
             if (!plist) throw winsys::com::ComError(win::E_FAIL, "The property list cannot be read", kSource);
 
             const ComPtr<_CParams> record = Enum::NewRecord(result.get());

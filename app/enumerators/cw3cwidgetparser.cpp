@@ -3,11 +3,14 @@
 // The layer's DOM reads XML 1.1 as it is written, never reads a DTD or an
 // external entity, and refuses documents nested deeper than its bound, so a
 // configuration is read in one load and the text of an element is bounded.
+// A file over kMaxInputFileBytes is refused unread.
 
 #include <exception>
 
 #include "app/core/comcalls.h"
 #include "app/core/mxml.h"
+#include "app/enumerators/enumcalls.h"
+#include "platform/com/com_error.h"
 #include "platform/xml/dom.h"
 
 namespace sorlix {
@@ -15,9 +18,17 @@ namespace sorlix {
 using winsys::xml::Node;
 
 bool CW3CWidgetParser::Parse(const std::string& Filename, std::string& FalseCause) {
-    winsys::xml::Document doc;
-    doc.load(Filename);
-    return fill(doc, FalseCause);
+    std::string bytes;
+    try {
+        bytes = Enum::ReadInputFile(Filename);
+    } catch (const winsys::com::ComError& e) {
+        // Missing, unreadable or over the bound: a failed load with that reason.
+        for (std::string* field : {&Name, &License, &Author, &AuthorURL, &UpdateDescription, &Description})
+            field->clear();
+        FalseCause = "Invalid XML: " + e.description();
+        return false;
+    }
+    return ParseBytes(bytes, FalseCause);
 }
 
 bool CW3CWidgetParser::ParseBytes(std::string_view Bytes, std::string& FalseCause) {

@@ -12,6 +12,7 @@
 #include "platform/com/com_error.h"
 #include "platform/com/variant.h"
 #include "platform/files/find.h"
+#include "platform/files/files.h"
 
 namespace sorlix::Enum {
 
@@ -127,6 +128,24 @@ PathKind KindOf(const std::string& path) {
     const auto attributes = attributesFound(path);
     if (!attributes) return PathKind::Missing;
     return (*attributes & win::FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::File;
+}
+
+std::string ReadInputFile(const std::string& path) {
+    // One byte beyond the bound tells a larger file from one of exactly that size.
+    winsys::Result<std::vector<std::uint8_t>> bytes = winsys::readFile(path, kMaxInputFileBytes + 1);
+    if (!bytes) {
+        const win::DWORD code = bytes.error().code;
+        if (code == win::ERROR_FILE_NOT_FOUND || code == win::ERROR_PATH_NOT_FOUND) {
+            const win::HRESULT hr = winsys::com::hresultFromNumber(53);
+            throw winsys::com::ComError(hr, "File not found: '" + path + "'", "FileOps");
+        }
+        throw winsys::com::ComError(win::HRESULT_FROM_WIN32(code), "Cannot read '" + path + "': " + bytes.error().message,
+                                    "FileOps");
+    }
+    if (bytes->size() > kMaxInputFileBytes)
+        throw winsys::com::ComError(win::HRESULT_FROM_WIN32(win::ERROR_FILE_TOO_LARGE),
+                                    "The file '" + path + "' is larger than 8 MiB; it is not read.", "FileOps");
+    return std::string(bytes->begin(), bytes->end());
 }
 
 std::vector<std::string> Texts(_CCollection* list) {

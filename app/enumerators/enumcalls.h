@@ -49,6 +49,15 @@ std::vector<FolderEntry> FolderEntries(const std::string& folder);
 enum class PathKind { Missing, File, Folder };
 PathKind KindOf(const std::string& path);
 
+// Largest file read from a folder a stranger may have written: manifests,
+// messages, property lists, install manifests, widget configurations, the
+// plugin ignore list. The same bound holds for a packed file.
+inline constexpr std::size_t kMaxInputFileBytes = 8u * 1024 * 1024;
+// The bytes of such a file; never more than the bound is read. A missing
+// file is error 53, one that cannot be read (a folder, a device) the file
+// layer's error, and a larger file an error naming it; all texts name it.
+std::string ReadInputFile(const std::string& path);
+
 // The texts of a keyed list, in order; `text` added keyed by itself unless present.
 std::vector<std::string> Texts(halvenlib::_CCollection* list);
 void AddKeyedText(halvenlib::_CCollection* list, const std::string& text);

@@ -70,6 +70,19 @@ void appendUtf8(std::string& to, char32_t c) {
     }
 }
 
+// At most 20 units of the text's beginning, never half a character.
+std::string_view first20(std::string_view t) {
+    std::size_t end = 0, units = 0;
+    while (end < t.size()) {
+        const std::size_t u = unitsOfLead(static_cast<unsigned char>(t[end]));
+        if (units + u > kExcerptUnits) break;
+        units += u;
+        ++end;
+        while (end < t.size() && isContinuation(static_cast<unsigned char>(t[end]))) ++end;
+    }
+    return t.substr(0, end);
+}
+
 class Parser {
 public:
     explicit Parser(std::string_view text) : t_(text) {}
@@ -102,17 +115,7 @@ private:
         return countedUnits_ + 1;
     }
     // At most 20 units from byte `at`, never half a character.
-    std::string_view next20(std::size_t at) const {
-        std::size_t end = at, units = 0;
-        while (end < t_.size()) {
-            const std::size_t u = unitsOfLead(static_cast<unsigned char>(t_[end]));
-            if (units + u > kExcerptUnits) break;
-            units += u;
-            ++end;
-            while (end < t_.size() && isContinuation(static_cast<unsigned char>(t_[end]))) ++end;
-        }
-        return t_.substr(at, end - at);
-    }
+    std::string_view next20(std::size_t at) const { return first20(t_.substr(at)); }
     std::string_view last20() const {
         std::size_t begin = t_.size(), units = 0;
         while (begin > 0) {
@@ -126,20 +129,34 @@ private:
         return t_.substr(begin);
     }
 
+    // An excerpt as a failure line quotes it: its line breaks as blanks, so
+    // that every failure stays one line.
+    static void appendExcerpt(std::string_view excerpt) {
+        const std::size_t from = g_errors.size();
+        g_errors.append(excerpt);
+        for (std::size_t i = from; i < g_errors.size(); ++i)
+            if (g_errors[i] == '\r' || g_errors[i] == '\n') g_errors[i] = ' ';
+    }
+
     // `what` at position N : and the next 20 characters (or `excerpt`).
     void failAt(const char* what, std::size_t at) { failAt(what, at, next20(at)); }
     void failAt(const char* what, std::size_t at, std::string_view excerpt) {
         if (!room()) return;
         g_errors.append(what).append(" at position ").append(std::to_string(positionOf(at))).append(" : ");
-        g_errors.append(excerpt).append("\r\n");
+        appendExcerpt(first20(excerpt));
+        g_errors.append("\r\n");
     }
     void failMissing(char close) {
         if (!room()) return;
-        g_errors.append("Missing '").append(1, close).append("': ").append(last20()).append("\r\n");
+        g_errors.append("Missing '").append(1, close).append("': ");
+        appendExcerpt(last20());
+        g_errors.append("\r\n");
     }
     void failRaised(const std::string& description, std::string_view detail) {
         if (!room()) return;
-        g_errors.append(description).append(": ").append(detail).append("\r\n");
+        g_errors.append(description).append(": ");
+        appendExcerpt(first20(detail));
+        g_errors.append("\r\n");
     }
     // One element or member that moved nothing ends its object or array.
     void failStuck(char close, const char* what) {
@@ -167,6 +184,8 @@ private:
         for (; pos_ < t_.size(); ++pos_) {
             // Pending means the character just before was a "/" or "*".
             const bool wasPending = std::exchange(pending, false);
+            // A line comment ends at its line end, whatever it holds ("/*" too).
+            if (inComment && !inBlock && t_[pos_] != '\r' && t_[pos_] != '\n') continue;
             switch (t_[pos_]) {
             case '\r':
             case '\n':
@@ -182,7 +201,7 @@ private:
                 } else if (wasPending) {
                     inComment = true;
                 } else {
-                    pending = true; // a line comment goes on over a single "/"
+                    pending = true;
                 }
                 break;
             case '*':

@@ -9,8 +9,11 @@
 //
 // The reader is bounded against hostile files: it nests at most
 // kMaxNesting levels, every loop moves forward or ends, and at most
-// kMaxFailures failure lines are kept, each quoting at most 20 characters.
-// Positions and excerpts in failure lines count UTF-16 units from 1.
+// kMaxFailures failure lines are kept, each quoting at most 20 characters
+// with its line breaks shown as blanks. Positions and excerpts in failure
+// lines count UTF-16 units from 1. A line comment ends at its line end
+// whatever it holds: a "/*" inside it opens no block comment, as the
+// browser reads it.
 
 #include <optional>
 #include <string>

@@ -121,6 +121,18 @@ std::size_t utf16Length(std::string_view s) {
     return n;
 }
 
+std::string cutWithEllipsis(std::string_view s, std::size_t maxUnits) {
+    std::size_t n = 0, i = 0;
+    while (i < s.size()) {
+        std::size_t next = i;
+        const std::size_t units = decodeOne(s, next) >= 0x10000 ? 2 : 1;
+        if (n + units > maxUnits) return std::string(s.substr(0, i)) + "\u2026";
+        n += units;
+        i = next;
+    }
+    return std::string(s);
+}
+
 std::vector<std::uint8_t> toUtf16leBytes(std::string_view utf8, bool withNul) {
     std::u16string w = toUtf16(utf8);
     if (withNul) w += u'\0';

@@ -24,6 +24,9 @@ std::u16string toUtf16KeepingSurrogates(std::string_view utf8);
 
 // Number of UTF-16 code units the text takes.
 std::size_t utf16Length(std::string_view utf8);
+// The text when it takes at most `maxUnits` UTF-16 units; else its first
+// characters that fit in them, never half a character, followed by "…".
+std::string cutWithEllipsis(std::string_view utf8, std::size_t maxUnits);
 
 // UTF-16LE bytes, as the registry stores REG_SZ (optionally with its NUL).
 std::vector<std::uint8_t> toUtf16leBytes(std::string_view utf8, bool withNul);

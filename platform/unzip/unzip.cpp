@@ -13,6 +13,8 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 #include <zip.h>
 #include <zlib.h>
@@ -106,25 +108,33 @@ bool isSpecialEntry(zip_t* zip, zip_uint64_t index) {
     return type != 0 && type != S_IFREG;
 }
 
-// The name of the folder's entry that Windows would take for `name`.
-std::optional<std::string> existingEntry(int dirFd, const std::string& name) {
-    const int copy = ::dup(dirFd);
-    if (copy < 0) return std::nullopt;
-    DIR* dir = ::fdopendir(copy);
-    if (!dir) {
-        ::close(copy);
-        return std::nullopt;
-    }
-    std::optional<std::string> found;
-    while (const dirent* e = ::readdir(dir)) {
-        if (winsys::equalsNoCase(e->d_name, name)) {
-            found = e->d_name;
-            break;
+// The folder's entries by their folded names, read once per extraction, so
+// that finding the entry Windows would take for a name costs no rescan.
+class FolderNames {
+public:
+    explicit FolderNames(int dirFd) {
+        const int copy = ::dup(dirFd);
+        if (copy < 0) return;
+        DIR* dir = ::fdopendir(copy);
+        if (!dir) {
+            ::close(copy);
+            return;
         }
+        while (const dirent* e = ::readdir(dir))
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names_.emplace(winsys::upperCase(e->d_name), e->d_name);
+        ::closedir(dir);
     }
-    ::closedir(dir);
-    return found;
-}
+    // The entry's own name, as the folder spells it.
+    std::optional<std::string> find(const std::string& name) const {
+        const auto it = names_.find(winsys::upperCase(name));
+        if (it == names_.end()) return std::nullopt;
+        return it->second;
+    }
+    void written(const std::string& name) { names_.emplace(winsys::upperCase(name), name); }
+
+private:
+    std::unordered_map<std::string, std::string> names_;
+};
 
 // A fresh file in the folder that nothing else names: created here, never
 // followed through a link.
@@ -146,6 +156,7 @@ std::optional<std::string> createTemporary(int dirFd, Fd& out) {
 struct Extraction {
     zip_t* zip;
     int dirFd;
+    FolderNames& names;
     const win::UzpOptions& options;
     const win::UzpCallbacks& callbacks;
 };
@@ -232,7 +243,7 @@ int extractEntry(const Extraction& x, zip_uint64_t index, bool chosen) {
     }
 
     std::string target = name;
-    if (const auto existing = existingEntry(x.dirFd, name)) {
+    if (const auto existing = x.names.find(name)) {
         target = *existing;
         bool replace = x.options.OverwriteExisting != 0;
         if (!replace && x.options.PromptToOverwrite && x.callbacks.Replace) {
@@ -267,6 +278,7 @@ int extractEntry(const Extraction& x, zip_uint64_t index, bool chosen) {
         result = win::UZ_ERR_WRITE;
     }
     if (result != win::UZ_OK) ::unlinkat(x.dirFd, temporary->c_str(), 0);
+    else x.names.written(target);
     return result;
 }
 
@@ -327,11 +339,19 @@ int Wiz_SingleEntryUnzip(int includeCount, const UzpEntryList* include, int excl
     int error = 0;
     ZipHandle zip(zip_open(hostZip->c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
     ++g_opens;
+    // The consistency check refuses a package with two entries of one name
+    // (ZIP_ER_EXISTS); without it the library keeps both, each reached by
+    // its number, so such a package is read as it stands.
+    if (!zip && error == ZIP_ER_EXISTS) {
+        zip.reset(zip_open(hostZip->c_str(), ZIP_RDONLY, &error));
+        ++g_opens;
+    }
     if (zip) winsys::noteRead(hostZip.value());
     if (!zip) {
         zip_error_t e;
         zip_error_init_with_code(&e, error);
-        print(*callbacks, std::string("cannot open '") + options->ZipFile + "': " + zip_error_strerror(&e));
+        const std::string why = error == ZIP_ER_EXISTS ? "it holds two entries of one name" : zip_error_strerror(&e);
+        print(*callbacks, std::string("cannot open '") + options->ZipFile + "': " + why);
         zip_error_fini(&e);
         return UZ_ERR_NOT_ZIP;
     }
@@ -349,7 +369,8 @@ int Wiz_SingleEntryUnzip(int includeCount, const UzpEntryList* include, int excl
     }
 
     const zip_int64_t count = zip_get_num_entries(zip.get(), 0);
-    const std::vector<LONG> excluded = listed(excludeCount, exclude);
+    const std::vector<LONG> excludedList = listed(excludeCount, exclude);
+    const std::unordered_set<LONG> excluded(excludedList.begin(), excludedList.end());
     std::vector<LONG> chosen = listed(includeCount, include);
     const bool all = chosen.empty();
     if (all)
@@ -362,10 +383,11 @@ int Wiz_SingleEntryUnzip(int includeCount, const UzpEntryList* include, int excl
         const std::filesystem::path& host;
         ~Forget() { winsys::forgetResolvedPaths(host); }
     } forget{hostFolder.value()};
-    const Extraction x{zip.get(), dir.get(), *options, *callbacks};
+    FolderNames names(dir.get());
+    const Extraction x{zip.get(), dir.get(), names, *options, *callbacks};
     int result = UZ_OK;
     for (LONG i : chosen) {
-        if (std::find(excluded.begin(), excluded.end(), i) != excluded.end()) continue;
+        if (excluded.contains(i)) continue;
         const int r = extractEntry(x, static_cast<zip_uint64_t>(i), !all);
         if (r == UZ_ERR_CANCELLED) return r;
         if (result == UZ_OK) result = r;

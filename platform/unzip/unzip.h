@@ -17,7 +17,10 @@
 //   - at most its declared size and at most kUzpMaxEntrySize bytes are
 //     inflated; size and CRC are checked before the file is renamed to its
 //     name, so a damaged entry leaves no file.
-// A chosen entry that is not written makes the call fail (non-zero).
+// A chosen entry that is not written makes the call fail (non-zero). A
+// package with two entries of one name is read as it stands: each entry is
+// still chosen by its number. The folder is read once per call, so an
+// extraction of n entries costs n, not n squared.
 // Texts are UTF-8, as everywhere in the layer.
 
 #include <cstddef>

@@ -8,6 +8,9 @@
 // when parse_doctype is off.
 
 #include <pugixml.hpp>
+#include <unordered_set>
+
+#include "platform/core/text.h"
 
 #include "platform/files/files.h"
 #include "platform/xml/encoding.h"
@@ -18,6 +21,12 @@ namespace {
 
 constexpr unsigned kParseFlags = pugi::parse_cdata | pugi::parse_comments | pugi::parse_pi |
                                  pugi::parse_declaration | pugi::parse_eol | pugi::parse_wconv_attribute;
+
+// Longest name a reason quotes, and longest part of a line the parse error
+// keeps: a file may hold one line of megabytes.
+constexpr std::size_t kQuotedUnits = 200;
+
+std::string quoted(std::string_view name) { return winsys::cutWithEllipsis(name, kQuotedUnits); }
 
 bool isXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -94,17 +103,36 @@ bool expandReferences(std::string_view raw, std::string& out, ReferenceError& er
         else if (name[0] == '#') {
             const char32_t cp = characterReference(name);
             if (cp == 0) {
-                error = {amp, "Invalid character reference '&" + std::string(name) + ";'."};
+                error = {amp, "Invalid character reference '&" + quoted(name) + ";'."};
                 return false;
             }
             appendUtf8(out, cp);
         } else {
-            error = {amp, "Reference to undefined entity '" + std::string(name) + "'."};
+            error = {amp, "Reference to undefined entity '" + quoted(name) + "'."};
             return false;
         }
         i = semi + 1;
     }
     return true;
+}
+
+// The name of the first attribute that repeats an earlier one's, or null.
+// Pairs are compared only for the few attributes an element usually has;
+// beyond them a hash set keeps the check linear.
+const char* repeatedAttribute(pugi::xml_node n) {
+    constexpr int kPairwiseUpTo = 16;
+    int count = 0;
+    for (pugi::xml_attribute a = n.first_attribute(); a && count <= kPairwiseUpTo; a = a.next_attribute()) ++count;
+    if (count <= kPairwiseUpTo) {
+        for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute())
+            for (pugi::xml_attribute b = n.first_attribute(); b != a; b = b.next_attribute())
+                if (std::string_view(a.name()) == b.name()) return a.name();
+        return nullptr;
+    }
+    std::unordered_set<std::string_view> seen;
+    for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute())
+        if (!seen.insert(a.name()).second) return a.name();
+    return nullptr;
 }
 
 std::size_t offsetOf(pugi::xml_node n) {
@@ -270,10 +298,9 @@ bool Document::parse(std::string utf8) {
             if (depth + 1 > kMaxDepth)
                 return fail(kErrorDepth, "Elements are nested deeper than " + std::to_string(kMaxDepth) + " levels.",
                             utf8, at);
+            if (const char* repeated = repeatedAttribute(n))
+                return fail(kErrorSyntax, "Duplicate attribute '" + quoted(repeated) + "'.", utf8, at);
             for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
-                for (pugi::xml_attribute b = n.first_attribute(); b != a; b = b.next_attribute())
-                    if (std::string_view(a.name()) == b.name())
-                        return fail(kErrorSyntax, "Duplicate attribute '" + std::string(a.name()) + "'.", utf8, at);
                 if (!expandReferences(a.value(), expanded, refError)) return fail(kErrorEntity, refError.reason, utf8, at);
                 a.set_value(expanded.c_str());
             }
@@ -304,7 +331,7 @@ bool Document::fail(win::LONG code, std::string reason, const std::string& text,
     error_.linepos = 1;
     for (std::size_t i = lineStart; i < offset; ++i)
         if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++error_.linepos;
-    error_.srcText = std::move(line);
+    error_.srcText = quoted(line);
     return false;
 }
 

@@ -53,7 +53,7 @@ struct ParseError {
     std::string reason;
     win::LONG line = 0;    // from 1; 0 when the error has no place in the text
     win::LONG linepos = 0; // character in that line, from 1
-    std::string srcText;   // the failing line
+    std::string srcText;   // the failing line; its first 200 characters and "…" when longer
 };
 
 class NodeList;

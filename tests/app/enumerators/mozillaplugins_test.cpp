@@ -263,6 +263,28 @@ TEST(MozillaPlugins, EverySourceOfEachTypeInOrder) {
     EXPECT_TRUE(m.log().empty());
 }
 
+// A profile's "extensions\staged" holds extensions, not one: it gives no
+// extension record, but its "Plugins" is scanned as every extension's is.
+TEST(MozillaPlugins, AProfilesStagedFolderIsScannedForPlugins) {
+    MozillaMachine m;
+    const std::string staged = kDefaultProfile + "\\extensions\\staged\\Plugins";
+    writePlugin(m.prefix.host(staged + "\\npstaged32.dll"), I386);
+    writePlugin(m.prefix.host(staged + "\\npstaged64.dll"), X64);
+    for (const auto& [type, plugin, x64] : {std::tuple{14, "npstaged32.dll", false}, std::tuple{16, "npstaged64.dll", true}}) {
+        SCOPED_TRACE("type " + std::to_string(type));
+        const auto result = run(type);
+        ASSERT_TRUE(result);
+        const std::string path = staged + "\\" + plugin;
+        int listed = 0;
+        for (const Found& f : found(result.get()))
+            if (f.file == path) {
+                ++listed;
+                EXPECT_EQ(f.backup, Lines{file(path, x64)});
+            }
+        EXPECT_EQ(listed, 1);
+    }
+}
+
 TEST(MozillaPlugins, RecordsFromVersionResourcesAndFixedNames) {
     SKIP_WITHOUT_REAL_BROWSER_DATA();
     MozillaMachine m;

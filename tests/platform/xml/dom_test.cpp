@@ -52,6 +52,13 @@ struct LoadCase {
     win::LONG code; // 0: loads
 };
 
+// An element with `count` attributes a0, a1, ..., and `last` after them.
+std::string manyAttributes(int count, const std::string& last) {
+    std::string t = "<r";
+    for (int i = 0; i < count; ++i) t += " a" + std::to_string(i) + "=\"\"";
+    return t + " " + last + "=\"\"/>";
+}
+
 TEST(XmlDom, LoadsOnlyWellFormedSelfContainedDocuments) {
     const std::vector<LoadCase> cases = {
         {"plain", "<r><a/></r>", 0},
@@ -76,6 +83,10 @@ TEST(XmlDom, LoadsOnlyWellFormedSelfContainedDocuments) {
         {"truncated", "<r><a>text", kErrorSyntax},
         {"mismatched end", "<r></q>", kErrorSyntax},
         {"duplicate attribute", "<r a=\"1\" a=\"2\"/>", kErrorSyntax},
+        {"16 attributes and one more", manyAttributes(16, "b"), 0},
+        {"16 attributes and a repeat", manyAttributes(16, "a15"), kErrorSyntax},
+        {"100,000 attributes", manyAttributes(100000, "b"), 0},
+        {"100,000 attributes and a repeat of the first", manyAttributes(100000, "a0"), kErrorSyntax},
         {"not XML", "{\"name\": 1}", kErrorNoDocument},
         {"binary", bytes({0x62, 0x70, 0x6C, 0x69, 0x73, 0x74, 0x30, 0x30, 0xD1, 0x01}), kErrorEncoding},
         {"512 levels", nested(512), 0},
@@ -197,6 +208,12 @@ TEST(XmlDom, ParseErrorGivesLinePositionAndSourceLine) {
     EXPECT_EQ(e.linepos, 9);
     EXPECT_EQ(e.srcText, "  <a>\xC3\xA9\xC3\xA9 &bad;</a>");
     EXPECT_NE(e.reason.find("bad"), std::string::npos);
+
+    // A line of megabytes is quoted by its first 200 characters, and so is a name.
+    const std::string longName(5 << 20, 'n');
+    EXPECT_FALSE(doc.loadXML("<r>&" + longName + ";</r>"));
+    EXPECT_EQ(doc.parseError().srcText, "<r>&" + std::string(196, 'n') + "\u2026");
+    EXPECT_EQ(doc.parseError().reason, "Reference to undefined entity '" + std::string(200, 'n') + "\u2026'.");
 
     // A later good load clears the error.
     EXPECT_TRUE(doc.loadXML("<r/>"));

@@ -193,5 +193,26 @@ TEST_F(BackupRefusals, RestoreWritesNothingOutsideThePrefix) {
     EXPECT_TRUE(listed().empty());
 }
 
+TEST_F(BackupRefusals, APathThatNamesNoPlaceIsAnInvalidItem) {
+    prefix.writeFile("C:\\Good\\a.txt", "good");
+    const struct {
+        const char* label;
+        std::string path;
+    } rows[] = {
+        {"an empty path", ""},
+        {"a bare name", "a.txt"},
+        {"a relative path", "Good\\a.txt"},
+        {"a path from the root of no drive", "\\Good\\a.txt"},
+        {"a drive that does not exist", "Q:\\Good\\a.txt"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        ComPtr<_CLittleConfig> r = newRecord();
+        addFile(r.get(), "C:\\Good\\a.txt");
+        addFile(r.get(), row.path);
+        expectRefusedBackup(r.get(), "Invalid FileOrFolder: '" + row.path + "'");
+    }
+}
+
 } // namespace
 } // namespace backuptest

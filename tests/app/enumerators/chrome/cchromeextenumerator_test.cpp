@@ -147,6 +147,34 @@ TEST(ChromeExtensions, ProfilesManifestsAndPolicies) {
     EXPECT_EQ(m.log()[1].source, "CChromeExtEnumerator.ProcessManifestJson");
 }
 
+TEST(ChromeExtensions, TheDescriptionPlaceholderIsResolvedWithEveryNamePlaceholder) {
+    const struct {
+        const char* label;
+        std::string messages, name, description;
+    } rows[] = {
+        {"both entries", R"({"appName":{"message":"N"},"appDesc":{"message":"D"}})", "N", "D"},
+        {"no name entry", R"({"appDesc":{"message":"D"}})", "__MSG_appName__", "D"},
+        {"a name entry that is no object", R"({"appName":"N","appDesc":{"message":"D"}})", "__MSG_appName__", "D"},
+        {"no description entry", R"({"appName":{"message":"N"}})", "N", "__MSG_appDesc__"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        ChromeMachine m;
+        const std::string dir = m.extension(kDefault, kA, "1.0_0", R"({"name":"__MSG_appName__","description":"__MSG_appDesc__"})");
+        m.prefix.writeFile(dir + "\\_locales\\en\\messages.json", row.messages);
+        const auto result = sorlix::CChromeExtEnumerator().EnumChromeExtensions();
+        ASSERT_TRUE(result);
+        int found = 0;
+        for (const auto& node : nodesOf(result.get())) {
+            if (param(node.get(), "dLL") != dir) continue;
+            ++found;
+            EXPECT_EQ(param(node.get(), "originalName"), row.name);
+            EXPECT_EQ(param(node.get(), "description"), row.description);
+        }
+        EXPECT_EQ(found, 1);
+    }
+}
+
 TEST(ChromeExtensions, NoUserDataGivesAnEmptyResult) {
     Machine m;
     CChromeExtEnumerator enumerator;

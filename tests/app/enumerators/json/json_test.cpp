@@ -113,6 +113,14 @@ TEST(Json, Cases) {
          "Invalid Boolean at position 2 : tru" + std::string(16, 'x') + "\r\nInvalid Array at position 2 : tru" +
              std::string(16, 'x') + "\r\n"},
         {"key without colon", R"({"ab" 1})", "{ab:1}", "Invalid Key at position 7 : ab\r\n"},
+        {"a line comment holding /* before the value", "// files: src/*.js\n{\"a\":1}", "{a:1}", ""},
+        {"a line comment holding /* before the brace", "{\"a\":1 // x/*y\r\n}", "{a:1}", ""},
+        {"a line comment holding */", "// a */ b\n[1]", "[1]", ""},
+        {"a block comment holding //", "/* a // b */ [1]", "[1]", ""},
+        {"a quoted key is cut to 20 characters", "{\"" + std::string(100, 'k') + "\":1,\"" + std::string(100, 'k') + "\":2}",
+         "{" + std::string(100, 'k') + ":1}", k457 + ": " + std::string(20, 'k') + "\r\n"},
+        {"line breaks in excerpts are blanks", "{\"a\":nul\r\n\"b\":1}", "{a:Empty,nulb:1}",
+         "Invalid null value at position 6 : nul  \"b\":1}\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);

@@ -246,8 +246,9 @@ TEST(FirefoxExtensions, ListsForThePluginEnumerators) {
     CFFextEnumerator firefox;
     EXPECT_EQ(firefox.EnumFirefoxInstallFolders(), (Lines{kFirefoxDir, kFirefoxDir}));
     EXPECT_EQ(firefox.FirefoxProfileFolders(), (Lines{a, b}));
+    // "extensions\staged" is listed too: the plugin enumerators scan its "Plugins".
     EXPECT_EQ(firefox.EnumExtensionsThatAreFolders(),
-              (Lines{"C:\\Addons\\Reg", inFolder, b + "\\extensions\\staged\\s@example.org"}));
+              (Lines{"C:\\Addons\\Reg", inFolder, b + "\\extensions\\staged", b + "\\extensions\\staged\\s@example.org"}));
     EXPECT_FALSE(m.workFolderExists());
     EXPECT_TRUE(m.log().empty()) << logText(m.log());
 }

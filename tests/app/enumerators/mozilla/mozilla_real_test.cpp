@@ -96,7 +96,9 @@ TEST(MozillaRealData, ProfileAndExtensionFolders) {
     EXPECT_EQ(firefox.FirefoxProfileFolders(), (Lines{kRoot + "\\Mozilla\\Firefox\\Profiles\\k3x9wq2m.default",
                                                       kRoot + "\\Mozilla\\Firefox\\Profiles\\p7f2d1zc.work"}));
     auto bare = [](std::string s) { return s.substr(0, s.size() - 1); };
-    EXPECT_EQ(firefox.EnumExtensionsThatAreFolders(), (Lines{bare(kOse), bare(kGrw), bare(kGreasemonkey)}));
+    EXPECT_EQ(firefox.EnumExtensionsThatAreFolders(),
+              (Lines{bare(kOse), bare(kGrw), bare(kGreasemonkey),
+                     kRoot + "\\Mozilla\\Firefox\\Profiles\\p7f2d1zc.work\\extensions\\staged"}));
     EXPECT_FALSE(m.workFolderExists());
 }
 

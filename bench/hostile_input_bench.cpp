@@ -1,0 +1,363 @@
+// Browser files written by a stranger, parsed or collected as the program
+// meets them: an element of 100,000 attributes, property lists of 100,000
+// and 200,000 keys, a JSON key of 100,010 bytes, a manifest.json and an
+// Info.plist of 200 MB, a sparse install.rdf of 256 MB, an Info.plist whose
+// failing line is 5.2 MB, a package of 3,000 entries extracted whole, and
+// 20,000 extensions of each browser collected. Target: each crafted input
+// under 1 s and under 100 MB of peak memory, each collection under 2 s.
+//
+// Every case has a floor measured in the same run, a benign input of the
+// same size or a tenth of the count ("floor" benchmarks); the counter
+// "peak MB" is the peak resident memory of one run above what the process
+// held before it.
+#include <benchmark/benchmark.h>
+
+#include <malloc.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/core/minfocollector.h"
+#include "app/core/msgbox.h"
+#include "app/enumerators/cchromeextenumerator.h"
+#include "app/enumerators/cmozillaextenum.h"
+#include "app/enumerators/coperaextenum.h"
+#include "app/enumerators/cplistparser.h"
+#include "app/enumerators/csafariextenum.h"
+#include "app/enumerators/json.h"
+#include "bench/bench_machine.h"
+#include "platform/unzip/unzip.h"
+#include "platform/xml/dom.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kLocal = "C:\\users\\tester\\AppData\\Local";
+const std::string kProfile = "C:\\users\\tester\\AppData\\Roaming\\Mozilla\\Firefox\\Profiles\\b.default";
+
+// ---- Memory ----------------------------------------------------------------
+
+// A /proc/self/status field in kB ("VmRSS", "VmHWM").
+double statusKilobytes(const char* field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(field, 0) == 0) return std::stod(line.substr(std::strlen(field) + 1));
+    return 0;
+}
+
+// Peak resident memory of one run of `f` above what the process holds when
+// it starts: free heap is handed back first, so that nothing `f` allocates
+// hides in pages already resident, and the peak is reset to the present.
+double peakMegabytes(const std::function<void()>& f) {
+    ::malloc_trim(0);
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const double before = statusKilobytes("VmRSS");
+    f();
+    return (statusKilobytes("VmHWM") - before) / 1024.0;
+}
+
+// The benchmarks' machine: one at a time, made again when another is asked
+// for (a prefix installs itself as the machine of the process).
+template <class M, class Make>
+M& machineFor(const std::string& kind, Make make) {
+    static std::shared_ptr<bench::BenchMachine> machine;
+    static std::string current;
+    if (current != kind) {
+        machine.reset();
+        machine = make();
+        current = kind;
+    }
+    return static_cast<M&>(*machine);
+}
+
+// ---- Crafted inputs, parsed ---------------------------------------------------
+
+std::string elementWithAttributes(int count) {
+    std::string t = "<r";
+    for (int i = 0; i < count; ++i) t += " a" + std::to_string(i) + "=\"\"";
+    return t + "/>";
+}
+// The floor: as many attributes, one on each of as many elements.
+std::string elementsWithOneAttribute(int count) {
+    std::string t = "<r>";
+    for (int i = 0; i < count; ++i) t += "<e a" + std::to_string(i) + "=\"\"/>";
+    return t + "</r>";
+}
+
+void BM_XmlAttributes(benchmark::State& state) {
+    const std::string text = elementWithAttributes(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        winsys::xml::Document doc;
+        if (!doc.loadXML(text)) state.SkipWithError("the document does not load");
+    }
+    state.counters["bytes"] = static_cast<double>(text.size());
+    state.counters["peak MB"] = peakMegabytes([&] { winsys::xml::Document().loadXML(text); });
+}
+BENCHMARK(BM_XmlAttributes)->Arg(40000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_XmlAttributesFloor(benchmark::State& state) {
+    const std::string text = elementsWithOneAttribute(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        winsys::xml::Document doc;
+        if (!doc.loadXML(text)) state.SkipWithError("the document does not load");
+    }
+    state.counters["bytes"] = static_cast<double>(text.size());
+}
+BENCHMARK(BM_XmlAttributesFloor)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// 100,000 keys take 2.4 MB.
+std::string plistWithKeys(int count) {
+    std::string t = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n";
+    for (int i = 0; i < count; ++i) t += "<key>k" + std::to_string(i) + "</key><string/>\n";
+    return t + "</dict>\n</plist>\n";
+}
+
+void BM_PlistKeys(benchmark::State& state) {
+    const std::string text = plistWithKeys(static_cast<int>(state.range(0)));
+    for (auto _ : state)
+        if (!sorlix::CPlistParser().Parse(text)) state.SkipWithError("no dictionary");
+    state.counters["bytes"] = static_cast<double>(text.size());
+    state.counters["peak MB"] = peakMegabytes([&] { sorlix::CPlistParser().Parse(text); });
+}
+BENCHMARK(BM_PlistKeys)->Arg(100000)->Arg(200000)->Unit(benchmark::kMillisecond);
+
+// The floor: the same document loaded by the DOM alone, no dictionary built.
+void BM_PlistKeysFloor(benchmark::State& state) {
+    const std::string text = plistWithKeys(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        winsys::xml::Document doc;
+        if (!doc.loadBytes(text)) state.SkipWithError("the document does not load");
+    }
+}
+BENCHMARK(BM_PlistKeysFloor)->Arg(200000)->Unit(benchmark::kMillisecond);
+
+// A repeated key of 100,010 bytes: its failure line quotes 20 characters.
+void BM_JsonLongKey(benchmark::State& state) {
+    const std::string key(100010, 'k');
+    const std::string text = "{\"" + key + "\":1,\r\n\"" + key + "\":2}";
+    for (auto _ : state) sorlix::JSON::Parse(text);
+    state.counters["failure bytes"] = static_cast<double>(sorlix::JSON::GetParserErrors().size());
+}
+BENCHMARK(BM_JsonLongKey)->Unit(benchmark::kMillisecond);
+
+// ---- Crafted files, through the enumerators ---------------------------------
+
+// A machine with one crafted file of each kind, and one good extension of
+// each browser beside it.
+struct CraftedMachine : bench::BenchMachine {
+    CraftedMachine() {
+        sorlix::SetMsgBoxHook([this](const std::string& prompt) { boxBytes = prompt.size(); });
+        bench::writeChromeExtension(prefix, kLocal + "\\Google\\Chrome\\User Data\\Default", 1, false);
+        bench::writeExtensionFolder(prefix, kProfile + "\\extensions\\good@example.org", 1);
+        prefix.writeFile(kLocal + "\\Apple Computer\\Safari\\Extensions\\Good.safariextension\\Info.plist",
+                         bench::safariInfoPlist(1));
+    }
+    // A file of `size` bytes that begins with `head`, written whole or sparse.
+    void write(const std::string& path, const std::string& head, std::uintmax_t size, bool sparse) {
+        prefix.writeFile(path, head);
+        if (sparse) {
+            fs::resize_file(prefix.host(path), size);
+            return;
+        }
+        std::FILE* f = std::fopen(prefix.host(path).c_str(), "ab");
+        const std::string block(1 << 20, ' ');
+        for (std::uintmax_t left = size - head.size(); left > 0;) {
+            const std::size_t n = static_cast<std::size_t>(std::min<std::uintmax_t>(left, block.size()));
+            std::fwrite(block.data(), 1, n, f);
+            left -= n;
+        }
+        std::fclose(f);
+    }
+    void clear(const std::string& folder) { fs::remove_all(prefix.host(folder)); }
+    std::size_t boxBytes = 0;
+};
+
+CraftedMachine& crafted() {
+    return machineFor<CraftedMachine>("crafted", [] { return std::make_shared<CraftedMachine>(); });
+}
+
+struct CraftedCase {
+    const char* label;
+    std::function<void(CraftedMachine&)> lay;
+    std::string folder; // taken away again after the case
+    win::LONG listed;   // records the enumerator gives: the good one
+    std::function<win::LONG()> run;
+};
+
+win::LONG count(const winsys::com::ComPtr<halvenlib::_CNodes>& nodes) {
+    win::LONG n = -1;
+    if (nodes) nodes->get_Count(&n);
+    return n;
+}
+
+const std::string kChromeBig = kLocal + "\\Google\\Chrome\\User Data\\Default\\Extensions\\bigbigbigbigbigbigbigbigbigbigbi";
+const std::string kSafariBig = kLocal + "\\Apple Computer\\Safari\\Extensions\\Big.safariextension";
+const std::string kFirefoxBig = kProfile + "\\extensions\\big@example.org";
+
+const CraftedCase kCrafted[] = {
+    {"manifest.json of 200 MB",
+     [](CraftedMachine& m) { m.write(kChromeBig + "\\1_0\\manifest.json", "{\"name\":\"Big\"", 200u << 20, false); },
+     kChromeBig, 1, [] { return count(sorlix::CChromeExtEnumerator().EnumChromeExtensions()); }},
+    {"Info.plist of 200 MB",
+     [](CraftedMachine& m) { m.write(kSafariBig + "\\Info.plist", "<plist><dict>", 200u << 20, false); },
+     kSafariBig, 1, [] { return count(sorlix::CSafariExtEnum().EnumSafariExtensions()); }},
+    {"sparse install.rdf of 256 MB",
+     [](CraftedMachine& m) { m.write(kFirefoxBig + "\\install.rdf", "<RDF>", 256u << 20, true); },
+     kFirefoxBig, 1, [] { return count(sorlix::CFFextEnumerator().EnumFirefoxExtensions()); }},
+    // A malformed list ends the Safari run, as a property list that does not parse does.
+    {"Info.plist failing in a line of 5.2 MB",
+     [](CraftedMachine& m) {
+         m.prefix.writeFile(kSafariBig + "\\Info.plist",
+                            "<plist><dict><key>" + std::string(5200000, 'k') + "</dict></plist>");
+     },
+     kSafariBig, -1, [] { return count(sorlix::CSafariExtEnum().EnumSafariExtensions()); }},
+};
+
+void BM_CraftedFile(benchmark::State& state) {
+    CraftedMachine& m = crafted();
+    const CraftedCase& c = kCrafted[state.range(0)];
+    state.SetLabel(c.label);
+    c.lay(m);
+    win::LONG listed = 0;
+    for (auto _ : state) listed = c.run();
+    if (listed != c.listed) state.SkipWithError("not the records expected");
+    state.counters["peak MB"] = peakMegabytes([&] { c.run(); });
+    state.counters["log lines"] = static_cast<double>(m.program.log->lines.size()) / static_cast<double>(state.iterations());
+    state.counters["box bytes"] = static_cast<double>(m.boxBytes);
+    m.program.log->lines.clear();
+    m.clear(c.folder);
+}
+BENCHMARK(BM_CraftedFile)->DenseRange(0, std::size(kCrafted) - 1)->Unit(benchmark::kMillisecond);
+
+// The floor of the file cases: the same enumerators with the good extension alone.
+void BM_CraftedFileFloor(benchmark::State& state) {
+    crafted();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(sorlix::CChromeExtEnumerator().EnumChromeExtensions());
+        benchmark::DoNotOptimize(sorlix::CSafariExtEnum().EnumSafariExtensions());
+        benchmark::DoNotOptimize(sorlix::CFFextEnumerator().EnumFirefoxExtensions());
+    }
+}
+BENCHMARK(BM_CraftedFileFloor)->Unit(benchmark::kMillisecond);
+
+// Every entry of a package extracted into an empty folder; per entry, the
+// time should not grow with the count.
+void BM_ExtractEveryEntry(benchmark::State& state) {
+    CraftedMachine& m = crafted();
+    const int entries = static_cast<int>(state.range(0));
+    const std::string package = "C:\\bench\\entries" + std::to_string(entries) + ".zip";
+    std::vector<testsupport::ZipEntry> files;
+    for (int e = 0; e < entries; ++e) files.emplace_back("file" + std::to_string(e) + ".txt", "x");
+    fs::create_directories(m.prefix.host("C:\\bench"));
+    testsupport::writeZip(m.prefix.host(package), files);
+    const std::string folder = "C:\\bench\\out";
+    for (auto _ : state) {
+        state.PauseTiming();
+        fs::remove_all(m.prefix.host(folder));
+        fs::create_directories(m.prefix.host(folder));
+        state.ResumeTiming();
+        win::UzpOptions options;
+        options.ZipFile = package.c_str();
+        options.ExtractFolder = folder.c_str();
+        win::UzpCallbacks callbacks;
+        if (win::Wiz_SingleEntryUnzip(0, nullptr, 0, nullptr, &options, &callbacks) != win::UZ_OK)
+            state.SkipWithError("the package does not extract");
+    }
+    state.counters["per entry"] = benchmark::Counter(static_cast<double>(entries) * static_cast<double>(state.iterations()),
+                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_ExtractEveryEntry)->Arg(300)->Arg(3000)->Unit(benchmark::kMillisecond);
+
+// ---- 20,000 extensions of each browser, collected ---------------------------
+
+struct Browser {
+    const char* name;
+    win::LONG type;
+    std::function<void(const testsupport::TestPrefix&, int)> write;
+    std::function<win::LONG()> enumerate; // the records of the browser's enumerator
+};
+
+const Browser kBrowsers[] = {
+    {"Chrome", 17,
+     [](const testsupport::TestPrefix& p, int n) {
+         bench::writeChromeExtension(p, kLocal + "\\Google\\Chrome\\User Data\\Default", n, false);
+     },
+     [] { return count(sorlix::CChromeExtEnumerator().EnumChromeExtensions()); }},
+    {"Firefox", 13,
+     [](const testsupport::TestPrefix& p, int n) {
+         p.writeFile(kProfile + "\\extensions\\ext" + std::to_string(n) + "@example.org\\install.rdf",
+                     bench::installManifest(n));
+     },
+     [] { return count(sorlix::CFFextEnumerator().EnumFirefoxExtensions()); }},
+    {"Safari", 19,
+     [](const testsupport::TestPrefix& p, int n) {
+         p.writeFile(kLocal + "\\Apple Computer\\Safari\\Extensions\\Ext" + std::to_string(n) + ".safariextension\\Info.plist",
+                     bench::safariInfoPlist(n));
+     },
+     [] { return count(sorlix::CSafariExtEnum().EnumSafariExtensions()); }},
+    {"Opera", 21,
+     [](const testsupport::TestPrefix& p, int n) {
+         const fs::path widgets = p.host(kLocal + "\\Opera\\Opera\\widgets");
+         fs::create_directories(widgets);
+         testsupport::writeZip(widgets / ("ext" + std::to_string(n) + ".oex"), {{"config.xml", bench::widgetConfig(n)}});
+     },
+     [] { return count(sorlix::COperaExtEnum().EnumOperaExtensions(false)); }},
+};
+
+bench::BenchMachine& collectionMachine(const Browser& b, int extensions) {
+    return machineFor<bench::BenchMachine>(std::string(b.name) + std::to_string(extensions), [&] {
+        auto made = std::make_shared<bench::BenchMachine>();
+        for (int n = 0; n < extensions; ++n) b.write(made->prefix, n);
+        return made;
+    });
+}
+
+// The browser's enumerator alone: its folders listed, its files read and
+// parsed, its records made.
+void BM_Enumerate(benchmark::State& state) {
+    const Browser& b = kBrowsers[state.range(0)];
+    const int extensions = static_cast<int>(state.range(1));
+    state.SetLabel(b.name);
+    bench::BenchMachine& m = collectionMachine(b, extensions);
+    win::LONG listed = 0;
+    for (auto _ : state) listed = b.enumerate();
+    state.counters["listed"] = listed;
+    state.counters["per extension"] =
+        benchmark::Counter(static_cast<double>(extensions) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    if (listed != extensions) state.SkipWithError("not every extension was listed");
+    if (!m.program.log->lines.empty()) state.SkipWithError(m.program.log->lines.front().description.c_str());
+}
+
+// The whole collection of the type: the enumerator, then every record filed
+// in the catalogue and the type's listing sorted.
+void BM_Collect(benchmark::State& state) {
+    const Browser& b = kBrowsers[state.range(0)];
+    const int extensions = static_cast<int>(state.range(1));
+    state.SetLabel(b.name);
+    bench::BenchMachine& m = collectionMachine(b, extensions);
+    for (auto _ : state) sorlix::MInfoCollector::RecollectAddonInfo(b.type);
+    state.counters["listed"] = bench::listed(b.type);
+    state.counters["per extension"] =
+        benchmark::Counter(static_cast<double>(extensions) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    if (bench::listed(b.type) != extensions) state.SkipWithError("not every extension was listed");
+    if (!m.program.log->lines.empty()) state.SkipWithError(m.program.log->lines.front().description.c_str());
+}
+// The count of 2,000 is the floor: per extension, 20,000 should cost the same.
+BENCHMARK(BM_Enumerate)
+    ->ArgsProduct({{0, 1, 2, 3}, {2000, 20000}})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Collect)
+    ->ArgsProduct({{0, 1, 2, 3}, {2000, 20000}})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
