@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <pthread.h>
 #include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -76,6 +77,33 @@ void allowManyOpenFolders() {
         return true;
     }();
     (void)raised;
+}
+
+// Runs a walk on a thread of its own with a stack for very deep trees (the
+// pages are only taken as the walk goes down), and waits for it.
+template <class F>
+auto onDeepStack(F&& walk) -> decltype(walk()) {
+    using R = decltype(walk());
+    struct Job {
+        F* walk;
+        std::optional<R> result;
+    } job{&walk, std::nullopt};
+    pthread_attr_t attr;
+    pthread_t thread;
+    bool started = false;
+    if (::pthread_attr_init(&attr) == 0) {
+        constexpr std::size_t kStack = std::size_t{1} << 30;
+        started = ::pthread_attr_setstacksize(&attr, kStack) == 0 &&
+                  ::pthread_create(&thread, &attr, [](void* p) -> void* {
+                      auto* j = static_cast<Job*>(p);
+                      j->result.emplace((*j->walk)());
+                      return nullptr;
+                  }, &job) == 0;
+        ::pthread_attr_destroy(&attr);
+    }
+    if (!started) return walk(); // no thread to be had: the caller's stack it is
+    ::pthread_join(thread, nullptr);
+    return std::move(*job.result);
 }
 
 struct Listed {
@@ -538,7 +566,7 @@ void forgetBelow(const TreeEntry& entry) {
 TreeResult copyTree(const TreeEntry& from, const TreeEntry& to, const CopyOptions& options) {
     allowManyOpenFolders();
     Copier c(from, to, options);
-    TreeResult r = c.copy(from.folder, from.name, to.folder, to.name);
+    TreeResult r = onDeepStack([&] { return c.copy(from.folder, from.name, to.folder, to.name); });
     forgetBelow(to);
     return r;
 }
@@ -549,7 +577,8 @@ TreeResult removeTree(const TreeEntry& entry, bool evenReadOnly) {
     if (::fstatat(entry.folder, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return systemError(errno, entry.windowsPath, false);
     Remover r(entry.windowsPath, evenReadOnly);
-    TreeResult result = r.remove(entry.folder, entry.name, S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN);
+    TreeResult result =
+        onDeepStack([&] { return r.remove(entry.folder, entry.name, S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN); });
     forgetBelow(entry);
     return result;
 }
