@@ -290,6 +290,42 @@ TEST_F(BackupTrees, ARemovalThatFailsPartWaySaysWhatStayed) {
     EXPECT_EQ(listed().size(), 1u);
 }
 
+// Deeper than any host path and than a walk's stack of the caller could go.
+TEST_F(BackupTrees, AFolderThousandsOfLevelsDeepGoesAndComesBack) {
+    constexpr int kLevels = 5000;
+    fs::create_directories(host(kAddon));
+    int fd = ::open(host(kAddon).c_str(), O_RDONLY | O_DIRECTORY);
+    for (int level = 0; level < kLevels && fd >= 0; ++level) {
+        ::mkdirat(fd, "d", 0750);
+        const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = next;
+    }
+    ASSERT_GE(fd, 0);
+    const int leaf = ::openat(fd, "leaf.txt", O_WRONLY | O_CREAT, 0640);
+    ASSERT_EQ(::write(leaf, "leaf", 4), 4);
+    ::close(leaf);
+    ::close(fd);
+
+    const std::string id = backUp(record().get());
+    ASSERT_TRUE(CAxBackuper().RemoveByLittleConfig(record().get()));
+    EXPECT_FALSE(fs::exists(host(kAddon)));
+    std::string cause;
+    ASSERT_TRUE(backuper().Restore(id, cause)) << cause;
+    fd = ::open(host(kAddon).c_str(), O_RDONLY | O_DIRECTORY);
+    int depth = 0;
+    for (int next; (next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY)) >= 0; ++depth) {
+        ::close(fd);
+        fd = next;
+    }
+    struct stat st;
+    EXPECT_EQ(::fstatat(fd, "leaf.txt", &st, 0), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    ::close(fd);
+    EXPECT_EQ(depth, kLevels);
+    expectStoreEmpty();
+}
+
 // Kills at random moments of a restore of an add-on with links, folders of
 // several modes and 2,000 files; the same restore run again then finishes.
 TEST_F(BackupTrees, RestoresKilledAtRandomMomentsFinishWhenRunAgain) {
