@@ -124,18 +124,13 @@ bool deleteFiles(const std::string& folder, const std::string& mask, std::string
 // to case (`name` empty when nothing is there); false when the folder
 // cannot be opened.
 bool locate(const std::string& path, winsys::UniqueFd* folder, std::string* name, DWORD* code) {
-    const std::string bare = withoutTrailingBackslash(path);
-    const std::size_t slash = bare.rfind('\\');
-    if (slash == std::string::npos) {
-        *code = ERROR_INVALID_NAME;
-        return false;
-    }
-    if (auto failed = winsys::openFolder(bare.substr(0, slash + 1), folder)) {
+    winsys::FoundEntry entry;
+    if (auto failed = winsys::openEntry(withoutTrailingBackslash(path), &entry)) {
         *code = failed->code;
         return false;
     }
-    auto found = winsys::findInFolder(folder->get(), bare.substr(slash + 1));
-    *name = found ? *found : std::string();
+    *folder = std::move(entry.folder);
+    *name = entry.exists ? entry.name : std::string();
     return true;
 }
 

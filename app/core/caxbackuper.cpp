@@ -39,7 +39,7 @@
 #include "platform/com/com_error.h"
 #include "platform/com/message_queue.h"
 #include "platform/com/variant.h"
-#include "platform/core/machine.h"
+#include "platform/files/inside_prefix.h"
 #include "platform/files/paths.h"
 #include "platform/files/tree.h"
 #include "platform/registry/registry.h"
@@ -193,28 +193,12 @@ constexpr const char* kOutsidePrefix = "It leads outside the Windows prefix.";
 
 namespace fs = std::filesystem;
 
-// `p` is `root` or lies below it; both absolute and resolved.
-bool within(const fs::path& p, const fs::path& root) {
-    return std::mismatch(root.begin(), root.end(), p.begin(), p.end()).first == root.end();
-}
-
-// The host place behind a Windows folder path with every link, drive
-// mapping, "." and ".." resolved; what does not exist yet is taken as written.
-std::optional<fs::path> resolvedPlace(const std::string& windowsPath) {
-    auto host = winsys::toHostPath(windowsPath);
-    if (!host) return std::nullopt;
-    std::error_code ec;
-    fs::path p = fs::weakly_canonical(*host, ec);
-    if (ec) return std::nullopt;
-    return p;
-}
-
 // A file or folder that a removal record names, found on the disk: the
-// open folder that holds it and its name there (empty when nothing is).
+// open folder that holds it and its name there.
 struct FileItem {
-    winsys::UniqueFd folder;
-    std::string name;
+    winsys::FoundEntry entry;
     std::string windowsPath; // as the record gives it, references expanded
+    std::string entryPath;   // the same without a trailing backslash
     bool isFolder = false;
 };
 
@@ -227,70 +211,53 @@ enum class Located { Found, Absent, Invalid, Refused };
 // `cause` gets the reason for Invalid, Refused and a folder that cannot be
 // opened (Refused too).
 Located locateItem(const std::string& path, const std::vector<std::string>& ownData, FileItem& item,
-                          std::string& cause) {
+                   std::string& cause) {
     std::string expanded;
     if (win::ExpandEnvironmentStrings(path, &expanded) == 0) expanded = path;
     item.windowsPath = expanded;
+    item.entryPath = endsWithBackslash(expanded) ? expanded.substr(0, expanded.size() - 1) : expanded;
     auto parsed = winsys::parseWindowsPath(expanded);
     if (!parsed) return Located::Invalid;
-    std::error_code ec;
-    const fs::path prefix = fs::canonical(winsys::machine().prefix(), ec);
-    if (ec) {
+    const auto prefix = winsys::resolvedPrefix();
+    auto outside = [&] {
         cause = kOutsidePrefix;
         return Located::Refused;
-    }
+    };
+    if (!prefix) return outside();
     if (parsed->parts.empty()) {
         // A drive's root: never an item, and outside when its drive is.
-        const auto place = resolvedPlace(expanded);
-        if (place && within(*place, prefix)) return Located::Invalid;
-        cause = kOutsidePrefix;
-        return Located::Refused;
+        const auto place = winsys::resolvedPlace(expanded);
+        return place && winsys::placeWithin(*place, *prefix) ? Located::Invalid : outside();
     }
-    const std::string last = parsed->parts.back();
-    winsys::WindowsPath parent = *parsed;
-    parent.parts.pop_back();
-    parent.trailingSeparator = false;
-    const std::string parentPath = winsys::formatWindowsPath(parent);
-    if (auto failed = winsys::openFolder(parentPath, &item.folder)) {
-        if (failed->code == win::ERROR_FILE_NOT_FOUND || failed->code == win::ERROR_PATH_NOT_FOUND) {
-            // Nothing there; still refused when the place would be outside.
-            const auto place = resolvedPlace(expanded);
-            if (!place || !within(*place, prefix)) {
-                cause = kOutsidePrefix;
-                return Located::Refused;
-            }
-            return Located::Absent;
+    if (auto failed = winsys::openEntry(expanded, &item.entry)) {
+        if (failed->code != win::ERROR_FILE_NOT_FOUND && failed->code != win::ERROR_PATH_NOT_FOUND) {
+            cause = winsys::describeTreeError(*failed);
+            return Located::Refused;
         }
-        cause = winsys::describeTreeError(*failed);
-        return Located::Refused;
+        // Nothing there; still refused when the place would be outside.
+        const auto place = winsys::resolvedPlace(expanded);
+        return place && winsys::placeWithin(*place, *prefix) ? Located::Absent : outside();
     }
-    const auto folderHost = winsys::hostPathOf(item.folder.get());
-    if (!folderHost) {
-        cause = kOutsidePrefix;
-        return Located::Refused;
-    }
-    const auto found = winsys::findInFolder(item.folder.get(), last);
-    item.name = found ? *found : std::string();
-    const fs::path place = fs::path(*folderHost) / (found ? *found : last);
-    if (!within(place, prefix)) {
-        cause = kOutsidePrefix;
-        return Located::Refused;
-    }
+    const auto folderHost = winsys::hostPathOf(item.entry.folder.get());
+    if (!folderHost) return outside();
+    const fs::path place = fs::path(*folderHost) / item.entry.name;
+    if (!winsys::placeWithin(place, *prefix)) return outside();
     for (const std::string& data : ownData) {
-        const auto d = resolvedPlace(data);
+        const auto d = winsys::resolvedPlace(data);
         if (!d) continue;
-        if (within(place, *d)) {
+        if (winsys::placeWithin(place, *d)) {
             cause = "It lies in the program's own data folder.";
             return Located::Refused;
         }
-        if (within(*d, place)) {
+        if (winsys::placeWithin(*d, place)) {
             cause = "It holds the program's own data folder.";
             return Located::Refused;
         }
     }
-    if (!found) return Located::Absent;
+    if (!item.entry.exists) return Located::Absent;
     struct stat st;
-    if (::fstatat(item.folder.get(), item.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) item.isFolder = S_ISDIR(st.st_mode);
+    if (::fstatat(item.entry.folder.get(), item.entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        item.isFolder = S_ISDIR(st.st_mode);
     if (parsed->trailingSeparator && !item.isFolder) {
         cause = FormatString("Not a folder: '%1'", {expanded});
         return Located::Invalid;
@@ -397,10 +364,8 @@ bool CAxBackuper::copyItemToStore(const std::string& path, const std::string& it
         FalseCause = FormatString("Cannot create folder '%1'. %2", {itemFolder, winsys::describeTreeError(*failed)});
         return false;
     }
-    const std::string bare = item.windowsPath.back() == '\\' ? item.windowsPath.substr(0, item.windowsPath.size() - 1)
-                                                             : item.windowsPath;
-    const winsys::TreeEntry from{item.folder.get(), item.name, bare};
-    const winsys::TreeEntry to{store.get(), item.name, itemFolder + "\\" + item.name};
+    const winsys::TreeEntry from{item.entry.folder.get(), item.entry.name, item.entryPath};
+    const winsys::TreeEntry to{store.get(), item.entry.name, itemFolder + "\\" + item.entry.name};
     if (auto failed = winsys::copyTree(from, to, {winsys::CopyMode::Fresh, -1})) {
         FalseCause = FormatString("Cannot back up '%1'. %2", {path, winsys::describeTreeError(*failed)});
         return false;
@@ -462,10 +427,8 @@ bool CAxBackuper::removeFileOrFolder(const std::string& path, std::string& cause
         return false;
     case Located::Refused: return false;
     }
-    const std::string bare = item.windowsPath.back() == '\\' ? item.windowsPath.substr(0, item.windowsPath.size() - 1)
-                                                             : item.windowsPath;
     // Read-only files go too: their backup keeps their state.
-    if (auto failed = winsys::removeTree({item.folder.get(), item.name, bare}, true)) {
+    if (auto failed = winsys::removeTree({item.entry.folder.get(), item.entry.name, item.entryPath}, true)) {
         cause = winsys::describeTreeError(*failed);
         return false;
     }

@@ -1,7 +1,6 @@
 #include "app/enumerators/cmozillaextenum.h"
 
 #include <exception>
-#include <filesystem>
 #include <optional>
 
 #include "app/core/comcalls.h"
@@ -16,6 +15,7 @@
 #include "common/interfaces/registry.h"
 #include "platform/com/variant.h"
 #include "platform/core/text.h"
+#include "platform/files/inside_prefix.h"
 #include "platform/files/paths.h"
 #include "platform/system/layout.h"
 #include "platform/system/shfolder.h"
@@ -53,18 +53,13 @@ std::string withTrailingBackslash(std::string s) {
     return s;
 }
 
-// "c:\a\b" for any spelling of that folder ("/", "..", case, trailing "\");
-// nothing for a path that names no folder of a drive.
 // The host place a folder path names, with drive mapping, "." and "..",
 // and every link resolved, so that two spellings of one folder (C: or Z:,
 // through a link or not) compare equal. Lower case: on Windows both name it.
 std::optional<std::string> folded(const std::string& path) {
-    auto host = winsys::toHostPath(path);
-    if (!host) return std::nullopt;
-    std::error_code ec;
-    const std::filesystem::path place = std::filesystem::weakly_canonical(*host, ec);
-    if (ec) return std::nullopt;
-    std::string s = place.string();
+    const auto place = winsys::resolvedPlace(path);
+    if (!place) return std::nullopt;
+    std::string s = place->string();
     while (s.size() > 1 && s.back() == '/') s.pop_back();
     return winsys::lowerCase(s);
 }

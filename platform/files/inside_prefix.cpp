@@ -11,26 +11,32 @@ namespace fs = std::filesystem;
 
 namespace winsys {
 
-namespace {
-
-// `p` is `root` or lies below it; both absolute and free of links and dots.
-bool within(const fs::path& p, const fs::path& root) {
-    return std::mismatch(root.begin(), root.end(), p.begin(), p.end()).first == root.end();
+bool placeWithin(const fs::path& place, const fs::path& folder) {
+    return std::mismatch(folder.begin(), folder.end(), place.begin(), place.end()).first == folder.end();
 }
 
-} // namespace
-
-bool mapsInsidePrefix(std::string_view windowsPath) {
+std::optional<fs::path> resolvedPlace(std::string_view windowsPath) {
     auto host = toHostPath(windowsPath);
-    if (!host) return false;
+    if (!host) return std::nullopt;
     std::error_code ec;
     // The existing part is resolved through every link; what does not exist
     // yet cannot be a link and is taken lexically.
-    const fs::path real = fs::weakly_canonical(*host, ec);
-    if (ec) return false;
-    const fs::path prefix = fs::weakly_canonical(machine().prefix(), ec);
-    if (ec) return false;
-    return within(real, prefix);
+    fs::path real = fs::weakly_canonical(*host, ec);
+    if (ec) return std::nullopt;
+    return real;
+}
+
+std::optional<fs::path> resolvedPrefix() {
+    std::error_code ec;
+    fs::path prefix = fs::weakly_canonical(machine().prefix(), ec);
+    if (ec) return std::nullopt;
+    return prefix;
+}
+
+bool mapsInsidePrefix(std::string_view windowsPath) {
+    const auto place = resolvedPlace(windowsPath);
+    const auto prefix = resolvedPrefix();
+    return place && prefix && placeWithin(*place, *prefix);
 }
 
 } // namespace winsys

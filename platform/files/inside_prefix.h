@@ -4,6 +4,8 @@
 // Windows path can name host files that are no part of the machine. What
 // the system deletes or writes on a user's behalf must stay inside.
 
+#include <filesystem>
+#include <optional>
 #include <string_view>
 
 namespace winsys {
@@ -16,5 +18,16 @@ namespace winsys {
 // exist yet are taken as written. False for a path that maps nowhere (bad
 // syntax, a missing drive, a network or device path).
 bool mapsInsidePrefix(std::string_view windowsPath);
+
+// The host place behind `windowsPath` as the guards compare places: drive
+// mapping, "." and "..", case and every link resolved, what does not exist
+// yet taken as written. Nothing for a path that maps nowhere.
+std::optional<std::filesystem::path> resolvedPlace(std::string_view windowsPath);
+
+// The prefix folder itself, resolved.
+std::optional<std::filesystem::path> resolvedPrefix();
+
+// `place` is `folder` or lies below it; both resolved as above.
+bool placeWithin(const std::filesystem::path& place, const std::filesystem::path& folder);
 
 } // namespace winsys

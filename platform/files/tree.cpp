@@ -18,6 +18,7 @@
 #include "platform/core/machine.h"
 #include "platform/core/text.h"
 #include "platform/files/hostfile.h"
+#include "platform/files/inside_prefix.h"
 #include "platform/files/paths.h"
 #include "platform/system/message.h"
 
@@ -489,10 +490,6 @@ private:
     bool evenReadOnly_;
 };
 
-bool within(const fs::path& p, const fs::path& root) {
-    return std::mismatch(root.begin(), root.end(), p.begin(), p.end()).first == root.end();
-}
-
 } // namespace
 
 std::optional<std::string> findInFolder(int folder, std::string_view name) {
@@ -516,6 +513,20 @@ std::optional<TreeError> openFolder(std::string_view windowsFolder, UniqueFd* ou
     return std::nullopt;
 }
 
+std::optional<TreeError> openEntry(std::string_view windowsPath, FoundEntry* out) {
+    auto parsed = parseWindowsPath(windowsPath);
+    if (!parsed) return TreeError{parsed.error().code, std::string(windowsPath), false, {}};
+    if (parsed->parts.empty()) return TreeError{win::ERROR_INVALID_NAME, std::string(windowsPath), true, {}};
+    WindowsPath parent = *parsed;
+    parent.parts.pop_back();
+    parent.trailingSeparator = false;
+    if (auto failed = openFolder(formatWindowsPath(parent), &out->folder)) return failed;
+    const std::optional<std::string> found = findInFolder(out->folder.get(), parsed->parts.back());
+    out->exists = found.has_value();
+    out->name = found ? *found : parsed->parts.back();
+    return std::nullopt;
+}
+
 std::optional<TreeError> openRealFolder(std::string_view windowsFolder, bool create, UniqueFd* out) {
     const std::string given(windowsFolder);
     auto parsed = parseWindowsPath(windowsFolder);
@@ -525,8 +536,8 @@ std::optional<TreeError> openRealFolder(std::string_view windowsFolder, bool cre
     if (!root) return TreeError{win::ERROR_PATH_NOT_FOUND, given, true, {}};
     std::error_code ec;
     const fs::path realRoot = fs::canonical(*root, ec);
-    const fs::path prefix = fs::canonical(machine().prefix(), ec);
-    if (ec || !within(realRoot, prefix))
+    const auto prefix = resolvedPrefix();
+    if (ec || !prefix || !placeWithin(realRoot, *prefix))
         return refusal(win::ERROR_ACCESS_DENIED, given, true,
                        "'" + given + "' lies outside the Windows prefix.");
     UniqueFd fd(::open(realRoot.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

@@ -76,6 +76,17 @@ std::optional<std::string> findInFolder(int folder, std::string_view name);
 // Used for reading places (whose host path the guards have checked).
 std::optional<TreeError> openFolder(std::string_view windowsFolder, UniqueFd* out);
 
+// An entry that a Windows path names: the folder holding it, opened with
+// every link on the way followed, and its host name there, found without
+// regard to case. When nothing is there, `exists` is false and `name` is the
+// last component as written.
+struct FoundEntry {
+    UniqueFd folder;
+    std::string name;
+    bool exists = false;
+};
+std::optional<TreeError> openEntry(std::string_view windowsPath, FoundEntry* out);
+
 // Opens a folder of the prefix for writing into it: each component below the
 // drive's root is found without regard to case and opened from its parent's
 // handle without following a link, and with `create` made when missing
