@@ -39,6 +39,7 @@
 #include "platform/com/com_error.h"
 #include "platform/com/message_queue.h"
 #include "platform/com/variant.h"
+#include "platform/core/machine.h"
 #include "platform/files/inside_prefix.h"
 #include "platform/files/paths.h"
 #include "platform/files/tree.h"
@@ -216,8 +217,10 @@ Located locateItem(const std::string& path, const std::vector<std::string>& ownD
     if (win::ExpandEnvironmentStrings(path, &expanded) == 0) expanded = path;
     item.windowsPath = expanded;
     item.entryPath = endsWithBackslash(expanded) ? expanded.substr(0, expanded.size() - 1) : expanded;
+    // Empty, relative, of no form Windows names a file by, or on a drive that
+    // does not exist: no file or folder at all.
     auto parsed = winsys::parseWindowsPath(expanded);
-    if (!parsed) return Located::Invalid;
+    if (!parsed || !winsys::machine().driveRoot(parsed->drive)) return Located::Invalid;
     const auto prefix = winsys::resolvedPrefix();
     auto outside = [&] {
         cause = kOutsidePrefix;
@@ -318,15 +321,6 @@ bool CAxBackuper::checkFileItems(_CLittleConfig* LittleConfig, std::string& Fals
         VARIANT_BOOL flag = win::VARIANT_FALSE;
         call([&] { return LittleConfig->get_FileOrFolder(k, &path); });
         call([&] { return LittleConfig->get_FileOrFolderx64bitSystem32(k, &flag); });
-        // Empty, relative or on a drive that does not exist: no file or folder at all.
-        std::string expanded;
-        if (win::ExpandEnvironmentStrings(path, &expanded) == 0) expanded = path;
-        const auto parsed = winsys::parseWindowsPath(expanded);
-        if ((!parsed && parsed.error().code == win::ERROR_PATH_NOT_FOUND) ||
-            (parsed && !winsys::toHostPath(std::string(1, parsed->drive) + ":\\"))) {
-            FalseCause = FormatString("Invalid FileOrFolder: '%1'", {path});
-            return false;
-        }
         if (isTrue(flag)) redirectionOff();
         FileItem item;
         std::string cause;
