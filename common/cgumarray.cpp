@@ -2,11 +2,13 @@
 
 // Cells live row after row in one vector sized for `capacity_` rows; it
 // grows by half (rounded half to even: 2, 3, 4, 6, 9, 14 ...) when a row
-// no longer fits. Sort is the plain exchange sort the callers rely on; it
-// does not keep the order of equal rows.
+// no longer fits. Sort gives the plain exchange sort's order, which does not
+// keep the order of equal rows; distinct keys take a faster road to it.
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "common/interfaces/table.h"
@@ -67,6 +69,7 @@ public:
         if (rows_ < 2) return S_OK;
         if (Column < 1 || Column > columns_) return raiseError(9, "Subscript out of range", "CGumArray.Sort");
         const bool ascending = SmallestToLargest != VARIANT_FALSE;
+        if (sortDistinctKeys(Column, ascending)) return S_OK;
         for (LONG i = 1; i < rows_; ++i) {
             for (LONG j = i + 1; j <= rows_; ++j) {
                 std::optional<int> c;
@@ -154,6 +157,49 @@ private:
     VARIANT& cell(LONG row, LONG col) {
         return cells_[static_cast<std::size_t>(row - 1) * static_cast<std::size_t>(columns_) +
                       static_cast<std::size_t>(col - 1)];
+    }
+
+    // When every key is a text or a number and no two are equal, the
+    // exchange sort can only end in the one sorted order, and a sort of
+    // n log n comparisons on keys converted once reaches the same rows.
+    // Anything else (equal keys, Empty, Null, cells that cannot be
+    // compared) is left to the exchange sort itself: its order of equal rows
+    // and its errors part-way are what callers see. False when it was left.
+    bool sortDistinctKeys(LONG column, bool ascending) {
+        struct Key {
+            bool text = false;
+            double number = 0;
+            std::u16string chars;
+            LONG row = 0;
+        };
+        std::vector<Key> keys(static_cast<std::size_t>(rows_));
+        for (LONG r = 1; r <= rows_; ++r) {
+            const VARIANT& v = cell(r, column);
+            Key& k = keys[static_cast<std::size_t>(r - 1)];
+            k.row = r;
+            if (v.vt == VT_BSTR) {
+                k.text = true;
+                k.chars = winsys::toUtf16(v.bstrVal);
+            } else if (!isNumeric(v.vt) || FAILED(toDouble(v, &k.number)) || std::isnan(k.number)) {
+                return false;
+            }
+        }
+        const auto before = [ascending](const Key& a, const Key& b) {
+            if (a.text != b.text) return ascending ? b.text : a.text; // numbers before texts
+            if (a.text) return ascending ? a.chars < b.chars : b.chars < a.chars;
+            return ascending ? a.number < b.number : b.number < a.number;
+        };
+        std::sort(keys.begin(), keys.end(), before);
+        for (std::size_t k = 1; k < keys.size(); ++k)
+            if (!before(keys[k - 1], keys[k])) return false; // two equal keys
+
+        std::vector<VARIANT> sorted(cells_.size());
+        for (LONG r = 1; r <= rows_; ++r)
+            for (LONG c = 1; c <= columns_; ++c)
+                sorted[static_cast<std::size_t>(r - 1) * static_cast<std::size_t>(columns_) +
+                       static_cast<std::size_t>(c - 1)] = std::move(cell(keys[static_cast<std::size_t>(r - 1)].row, c));
+        cells_ = std::move(sorted);
+        return true;
     }
 
     void swapRows(LONG i, LONG j) {

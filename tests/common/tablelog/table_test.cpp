@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "platform/com/late_bound.h"
 #include "platform/com/safearray.h"
 #include "platform/core/guid.h"
+#include "platform/core/text.h"
 #include "tests/support/com_library.h"
 #include "tests/support/test_prefix.h"
 #include "tests/support/vtable_check.h"
@@ -177,6 +180,85 @@ TEST_F(Table, SortOrders) {
         std::vector<std::string> got;
         for (LONG k = 1; k <= static_cast<LONG>(r.keys.size()); ++k) got.push_back(text(t.get(), k, 1));
         EXPECT_EQ(got, r.order);
+    }
+}
+
+// The documented exchange sort, on cells described by kind and value, as
+// the order any table must come out in: random tables of distinct keys,
+// equal keys, Empty, Null and texts whose UTF-8 and UTF-16 orders differ.
+TEST_F(Table, SortEndsAsTheExchangeSortDoes) {
+    struct Key {
+        char kind; // 'T' text, 'N' number, 'E' Empty, '0' Null
+        double number;
+        std::u16string chars;
+        std::string utf8;
+    };
+    const auto compare = [](const Key& a, const Key& b) -> int { // 2: cannot be ordered
+        if (a.kind == '0' || b.kind == '0') return 2;
+        const bool ta = a.kind == 'T' || (a.kind == 'E' && b.kind == 'T');
+        const bool tb = b.kind == 'T' || (b.kind == 'E' && a.kind == 'T');
+        if (ta && tb) return a.chars < b.chars ? -1 : b.chars < a.chars ? 1 : 0;
+        if (ta != tb) return ta ? 1 : -1;
+        return a.number < b.number ? -1 : b.number < a.number ? 1 : 0;
+    };
+    const std::vector<Key> keys = {
+        {'T', 0, u"a", "a"},
+        {'T', 0, u"B", "B"},
+        {'T', 0, u"\uff5e", "\xef\xbd\x9e"},
+        {'T', 0, u"\U0001d11e", "\xf0\x9d\x84\x9e"}, // after U+FF5E in UTF-8, before it in UTF-16
+        {'T', 0, u"", ""},
+        {'N', 3, {}, {}},
+        {'N', -1, {}, {}},
+        {'N', 0, {}, {}},
+        {'N', 2.5, {}, {}},
+        {'E', 0, {}, {}},
+        {'0', 0, {}, {}},
+    };
+    std::mt19937 random(20261211);
+    for (int round = 0; round < 400; ++round) {
+        const bool distinct = round % 2 == 0;
+        const bool ascending = round % 4 < 2;
+        std::vector<Key> rowsKeys;
+        const int n = 2 + static_cast<int>(random() % 30);
+        for (int k = 0; k < n; ++k) {
+            if (distinct) { // distinct texts and numbers, in random order
+                if (random() % 2) {
+                    const std::string t = "k" + std::to_string(k) + (k % 3 ? "\xf0\x9d\x84\x9e" : "\xef\xbd\x9e");
+                    rowsKeys.push_back({'T', 0, winsys::toUtf16(t), t});
+                } else {
+                    rowsKeys.push_back({'N', static_cast<double>(k) * (k % 2 ? 1 : -1), {}, {}});
+                }
+            } else {
+                rowsKeys.push_back(keys[random() % (round % 8 < 4 ? 5 : keys.size())]);
+            }
+        }
+        std::shuffle(rowsKeys.begin(), rowsKeys.end(), random);
+
+        std::vector<int> expected(static_cast<std::size_t>(n));
+        for (int k = 0; k < n; ++k) expected[static_cast<std::size_t>(k)] = k + 1;
+        std::vector<Key> order = rowsKeys;
+        for (int i = 0; i < n - 1; ++i)
+            for (int j = i + 1; j < n; ++j) {
+                const int c = compare(order[static_cast<std::size_t>(i)], order[static_cast<std::size_t>(j)]);
+                if (c != 2 && (ascending ? c > 0 : c < 0)) {
+                    std::swap(order[static_cast<std::size_t>(i)], order[static_cast<std::size_t>(j)]);
+                    std::swap(expected[static_cast<std::size_t>(i)], expected[static_cast<std::size_t>(j)]);
+                }
+            }
+
+        auto t = make(2);
+        for (int k = 0; k < n; ++k) {
+            const Key& key = rowsKeys[static_cast<std::size_t>(k)];
+            const VARIANT v = key.kind == 'T'   ? makeText(key.utf8)
+                              : key.kind == 'N' ? makeDouble(key.number)
+                              : key.kind == 'E' ? makeEmpty()
+                                                : makeNull();
+            ASSERT_EQ(addRow(t.get(), {makeLong(k + 1), v}), S_OK);
+        }
+        ASSERT_EQ(t->Sort(2, ascending ? VARIANT_TRUE : VARIANT_FALSE), S_OK);
+        std::vector<int> got;
+        for (LONG k = 1; k <= n; ++k) got.push_back(static_cast<int>(item(t.get(), k, 1).lVal));
+        ASSERT_EQ(got, expected) << "round " << round;
     }
 }
 
