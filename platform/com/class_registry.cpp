@@ -74,6 +74,27 @@ std::optional<std::string> readText(HKEY root, const std::string& subKey, const 
     return text;
 }
 
+// The library a class names in the registry, remembered beside the
+// registry's change stamp: creating many objects of one class reads its key
+// once.
+std::optional<std::string> serverOf(REFCLSID clsid) {
+    struct Known {
+        std::uint64_t stamp;
+        std::optional<std::string> path;
+    };
+    static std::mutex lock;
+    static auto* known = new std::map<CLSID, Known>;
+    const std::uint64_t stamp = winsys::registryChangeStamp();
+    {
+        std::lock_guard guard(lock);
+        if (auto it = known->find(clsid); it != known->end() && it->second.stamp == stamp) return it->second.path;
+    }
+    auto path = readText(HKEY_CLASSES_ROOT, "CLSID\\" + winsys::guidToString(clsid) + "\\InprocServer32", "");
+    std::lock_guard guard(lock);
+    (*known)[clsid] = Known{stamp, path};
+    return path;
+}
+
 HRESULT fail(HRESULT h, std::string description) {
     SetErrorInfo(0, createErrorInfo(std::move(description), "").get());
     return h;
@@ -170,27 +191,28 @@ using winsys::com::fail;
 HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsctx, void*, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    const std::string text = winsys::guidToString(clsid);
-    if (!(clsctx & CLSCTX_INPROC_SERVER)) return fail(REGDB_E_CLASSNOTREG, "Class " + text + " has no in-process server");
-    auto path = winsys::com::readText(HKEY_CLASSES_ROOT, "CLSID\\" + text + "\\InprocServer32", "");
-    if (!path || path->empty()) return fail(REGDB_E_CLASSNOTREG, "Class " + text + " is not registered");
+    const auto text = [&] { return winsys::guidToString(clsid); }; // for messages only
+    if (!(clsctx & CLSCTX_INPROC_SERVER))
+        return fail(REGDB_E_CLASSNOTREG, "Class " + text() + " has no in-process server");
+    const auto path = winsys::com::serverOf(clsid);
+    if (!path || path->empty()) return fail(REGDB_E_CLASSNOTREG, "Class " + text() + " is not registered");
     void* handle = winsys::com::loadedLibrary(*path);
     if (!handle) {
         auto host = winsys::toHostPath(*path);
         std::error_code ec;
         if (!host || !std::filesystem::is_regular_file(*host, ec))
-            return fail(CO_E_DLLNOTFOUND, "Library '" + *path + "' of class " + text + " not found");
+            return fail(CO_E_DLLNOTFOUND, "Library '" + *path + "' of class " + text() + " not found");
         std::string error;
         handle = winsys::com::loadModule(*host, &error);
         if (!handle)
-            return fail(CO_E_ERRORINDLL, "Library '" + *path + "' of class " + text + " cannot be loaded: " + error);
+            return fail(CO_E_ERRORINDLL, "Library '" + *path + "' of class " + text() + " cannot be loaded: " + error);
         winsys::com::noteLoadedLibrary(*path, handle);
     }
     auto fn = reinterpret_cast<winsys::com::GetClassObjectFn>(::dlsym(handle, "DllGetClassObject"));
     if (!fn) return fail(CO_E_ERRORINDLL, "Library '" + *path + "' has no entry point DllGetClassObject");
     winsys::com::clearErrorInfo();
     const HRESULT h = fn(clsid, riid, ppv);
-    if (h == CLASS_E_CLASSNOTAVAILABLE) return fail(h, "Library '" + *path + "' does not offer class " + text);
+    if (h == CLASS_E_CLASSNOTAVAILABLE) return fail(h, "Library '" + *path + "' does not offer class " + text());
     return h;
 }
 

@@ -503,4 +503,10 @@ std::vector<std::string> registryWarnings() {
     return r.current().warnings();
 }
 
+std::uint64_t registryChangeStamp() {
+    auto& r = win::registry();
+    std::lock_guard<std::mutex> lock(r.lock);
+    return r.current().changeStamp();
+}
+
 } // namespace winsys

@@ -117,6 +117,11 @@ void abandonRegistryBatch();
 // loops.
 Result<std::string> registryKeyName(win::HKEY key);
 
+// A number that differs whenever what the registry calls answer may have
+// changed since it was taken: a change made through them, a hive read
+// again, another machine. Callers keep what they read beside it.
+std::uint64_t registryChangeStamp();
+
 // What loading the current machine's hives reported: bad lines skipped
 // ("file:line: reason 'line'") and hives that could not be loaded at all.
 std::vector<std::string> registryWarnings();

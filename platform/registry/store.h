@@ -188,6 +188,8 @@ public:
     ~Store();
 
     std::uint64_t machineSerial() const { return serial_; }
+    // Unique across stores; a new one at every change of the trees.
+    std::uint64_t changeStamp() const { return changes_; }
     bool is64bit() const { return is64bit_; }
     Hive& hive(HiveId id) { return hives_[static_cast<int>(id)]; }
 
