@@ -1,6 +1,8 @@
 #include "platform/pe/pefile.h"
 
 #include <algorithm>
+#include <string>
+#include <utility>
 
 #include "platform/core/lasterror.h"
 #include "platform/core/text.h"
@@ -56,14 +58,30 @@ Result<std::string> loadStringFromFile(std::string_view windowsPath, win::UINT i
 
 namespace win {
 
+namespace {
+
+// The block the size was just read from, for the call that comes next and
+// asks for the same file's block: callers ask for the size and then the
+// data, and one reading of the file serves both.
+struct LastBlock {
+    std::string fileName;
+    std::vector<BYTE> block;
+};
+thread_local LastBlock t_last;
+
+} // namespace
+
 DWORD GetFileVersionInfoSize(std::string_view fileName, DWORD* handle) {
     if (handle) *handle = 0;
+    t_last = {};
     auto block = winsys::readVersionResource(fileName);
     if (!block) {
         SetLastError(block.error().code);
         return 0;
     }
-    return static_cast<DWORD>(block->size());
+    const auto size = static_cast<DWORD>(block->size());
+    t_last = {std::string(fileName), std::move(*block)};
+    return size;
 }
 
 BOOL GetFileVersionInfo(std::string_view fileName, DWORD /*handle*/, DWORD len, std::vector<BYTE>* data) {
@@ -71,7 +89,9 @@ BOOL GetFileVersionInfo(std::string_view fileName, DWORD /*handle*/, DWORD len, 
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;
     }
-    auto block = winsys::readVersionResource(fileName);
+    LastBlock last = std::exchange(t_last, {});
+    auto block = last.fileName == fileName && !last.block.empty() ? winsys::Result<std::vector<BYTE>>(std::move(last.block))
+                                                                   : winsys::readVersionResource(fileName);
     if (!block) {
         SetLastError(block.error().code);
         return 0;

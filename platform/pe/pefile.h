@@ -43,6 +43,8 @@ namespace win {
 // Size in bytes of the file's version resource; 0 with the last error set
 // (ERROR_FILE_NOT_FOUND, ERROR_BAD_EXE_FORMAT, ERROR_RESOURCE_DATA_NOT_FOUND,
 // ERROR_RESOURCE_TYPE_NOT_FOUND, ...) when there is none. `handle` gets 0.
+// The block read is kept for a GetFileVersionInfo of the same name that
+// follows on the same thread, which takes it instead of reading again.
 DWORD GetFileVersionInfoSize(std::string_view fileName, DWORD* handle);
 
 // The version resource into `data`: its first `len` bytes when `len` is less
