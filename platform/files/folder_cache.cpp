@@ -121,7 +121,7 @@ Cache& cache() {
 
 // Reads the dosdevices entry of a drive: false when there is none (no such
 // drive); `text` is nothing when the entry is a folder, not a link.
-bool readDriveEntry(const fs::path& entry, std::optional<std::string>& text) {
+bool readDriveEntry(const std::string& entry, std::optional<std::string>& text) {
     char buf[PATH_MAX];
     const ssize_t n = ::readlink(entry.c_str(), buf, sizeof buf);
     if (n >= 0) {
@@ -147,7 +147,7 @@ struct Match {
     std::string name;
     std::optional<Listed> only;
 };
-std::optional<Match> listMatch(const fs::path& dir, const std::string& name) {
+std::optional<Match> listMatch(const std::string& dir, const std::string& name) {
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
     DIR* d = ::opendir(dir.c_str());
@@ -173,6 +173,13 @@ std::optional<Match> listMatch(const fs::path& dir, const std::string& name) {
     return best;
 }
 
+// Host paths are built as text: a path object splits itself again at
+// every join, and a resolution joins many names.
+void appendName(std::string& path, const std::string& name) {
+    if (path.empty() || path.back() != '/') path += '/';
+    path += name;
+}
+
 } // namespace
 
 std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>& names) {
@@ -181,7 +188,9 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
     const std::size_t slot = static_cast<std::size_t>(drive - 'A');
     if (slot >= 26) return std::nullopt;
     std::optional<std::string> link;
-    if (!readDriveEntry(m.prefix() / "dosdevices" / (std::string(1, static_cast<char>(drive - 'A' + 'a')) + ":"), link))
+    std::string entry = m.prefix().native();
+    appendName(entry, std::string("dosdevices/") + static_cast<char>(drive - 'A' + 'a') + ':');
+    if (!readDriveEntry(entry, link))
         return std::nullopt;
 
     // Keys of the folder and of each of its parents: "C:", "C:\A", "C:\A\B".
@@ -225,13 +234,13 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
         // the spelling given is not there, nor another name that folds to it.
         std::size_t holds = k;
         if (same) {
-            fs::path parent = root.root;
+            std::string parent = root.root.native();
             for (std::size_t i = 0; i < k && holds == k; ++i) {
                 if (names[i] != known.names[i]) {
                     struct stat st;
                     if (!listed[i] || ::lstat(parent.c_str(), &st) != 0 || !listed[i]->holds(st)) holds = i;
                 }
-                parent /= known.names[i];
+                appendName(parent, known.names[i]);
             }
         }
         lock.lock();
@@ -259,31 +268,33 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
         root = *loaded;
     }
 
-    fs::path host = root.root;
-    for (const std::string& name : onDisk) host /= name;
+    std::string host = root.root.native();
+    for (const std::string& name : onDisk) appendName(host, name);
     // The rest is walked: each name as given when it is there, else the one
     // that matches it first; nothing below a missing folder can be on disk.
     std::vector<std::pair<std::string, Folder>> found;
     bool there = true;
     for (std::size_t i = from; i < names.size(); ++i) {
         if (!there) {
-            host /= names[i];
+            appendName(host, names[i]);
             continue;
         }
         struct stat st;
         std::string name = names[i];
         std::optional<Listed> parent;
-        if (::lstat((host / name).c_str(), &st) != 0) {
+        const std::size_t parentLength = host.size();
+        appendName(host, name);
+        if (::lstat(host.c_str(), &st) != 0) {
+            host.resize(parentLength);
             auto match = listMatch(host, name);
-            if (!match || ::lstat((host / match->name).c_str(), &st) != 0) {
+            if (match) name = std::move(match->name);
+            appendName(host, name);
+            if (!match || ::lstat(host.c_str(), &st) != 0) {
                 there = false;
-                host /= match ? match->name : name;
                 continue;
             }
-            name = std::move(match->name);
             parent = match->only;
         }
-        host /= name;
         onDisk.push_back(name);
         if (S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode)) found.emplace_back(keys[i + 1], Folder{host, onDisk, identityOf(st), parent});
     }
@@ -292,7 +303,7 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
         if (c.machine == serial && c.drives[slot] && c.drives[slot]->root == root.root)
             for (auto& [key, folder] : found) c.store(key, std::move(folder));
     }
-    return host;
+    return fs::path(std::move(host));
 }
 
 void forgetResolvedPaths(const fs::path& hostPath) {
