@@ -32,15 +32,27 @@ HRESULT raiseListError(LONG number, const std::string& source) {
 
 HRESULT ItemList::raise(LONG number) const { return raiseListError(number, source_); }
 
-std::optional<std::size_t> ItemList::findKey(const std::string& key) const {
-    const auto it = index_.find(winsys::upperCase(key));
-    if (it == index_.end()) return std::nullopt;
-    return it->second;
+std::optional<std::size_t> ItemList::findUpperKey(const std::string& upperKey) const {
+    if (indexed_) {
+        const auto it = index_.find(upperKey);
+        if (it == index_.end()) return std::nullopt;
+        return it->second;
+    }
+    for (std::size_t k = 0; k < items_.size(); ++k)
+        if (items_[k].key && items_[k].upperKey == upperKey) return k;
+    return std::nullopt;
 }
 
+std::optional<std::size_t> ItemList::findKey(const std::string& key) const { return findUpperKey(winsys::upperCase(key)); }
+
 void ItemList::reindexFrom(std::size_t from) {
+    if (!indexed_ && items_.size() >= kIndexedFrom) {
+        indexed_ = true;
+        from = 0;
+    }
+    if (!indexed_) return;
     for (std::size_t k = from; k < items_.size(); ++k)
-        if (items_[k].key) index_[winsys::upperCase(*items_[k].key)] = k;
+        if (items_[k].key) index_[items_[k].upperKey] = k;
 }
 
 HRESULT ItemList::locate(const VARIANT& index, std::size_t* position) const {
@@ -62,16 +74,15 @@ HRESULT ItemList::add(VARIANT value, std::optional<std::string> key, const VARIA
     const bool hasBefore = !omitted(before), hasAfter = !omitted(after);
     if (hasBefore && hasAfter) return raise(5);
     std::string upperKey = key ? winsys::upperCase(*key) : std::string();
-    if (key && index_.count(upperKey)) return raise(457);
+    if (key && findUpperKey(upperKey)) return raise(457);
     std::size_t at = items_.size();
     if (hasBefore || hasAfter) {
         if (HRESULT h = locate(hasBefore ? *before : *after, &at); FAILED(h)) return h;
         if (hasAfter) ++at;
     }
     const bool appended = at == items_.size();
-    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), Entry{std::move(key), std::move(value)});
-    if (!appended) reindexFrom(at);
-    else if (items_.back().key) index_.emplace(std::move(upperKey), at);
+    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), Entry{std::move(key), std::move(upperKey), std::move(value)});
+    reindexFrom(appended ? items_.size() - 1 : at);
     return S_OK;
 }
 
@@ -84,7 +95,7 @@ HRESULT ItemList::item(const VARIANT& index, VARIANT* out) const {
 HRESULT ItemList::remove(const VARIANT& index) {
     std::size_t at = 0;
     if (HRESULT h = locate(index, &at); FAILED(h)) return h;
-    if (items_[at].key) index_.erase(winsys::upperCase(*items_[at].key));
+    if (indexed_ && items_[at].key) index_.erase(items_[at].upperKey);
     items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(at));
     reindexFrom(at);
     return S_OK;

@@ -32,7 +32,11 @@ public:
     win::HRESULT item(const win::VARIANT& index, win::VARIANT* out) const;
     win::HRESULT remove(const win::VARIANT& index);
     bool contains(const std::string& key) const { return findKey(key).has_value(); }
-    void clear() { items_.clear(); index_.clear(); }
+    void clear() {
+        items_.clear();
+        index_.clear();
+        indexed_ = false;
+    }
     win::HRESULT newEnum(win::IUnknown** enumerator) const;
 
     // "n" and "i1" ... "i<n>"; keys are not saved.
@@ -46,8 +50,10 @@ public:
 private:
     struct Entry {
         std::optional<std::string> key;
+        std::string upperKey; // the key upper-cased, as keys compare
         win::VARIANT value;
     };
+    std::optional<std::size_t> findUpperKey(const std::string& upperKey) const;
     std::optional<std::size_t> findKey(const std::string& key) const;
     // The 0-based position that `index` names.
     win::HRESULT locate(const win::VARIANT& index, std::size_t* position) const;
@@ -58,7 +64,11 @@ private:
     std::string source_;
     std::vector<Entry> items_;
     // Upper-cased key -> position, so keyed adds and look-ups of large lists
-    // (a registry key's 20,000 subkeys) do not go over the whole list.
+    // (a registry key's 20,000 subkeys) do not go over the whole list. A
+    // short list (a record's parameters) is searched in place instead: it
+    // makes thousands of them and the index would cost more than it saves.
+    static constexpr std::size_t kIndexedFrom = 16;
+    bool indexed_ = false;
     std::unordered_map<std::string, std::size_t> index_;
 };
 

@@ -4,6 +4,9 @@
 
 #include "tests/common/records/records_fixture.h"
 
+#include <cctype>
+#include <random>
+
 #include "platform/com/late_bound.h"
 
 namespace recordstest {
@@ -163,6 +166,55 @@ TEST_F(Records, CollectionRemoveByKeyAndPosition) {
     EXPECT_EQ(add(c.get(), makeText("again"), "k2"), S_OK); // the key is free again
     ASSERT_EQ(c->Remove(&first), S_OK);
     EXPECT_EQ(texts(c.get()), (std::vector<std::string>{"c", "again"}));
+}
+
+// Short lists are searched in place and long ones through an index: keys
+// must be found the same way as a list grows past that point, shrinks below
+// it and has items put before others and taken out, in any case spelling.
+TEST_F(Records, CollectionKeysHoldAsTheListGrowsAndShrinks) {
+    std::mt19937 random(7);
+    auto c = collection();
+    std::vector<std::pair<std::string, std::string>> model; // (key, value) in order
+    int made = 0;
+    for (int step = 0; step < 600; ++step) {
+        const bool growing = model.size() < 3 || (step / 100) % 2 == 0; // phases of 100 steps
+        const bool grow = growing ? random() % 4 != 0 : random() % 4 == 0;
+        if (grow) {
+            const std::string key = "Key" + std::to_string(made), value = "v" + std::to_string(made);
+            ++made;
+            VARIANT item = makeText(value), k = makeText(key);
+            if (!model.empty() && random() % 2) { // before a random item, named by its key in upper case
+                const std::size_t at = random() % model.size();
+                std::string upper = model[at].first;
+                for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+                VARIANT before = makeText(upper);
+                ASSERT_EQ(c->Add(&item, &k, &before, nullptr), S_OK);
+                model.insert(model.begin() + static_cast<std::ptrdiff_t>(at), {key, value});
+            } else {
+                ASSERT_EQ(c->Add(&item, &k, nullptr, nullptr), S_OK);
+                model.emplace_back(key, value);
+            }
+        } else {
+            const std::size_t at = random() % model.size();
+            VARIANT index = random() % 2 ? makeText(model[at].first) : makeLong(static_cast<LONG>(at + 1));
+            ASSERT_EQ(c->Remove(&index), S_OK);
+            model.erase(model.begin() + static_cast<std::ptrdiff_t>(at));
+        }
+        std::vector<std::string> values;
+        for (const auto& [key, value] : model) {
+            VARIANT lower = makeText("key" + key.substr(3)), v;
+            ASSERT_EQ(c->get_Item(&lower, &v), S_OK) << "step " << step << ", " << key;
+            ASSERT_EQ(text(v), value) << "step " << step;
+            values.push_back(value);
+        }
+        ASSERT_EQ(texts(c.get()), values) << "step " << step;
+        ASSERT_EQ(add(c.get(), makeText("dup"), model.empty() ? "free" : model.front().first), model.empty() ? S_OK : hresultFromNumber(457))
+            << "step " << step;
+        if (model.empty()) {
+            VARIANT free = makeText("free");
+            ASSERT_EQ(c->Remove(&free), S_OK);
+        }
+    }
 }
 
 TEST_F(Records, CollectionHoldsObjectsByReferenceAndClearReleasesThem) {
