@@ -15,6 +15,7 @@
 #include <unistd.h>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 #include <zip.h>
 #include <zlib.h>
@@ -51,6 +52,7 @@ public:
         if (fd_ >= 0) ::close(fd_);
         fd_ = fd;
     }
+    int release() { return std::exchange(fd_, -1); }
     // Closes now and says whether the close succeeded.
     bool close() {
         const int fd = fd_;
@@ -311,6 +313,53 @@ void listEntries(zip_t* zip, win::UzpCallbacks& cb) {
     cb.CommentLength = static_cast<win::ULONG>(commentLength);
 }
 
+// The package a listing opened, kept for the call that follows on the same
+// thread: callers list a package, choose entries by the numbers the listing
+// gave them and extract, and one opening serves both while the file is the
+// one listed (so the numbers still name the entries listed).
+struct KeptListing {
+    std::string host;
+    struct stat identity {};
+    ZipHandle zip;
+};
+thread_local KeptListing t_kept;
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+bool stillTheFile(const std::string& host, const struct stat& identity) {
+    struct stat now;
+    return ::stat(host.c_str(), &now) == 0 && sameFile(now, identity);
+}
+
+// Opens a package read-only, its identity taken from the very file opened.
+// Only a regular file is a package: a pipe or device is never waited on.
+ZipHandle openPackage(const std::string& host, struct stat* identity, int* error) {
+    Fd fd(::open(host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0 || ::fstat(fd.get(), identity) != 0) {
+        *error = errno == ENOENT ? ZIP_ER_NOENT : ZIP_ER_OPEN;
+        return nullptr;
+    }
+    if (!S_ISREG(identity->st_mode)) {
+        *error = ZIP_ER_NOZIP;
+        return nullptr;
+    }
+    ZipHandle zip(zip_fdopen(fd.get(), ZIP_CHECKCONS, error));
+    ++g_opens;
+    // The consistency check refuses a package with two entries of one name
+    // (ZIP_ER_EXISTS); without it the library keeps both, each reached by
+    // its number, so such a package is read as it stands.
+    if (!zip && *error == ZIP_ER_EXISTS) {
+        zip.reset(zip_fdopen(fd.get(), 0, error));
+        ++g_opens;
+    }
+    if (zip) fd.release(); // the archive owns it now
+    return zip;
+}
+
 std::vector<win::LONG> listed(int count, const win::UzpEntryList* list) {
     std::vector<win::LONG> r;
     if (!list) return r;
@@ -336,15 +385,17 @@ int Wiz_SingleEntryUnzip(int includeCount, const UzpEntryList* include, int excl
         print(*callbacks, std::string("cannot find '") + options->ZipFile + "'");
         return UZ_ERR_NOT_ZIP;
     }
+    // A call takes the archive a listing kept; only the extraction of the
+    // package listed, still the same file, uses it.
+    KeptListing kept = std::exchange(t_kept, {});
     int error = 0;
-    ZipHandle zip(zip_open(hostZip->c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
-    ++g_opens;
-    // The consistency check refuses a package with two entries of one name
-    // (ZIP_ER_EXISTS); without it the library keeps both, each reached by
-    // its number, so such a package is read as it stands.
-    if (!zip && error == ZIP_ER_EXISTS) {
-        zip.reset(zip_open(hostZip->c_str(), ZIP_RDONLY, &error));
-        ++g_opens;
+    struct stat identity {};
+    ZipHandle zip;
+    if (!options->ListOnly && kept.zip && kept.host == hostZip->native() && stillTheFile(kept.host, kept.identity)) {
+        zip = std::move(kept.zip);
+        identity = kept.identity;
+    } else {
+        zip = openPackage(hostZip->native(), &identity, &error);
     }
     if (zip) winsys::noteRead(hostZip.value());
     if (!zip) {
@@ -357,6 +408,7 @@ int Wiz_SingleEntryUnzip(int includeCount, const UzpEntryList* include, int excl
     }
     if (options->ListOnly) {
         listEntries(zip.get(), *callbacks);
+        t_kept = {hostZip->native(), identity, std::move(zip)};
         return UZ_OK;
     }
 

@@ -1,11 +1,13 @@
 #include "platform/unzip/unzip.h"
 
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
 #include "app/core/cunzip.h"
+#include "tests/support/file_tree.h"
 #include "tests/support/test_prefix.h"
 #include "tests/support/zip_writer.h"
 
@@ -78,8 +80,9 @@ TEST_F(UnzipLayerTest, RefusesOptionsItHasNoBehaviourFor) {
     EXPECT_EQ(written(), 0u);
 }
 
-// The callers' pattern on a package of 40 entries opens it twice and
-// inflates its manifest alone.
+// The callers' pattern on a package of 40 entries opens it once (the
+// extraction takes the archive its listing opened) and inflates its
+// manifest alone.
 TEST_F(UnzipLayerTest, CountsOpensAndInflatedBytes) {
     winsys::resetUnzipCounters();
     sorlix::cUnzip z;
@@ -88,8 +91,50 @@ TEST_F(UnzipLayerTest, CountsOpensAndInflatedBytes) {
     z.Directory();
     for (win::LONG i = 1; i <= z.FileCount(); ++i) z.FileSelected(i, z.Filename(i) == "install.rdf");
     ASSERT_TRUE(z.Unzip());
-    EXPECT_EQ(winsys::unzipCounters().archiveOpens, 2u);
+    EXPECT_EQ(winsys::unzipCounters().archiveOpens, 1u);
     EXPECT_EQ(winsys::unzipCounters().inflatedBytes, 6u);
+}
+
+// A package replaced between the listing and the extraction is opened
+// again, so what is extracted is what the file holds then; so is another
+// package than the one listed.
+TEST_F(UnzipLayerTest, ExtractionTakesTheListedArchiveWhileTheFileIsTheSame) {
+    const fs::path other = prefix.host("C:\\other.zip");
+    const struct Row {
+        const char* label;
+        std::function<void()> between; // after the listing, before the extraction
+        const char* extract;           // the package the extraction names
+        win::LONG entry;               // and the entry it chooses
+        std::uint64_t opens;
+        std::string manifest;          // what C:\out\install.rdf holds afterwards
+    } rows[] = {
+        {"the same file", [] {}, "C:\\p.zip", 39, 1, "<RDF/>"},
+        {"replaced by a new file",
+         [&] {
+             std::vector<testsupport::ZipEntry> entries;
+             for (int k = 0; k < 39; ++k) entries.emplace_back("content/f" + std::to_string(k) + ".js", "j");
+             entries.emplace_back("install.rdf", "<RDF>new</RDF>");
+             testsupport::writeZip(other, entries);
+             fs::rename(other, prefix.host("C:\\p.zip"));
+         },
+         "C:\\p.zip", 39, 2, "<RDF>new</RDF>"},
+        {"another package named", [&] { testsupport::writeZip(other, {{"install.rdf", "<RDF>o</RDF>"}}); },
+         "C:\\other.zip", 0, 2, "<RDF>o</RDF>"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.label);
+        SetUp();
+        fs::remove(prefix.host("C:\\out\\install.rdf"));
+        winsys::resetUnzipCounters();
+        options.ListOnly = 1;
+        ASSERT_EQ(run({}, {}), win::UZ_OK);
+        r.between();
+        options.ListOnly = 0;
+        options.ZipFile = r.extract;
+        EXPECT_EQ(run({r.entry}, {}), win::UZ_OK);
+        EXPECT_EQ(winsys::unzipCounters().archiveOpens, r.opens);
+        EXPECT_EQ(testsupport::readHost(prefix.host("C:\\out\\install.rdf")), r.manifest);
+    }
 }
 
 } // namespace
