@@ -216,6 +216,7 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
     // The deepest folder known, checked against the disk; one that does not
     // hold is forgotten and its parent tried.
     std::size_t from = 0; // components [0, from) are resolved to `onDisk`
+    std::optional<struct stat> firstBelow; // lstat of component `from`, when taken already
     std::vector<std::string> onDisk;
     for (std::size_t k = names.size(); k > 0; --k) {
         auto it = c.folders.find(keys[k]);
@@ -229,7 +230,18 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
             else if (auto p = c.folders.find(keys[i + 1]); p != c.folders.end()) listed[i] = p->second.parent;
         }
         lock.unlock();
-        const bool same = identityOf(known.host) == known.id;
+        // A name below the folder that is there as given shows that the
+        // folder's path still leads to a folder, so the walk from the root
+        // would come the same way; only when there is none is the folder's
+        // identity asked for.
+        std::optional<struct stat> below;
+        if (k < names.size()) {
+            std::string probe = known.host.native();
+            appendName(probe, names[k]);
+            struct stat st;
+            if (::lstat(probe.c_str(), &st) == 0) below = st;
+        }
+        const bool same = below || identityOf(known.host) == known.id;
         // Such a component holds while its parent is as it was when listed:
         // the spelling given is not there, nor another name that folds to it.
         std::size_t holds = k;
@@ -251,6 +263,7 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
             continue;
         }
         from = holds;
+        if (holds == k) firstBelow = below;
         onDisk.assign(known.names.begin(), known.names.begin() + static_cast<std::ptrdiff_t>(holds));
         break;
     }
@@ -284,7 +297,9 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
         std::optional<Listed> parent;
         const std::size_t parentLength = host.size();
         appendName(host, name);
-        if (::lstat(host.c_str(), &st) != 0) {
+        if (i == from && firstBelow) {
+            st = *firstBelow;
+        } else if (::lstat(host.c_str(), &st) != 0) {
             host.resize(parentLength);
             auto match = listMatch(host, name);
             if (match) name = std::move(match->name);
