@@ -115,16 +115,20 @@ bool isSpecialEntry(zip_t* zip, zip_uint64_t index) {
 class FolderNames {
 public:
     explicit FolderNames(int dirFd) {
-        const int copy = ::dup(dirFd);
-        if (copy < 0) return;
-        DIR* dir = ::fdopendir(copy);
-        if (!dir) {
-            ::close(copy);
-            return;
+        // Read through the folder's own handle, from its start: no second
+        // handle to open and set up.
+        if (::lseek(dirFd, 0, SEEK_SET) != 0) return;
+        alignas(dirent64) char buffer[16 * 1024];
+        for (;;) {
+            const ssize_t n = ::getdents64(dirFd, buffer, sizeof buffer);
+            if (n <= 0) break;
+            for (ssize_t at = 0; at < n;) {
+                const auto* e = reinterpret_cast<const dirent64*>(buffer + at);
+                at += e->d_reclen;
+                if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                    names_.emplace(winsys::upperCase(e->d_name), e->d_name);
+            }
         }
-        while (const dirent* e = ::readdir(dir))
-            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names_.emplace(winsys::upperCase(e->d_name), e->d_name);
-        ::closedir(dir);
     }
     // The entry's own name, as the folder spells it.
     std::optional<std::string> find(const std::string& name) const {
@@ -144,7 +148,8 @@ std::optional<std::string> createTemporary(int dirFd, Fd& out) {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
         char name[64];
-        std::snprintf(name, sizeof name, "~uz%x%04x.tmp", static_cast<unsigned>(::getpid()), counter++ & 0xffff);
+        static const unsigned pid = static_cast<unsigned>(::getpid());
+        std::snprintf(name, sizeof name, "~uz%x%04x.tmp", pid, counter++ & 0xffff);
         const int fd = ::openat(dirFd, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd >= 0) {
             out.reset(fd);
@@ -158,6 +163,7 @@ std::optional<std::string> createTemporary(int dirFd, Fd& out) {
 struct Extraction {
     zip_t* zip;
     int dirFd;
+    const std::filesystem::path& host; // the folder's
     FolderNames& names;
     const win::UzpOptions& options;
     const win::UzpCallbacks& callbacks;
@@ -184,7 +190,8 @@ int inflateInto(const Extraction& x, zip_uint64_t index, const zip_stat_t& st, c
         return st.encryption_method != ZIP_EM_NONE ? win::UZ_WARN_SKIPPED : win::UZ_ERR_DAMAGED;
     }
 
-    std::vector<char> buffer(64 * 1024);
+    // A manifest is a few kilobytes: no more room than the entry can fill.
+    std::vector<char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(64 * 1024, st.size + 1)));
     std::uint64_t total = 0;
     uLong crc = crc32(0, nullptr, 0);
     for (;;) {
@@ -279,8 +286,12 @@ int extractEntry(const Extraction& x, zip_uint64_t index, bool chosen) {
         print(x.callbacks, "cannot write '" + target + "': " + std::strerror(errno));
         result = win::UZ_ERR_WRITE;
     }
-    if (result != win::UZ_OK) ::unlinkat(x.dirFd, temporary->c_str(), 0);
-    else x.names.written(target);
+    if (result != win::UZ_OK) {
+        ::unlinkat(x.dirFd, temporary->c_str(), 0);
+    } else {
+        x.names.written(target);
+        winsys::forgetResolvedPaths(x.host / target); // a link of that name may have been replaced
+    }
     return result;
 }
 
@@ -430,13 +441,8 @@ int Wiz_SingleEntryUnzip(int includeCount, const UzpEntryList* include, int excl
     for (LONG i : chosen)
         if (i < 0 || i >= count) return UZ_ERR_PARAMETER;
 
-    // Extraction may replace entries of the folder's tree.
-    const struct Forget {
-        const std::filesystem::path& host;
-        ~Forget() { winsys::forgetResolvedPaths(host); }
-    } forget{hostFolder.value()};
     FolderNames names(dir.get());
-    const Extraction x{zip.get(), dir.get(), names, *options, *callbacks};
+    const Extraction x{zip.get(), dir.get(), hostFolder.value(), names, *options, *callbacks};
     int result = UZ_OK;
     for (LONG i : chosen) {
         if (excluded.contains(i)) continue;
