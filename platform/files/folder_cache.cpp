@@ -32,7 +32,7 @@ struct Identity {
 
 Identity identityOf(const struct stat& st) { return {st.st_dev, st.st_ino, st.st_mode & S_IFMT}; }
 
-std::optional<Identity> identityOf(const fs::path& p) {
+std::optional<Identity> identityOf(const std::string& p) {
     struct stat st;
     if (::lstat(p.c_str(), &st) != 0) return std::nullopt;
     return identityOf(st);
@@ -49,7 +49,7 @@ struct Listed {
 };
 
 struct Folder {
-    fs::path host;
+    std::string host;
     std::vector<std::string> names; // each component as on disk
     Identity id;
     // Set when the name was found by listing the parent, without regard to
@@ -65,7 +65,7 @@ constexpr time_t kSettledSeconds = 1;
 // What a drive letter led to, and the dosdevices entry's text then.
 struct Drive {
     std::optional<std::string> link; // nothing: a folder stands there, not a link
-    fs::path root;
+    std::string root;
     Identity id;
 };
 
@@ -76,28 +76,33 @@ struct Cache {
     std::mutex lock;
     std::uint64_t machine = 0; // the serial of the machine the entries are of
     std::array<std::optional<Drive>, 26> drives;
-    std::unordered_map<std::string, Folder> folders;      // by key "C:\A\B" (folded)
+    // By key "C:\A\B" (folded); found by a prefix of a longer key too.
+    struct KeyHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view k) const { return std::hash<std::string_view>{}(k); }
+    };
+    std::unordered_map<std::string, Folder, KeyHash, std::equal_to<>> folders;
     std::set<std::pair<std::string, std::string>> byHost; // (host path, key): trees to forget
 
-    void erase(const std::string& key) {
+    void erase(std::string_view key) {
         auto it = folders.find(key);
         if (it == folders.end()) return;
-        byHost.erase({it->second.host.native(), key});
+        byHost.erase({it->second.host, it->first});
         folders.erase(it);
     }
-    void store(const std::string& key, Folder f) {
+    void store(std::string key, Folder f) {
         erase(key);
         if (folders.size() >= kMaxFolders) {
             folders.clear();
             byHost.clear();
         }
-        byHost.emplace(f.host.native(), key);
-        folders.emplace(key, std::move(f));
+        byHost.emplace(f.host, key);
+        folders.emplace(std::move(key), std::move(f));
     }
     void dropDrive(char drive) {
         for (auto it = folders.begin(); it != folders.end();) {
             if (it->first[0] == drive) {
-                byHost.erase({it->second.host.native(), it->first});
+                byHost.erase({it->second.host, it->first});
                 it = folders.erase(it);
             } else {
                 ++it;
@@ -135,9 +140,9 @@ bool readDriveEntry(const std::string& entry, std::optional<std::string>& text) 
 std::optional<Drive> loadDrive(const Machine& m, char drive, std::optional<std::string> link) {
     auto root = m.driveRoot(drive);
     if (!root) return std::nullopt;
-    auto id = identityOf(*root);
+    auto id = identityOf(root->native());
     if (!id) return std::nullopt;
-    return Drive{std::move(link), std::move(*root), *id};
+    return Drive{std::move(link), std::move(root->native()), *id};
 }
 
 // The names in `dir` that equal `name` without regard to case: the first in
@@ -193,11 +198,17 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
     if (!readDriveEntry(entry, link))
         return std::nullopt;
 
-    // Keys of the folder and of each of its parents: "C:", "C:\A", "C:\A\B".
-    std::vector<std::string> keys;
-    keys.reserve(names.size() + 1);
-    keys.emplace_back(std::string{drive, ':'});
-    for (const std::string& name : names) keys.push_back(keys.back() + '\\' + upperCase(name));
+    // Keys of the folder and of each of its parents, "C:", "C:\A", "C:\A\B":
+    // the prefixes of one folded path that end where `ends` says.
+    std::string folded{drive, ':'};
+    std::vector<std::size_t> ends{folded.size()};
+    ends.reserve(names.size() + 1);
+    for (const std::string& name : names) {
+        folded += '\\';
+        folded += upperCase(name);
+        ends.push_back(folded.size());
+    }
+    const auto key = [&](std::size_t k) { return std::string_view(folded).substr(0, ends[k]); };
 
     Cache& c = cache();
     std::unique_lock<std::mutex> lock(c.lock);
@@ -219,7 +230,7 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
     std::optional<struct stat> firstBelow; // lstat of component `from`, when taken already
     std::vector<std::string> onDisk;
     for (std::size_t k = names.size(); k > 0; --k) {
-        auto it = c.folders.find(keys[k]);
+        auto it = c.folders.find(key(k));
         if (it == c.folders.end()) continue;
         const Folder known = it->second;
         // What each component spelt otherwise than on disk rests on.
@@ -227,7 +238,7 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
         for (std::size_t i = 0; i < k; ++i) {
             if (names[i] == known.names[i]) continue;
             if (i + 1 == k) listed[i] = known.parent;
-            else if (auto p = c.folders.find(keys[i + 1]); p != c.folders.end()) listed[i] = p->second.parent;
+            else if (auto p = c.folders.find(key(i + 1)); p != c.folders.end()) listed[i] = p->second.parent;
         }
         lock.unlock();
         // A name below the folder that is there as given shows that the
@@ -236,7 +247,7 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
         // identity asked for.
         std::optional<struct stat> below;
         if (k < names.size()) {
-            std::string probe = known.host.native();
+            std::string probe = known.host;
             appendName(probe, names[k]);
             struct stat st;
             if (::lstat(probe.c_str(), &st) == 0) below = st;
@@ -246,7 +257,7 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
         // the spelling given is not there, nor another name that folds to it.
         std::size_t holds = k;
         if (same) {
-            std::string parent = root.root.native();
+            std::string parent = root.root;
             for (std::size_t i = 0; i < k && holds == k; ++i) {
                 if (names[i] != known.names[i]) {
                     struct stat st;
@@ -258,8 +269,8 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
         lock.lock();
         c.useMachine(serial);
         if (!same) {
-            if (auto again = c.folders.find(keys[k]); again != c.folders.end() && again->second.id == known.id)
-                c.erase(keys[k]);
+            if (auto again = c.folders.find(key(k)); again != c.folders.end() && again->second.id == known.id)
+                c.erase(key(k));
             continue;
         }
         from = holds;
@@ -281,7 +292,7 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
         root = *loaded;
     }
 
-    std::string host = root.root.native();
+    std::string host = root.root;
     for (const std::string& name : onDisk) appendName(host, name);
     // The rest is walked: each name as given when it is there, else the one
     // that matches it first; nothing below a missing folder can be on disk.
@@ -311,7 +322,7 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
             parent = match->only;
         }
         onDisk.push_back(name);
-        if (S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode)) found.emplace_back(keys[i + 1], Folder{host, onDisk, identityOf(st), parent});
+        if (S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode)) found.emplace_back(std::string(key(i + 1)), Folder{host, onDisk, identityOf(st), parent});
     }
     if (!found.empty()) {
         lock.lock();
