@@ -29,14 +29,23 @@ constexpr mode_t kNewFileMode = 0644;
 struct Target {
     WindowsPath win;
     fs::path host;
+    std::optional<HostStat> found; // the entry itself as the resolution found it
+
+    // The entry's own facts (not followed): what the resolution found, or a
+    // look now; nothing, with errno set, when it is not there.
+    std::optional<HostStat> own() const {
+        if (found) return found;
+        return statHost(host, false);
+    }
 };
 
 Result<Target> resolveTarget(std::string_view path) {
     auto parsed = parseWindowsPath(path);
     if (!parsed) return parsed.error();
-    auto host = resolveHostPath(*parsed, redirectionApplies(*parsed));
+    std::optional<HostStat> found;
+    auto host = resolveHostPath(*parsed, redirectionApplies(*parsed), &found);
     if (!host) return host.error();
-    return Target{std::move(parsed).value(), std::move(host).value()};
+    return Target{std::move(parsed).value(), std::move(host).value(), std::move(found)};
 }
 
 Error fileError(win::DWORD code, std::string_view what, std::string_view path) {
@@ -291,7 +300,7 @@ Result<void> appendFile(std::string_view windowsPath, std::string_view bytes) {
 bool isDirectoryLink(std::string_view windowsPath) {
     auto t = resolveTarget(windowsPath);
     if (!t) return false;
-    auto own = statHost(t->host, false);
+    auto own = t->own();
     if (!own || !own->isLink()) return false;
     auto target = statHost(t->host, true);
     return target && target->isDir();
@@ -315,7 +324,7 @@ BOOL fail(DWORD code) {
 DWORD factsOf(const std::string& path, winsys::WindowsFacts* facts) {
     auto t = winsys::resolveTarget(path);
     if (!t) return t.error().code;
-    auto own = statHost(t->host, false);
+    auto own = t->own();
     if (!own) return errorFromErrno(errno, t->host);
     std::optional<winsys::HostStat> target;
     if (own->isLink()) target = statHost(t->host, true);
@@ -375,7 +384,7 @@ BOOL RemoveDirectory(const std::string& path) {
     if (!t) return fail(t.error().code);
     const winsys::ForgetOnReturn forget(t->host);
     if (t->win.parts.empty()) return fail(ERROR_ACCESS_DENIED);
-    auto own = statHost(t->host, false);
+    auto own = t->own();
     if (!own) return fail(errorFromErrno(errno, t->host));
     if (own->isLink()) {
         auto target = statHost(t->host, true);
@@ -394,7 +403,7 @@ BOOL DeleteFile(const std::string& path) {
     auto t = winsys::resolveTarget(path);
     if (!t) return fail(t.error().code);
     const winsys::ForgetOnReturn forget(t->host);
-    auto own = statHost(t->host, false);
+    auto own = t->own();
     if (!own) return fail(errorFromErrno(errno, t->host));
     if (own->isLink()) {
         auto target = statHost(t->host, true);

@@ -32,6 +32,17 @@ struct Identity {
 
 Identity identityOf(const struct stat& st) { return {st.st_dev, st.st_ino, st.st_mode & S_IFMT}; }
 
+// What the cache reads of a stat, from the layer's fuller facts.
+struct stat asStat(const HostStat& h) {
+    struct stat st {};
+    st.st_mode = h.mode;
+    st.st_dev = h.device;
+    st.st_ino = h.inode;
+    st.st_size = static_cast<off_t>(h.size);
+    st.st_mtim = h.modified;
+    return st;
+}
+
 std::optional<Identity> identityOf(const std::string& p) {
     struct stat st;
     if (::lstat(p.c_str(), &st) != 0) return std::nullopt;
@@ -187,7 +198,8 @@ void appendName(std::string& path, const std::string& name) {
 
 } // namespace
 
-std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>& names) {
+std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>& names,
+                                      std::optional<HostStat>* leaf) {
     const Machine& m = machine();
     const std::uint64_t serial = m.serial();
     const std::size_t slot = static_cast<std::size_t>(drive - 'A');
@@ -209,6 +221,16 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
         ends.push_back(folded.size());
     }
     const auto key = [&](std::size_t k) { return std::string_view(folded).substr(0, ends[k]); };
+    // lstat of `path`; of the last component, when its facts are asked for,
+    // the fuller look whose answer the caller keeps.
+    if (leaf) leaf->reset();
+    const auto look = [&](const std::string& path, struct stat& st, bool last) {
+        if (!last || !leaf) return ::lstat(path.c_str(), &st) == 0;
+        *leaf = statHost(AT_FDCWD, path.c_str(), false);
+        if (!*leaf) return false;
+        st = asStat(**leaf);
+        return true;
+    };
 
     Cache& c = cache();
     std::unique_lock<std::mutex> lock(c.lock);
@@ -250,9 +272,13 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
             std::string probe = known.host;
             appendName(probe, names[k]);
             struct stat st;
-            if (::lstat(probe.c_str(), &st) == 0) below = st;
+            if (look(probe, st, k + 1 == names.size())) below = st;
         }
-        const bool same = below || identityOf(known.host) == known.id;
+        bool same = below.has_value();
+        if (!same) {
+            struct stat st;
+            same = look(known.host, st, k == names.size()) && identityOf(st) == known.id;
+        }
         // Such a component holds while its parent is as it was when listed:
         // the spelling given is not there, nor another name that folds to it.
         std::size_t holds = k;
@@ -292,6 +318,9 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
         root = *loaded;
     }
 
+    // The facts looked at so far are the leaf's only when no walk follows
+    // or the walk starts with the very look that took them.
+    if (leaf && from < names.size() && !(firstBelow && from + 1 == names.size())) leaf->reset();
     std::string host = root.root;
     for (const std::string& name : onDisk) appendName(host, name);
     // The rest is walked: each name as given when it is there, else the one
@@ -308,14 +337,15 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
         std::optional<Listed> parent;
         const std::size_t parentLength = host.size();
         appendName(host, name);
+        const bool last = i + 1 == names.size();
         if (i == from && firstBelow) {
             st = *firstBelow;
-        } else if (::lstat(host.c_str(), &st) != 0) {
+        } else if (!look(host, st, last)) {
             host.resize(parentLength);
             auto match = listMatch(host, name);
             if (match) name = std::move(match->name);
             appendName(host, name);
-            if (!match || ::lstat(host.c_str(), &st) != 0) {
+            if (!match || !look(host, st, last)) {
                 there = false;
                 continue;
             }

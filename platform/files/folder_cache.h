@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/files/hostfile.h"
+
 namespace winsys {
 
 // The host path of `names` (components below the drive's root, redirection
@@ -30,7 +32,10 @@ namespace winsys {
 // when the drive does not exist. Each component takes the case found on
 // disk: the name as given when it is there, else the first name in byte
 // order that equals it without regard to case. Components that are not on
-// disk keep the case given.
-std::optional<std::filesystem::path> resolveOnDisk(char drive, const std::vector<std::string>& names);
+// disk keep the case given. With `leaf`, the facts of the last component
+// (of the entry itself, not followed) as the look at it found them, or
+// nothing when it is not there: the caller need not look again.
+std::optional<std::filesystem::path> resolveOnDisk(char drive, const std::vector<std::string>& names,
+                                                   std::optional<HostStat>* leaf = nullptr);
 
 } // namespace winsys

@@ -133,10 +133,10 @@ bool redirectedUnderWow64(const WindowsPath& p) {
 
 bool redirectionApplies(const WindowsPath& p) { return redirectedUnderWow64(p) && win::isFsRedirectionActive(); }
 
-Result<fs::path> resolveHostPath(const WindowsPath& path, bool redirect) {
+Result<fs::path> resolveHostPath(const WindowsPath& path, bool redirect, std::optional<HostStat>* leaf) {
     std::vector<std::string> names = path.parts;
     if (redirect && underSystem32(path)) names[1] = "syswow64";
-    auto host = resolveOnDisk(path.drive, names);
+    auto host = resolveOnDisk(path.drive, names, leaf);
     if (!host) return Error{win::ERROR_PATH_NOT_FOUND, std::string("drive ") + path.drive + ": does not exist"};
     return std::move(*host);
 }

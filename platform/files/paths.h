@@ -17,11 +17,13 @@
 // limits (255 bytes a name, 4096 a path) stop it, as ERROR_FILENAME_EXCED_RANGE.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/core/result.h"
+#include "platform/files/hostfile.h"
 
 namespace winsys {
 
@@ -69,7 +71,10 @@ bool redirectionApplies(const WindowsPath& path);
 // host tree directly: a remembered folder that is gone or is no longer the
 // same entry (renamed, replaced by a link or by another folder) is resolved
 // again from its nearest parent that still holds.
-Result<std::filesystem::path> resolveHostPath(const WindowsPath& path, bool redirect);
+// With `leaf`, the entry's own facts as the resolution found them (nothing
+// when it is not there), so that the caller need not look at it again.
+Result<std::filesystem::path> resolveHostPath(const WindowsPath& path, bool redirect,
+                                              std::optional<HostStat>* leaf = nullptr);
 
 // Drops what is remembered of the host folder `hostPath` (as resolveHostPath
 // or toHostPath gave it) and of everything below it. The layer's own calls

@@ -7,6 +7,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <utility>
 #include <vector>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,13 +27,15 @@ namespace {
 const std::vector<std::string> kAsked = {
     "C:\\Data\\Sub\\Deep\\f.txt", "C:\\DATA\\sub\\deep\\F.TXT", "C:\\Data\\Sub\\New\\x.txt",
     "C:\\data\\SUB",              "C:\\Data\\Sub2\\Deep",       "C:\\Data",
+    "C:\\data\\SUB\\Deep\\f.txt",
 };
 
-std::vector<fs::path> hostPaths() {
-    std::vector<fs::path> out;
+// Where each path leads and what the layer says stands there.
+std::vector<std::pair<fs::path, win::DWORD>> hostPaths() {
+    std::vector<std::pair<fs::path, win::DWORD>> out;
     for (const std::string& path : kAsked) {
         auto host = winsys::toHostPath(path);
-        out.push_back(host ? host.value() : fs::path("(fails)"));
+        out.emplace_back(host ? host.value() : fs::path("(fails)"), win::GetFileAttributes(path));
     }
     return out;
 }
@@ -82,6 +85,15 @@ TEST(FolderCache, ChangesBehindTheLayersBackAreSeen) {
          }},
         {"the spelling asked for appears beside the one found",
          [](const fs::path& p) { makeTree(p / "drive_c", "DATA", "sub", "deep"); }},
+        {"a spelling that sorts first appears beside the one found, holding other folders",
+         [](const fs::path& p) { makeTree(p / "drive_c", "DATA", "Other", "x.txt"); }},
+        {"a file replaced by a folder of its name",
+         [](const fs::path& p) {
+             fs::remove(p / "drive_c/Data/Sub/Deep/f.txt");
+             fs::create_directory(p / "drive_c/Data/Sub/Deep/f.txt");
+         }},
+        {"a file made read-only",
+         [](const fs::path& p) { fs::permissions(p / "drive_c/Data/Sub/Deep/f.txt", fs::perms::owner_read); }},
         {"the drive's link points elsewhere",
          [](const fs::path& p) {
              makeTree(p / "drive_d/Data", "SUB", "Deep", "f.txt");
@@ -101,14 +113,16 @@ TEST(FolderCache, ChangesBehindTheLayersBackAreSeen) {
         const fs::path root = fs::canonical(prefix.root());
         makeTree(root / "drive_c/Data", "Sub", "Deep", "f.txt");
         if (settled) settle(root);
-        const std::vector<fs::path> before = hostPaths();
+        const auto before = hostPaths();
         ASSERT_EQ(hostPaths(), before); // asked twice: the second from memory
 
         c.change(root);
-        const std::vector<fs::path> seen = hostPaths();
+        const auto seen = hostPaths();
         prefix.reopen(); // a machine opened afresh remembers nothing
-        const std::vector<fs::path> walked = hostPaths();
+        const auto walked = hostPaths();
         EXPECT_EQ(seen, walked);
+        for (const auto& [host, attributes] : seen) // what is said to stand there is what stands there
+            EXPECT_EQ(attributes != win::INVALID_FILE_ATTRIBUTES, fs::exists(fs::symlink_status(host))) << host;
         EXPECT_NE(walked, before); // the change is one the paths show
     }
 }
