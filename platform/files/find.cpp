@@ -79,9 +79,10 @@ HANDLE FindFirstFile(const std::string& pattern, WIN32_FIND_DATA* data) {
     // A plain name that is there as written needs no listing of its folder
     // (which would make each look-up cost the folder's size).
     if (isPlainName(mask)) {
-        if (auto own = winsys::statHost(*host / mask, false)) {
+        const std::string entry = host->native() + '/' + mask;
+        if (auto own = winsys::statHost(AT_FDCWD, entry.c_str(), false)) {
             std::optional<winsys::HostStat> target;
-            if (own->isLink()) target = winsys::statHost(*host / mask, true);
+            if (own->isLink()) target = winsys::statHost(AT_FDCWD, entry.c_str(), true);
             auto search = std::make_unique<Search>();
             search->entries.push_back(findData(winsys::windowsFacts(*own, target, mask), mask));
             *data = search->entries[0];

@@ -1,5 +1,6 @@
 #include "platform/files/folder_cache.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
@@ -189,6 +190,21 @@ std::optional<Match> listMatch(const std::string& dir, const std::string& name) 
     return best;
 }
 
+// Whether `path` is absolute and has no "." or ".." component, no empty
+// one and no trailing "/": as the layer's own host paths are, and as
+// lexically_normal would leave it.
+bool isNormalAbsolute(std::string_view path) {
+    if (path.empty() || path.front() != '/') return false;
+    if (path.size() > 1 && path.back() == '/') return false;
+    for (std::size_t at = 1; at < path.size();) {
+        const std::size_t end = std::min(path.find('/', at), path.size());
+        const std::string_view part = path.substr(at, end - at);
+        if (part.empty() || part == "." || part == "..") return false;
+        at = end + 1;
+    }
+    return true;
+}
+
 // Host paths are built as text: a path object splits itself again at
 // every join, and a resolution joins many names.
 void appendName(std::string& path, const std::string& name) {
@@ -363,7 +379,7 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
 }
 
 void forgetResolvedPaths(const fs::path& hostPath) {
-    std::string h = hostPath.lexically_normal().native();
+    std::string h = isNormalAbsolute(hostPath.native()) ? hostPath.native() : hostPath.lexically_normal().native();
     while (h.size() > 1 && h.back() == '/') h.pop_back();
     Cache& c = cache();
     std::lock_guard<std::mutex> lock(c.lock);
