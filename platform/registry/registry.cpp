@@ -185,7 +185,8 @@ LSTATUS flushStatus(const winsys::Result<void>& r) { return r ? ERROR_SUCCESS : 
 
 // One changing call: begin() refuses while a wineserver serves the prefix,
 // takes the writers' lock and reads again the hives that changed on disk
-// (moving the open handles over); end() writes what the call changed.
+// (moving the open handles over), unless a batch holds them already; end()
+// writes what the call changed.
 class Change {
 public:
     explicit Change(Registry& r) : r_(r) {}
@@ -198,6 +199,9 @@ public:
     LSTATUS begin() {
         Store& s = r_.current();
         if (winsys::reg::runningWineserver(winsys::machine().prefix())) return ERROR_SHARING_VIOLATION;
+        // An open batch holds the writers' lock and read the hives when it
+        // began; reading one again now would drop the batch's changes to it.
+        if (r_.batch) return ERROR_SUCCESS;
         if (auto l = s.lockWriters(); !l) return code(l.error());
         locked_ = true;
         if (s.refresh()) r_.rebindHandles();

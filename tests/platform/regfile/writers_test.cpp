@@ -7,10 +7,12 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -132,6 +134,24 @@ TEST(RegistryWriters, AChangeOfAnotherProcessSurvivesOurNextChange) {
     EXPECT_EQ(textOf(HKEY_CURRENT_USER, "Software\\ByTool", "v"), "tool");
     EXPECT_EQ(textOf(HKEY_CURRENT_USER, "Software\\App", "fromTool"), "t");
     EXPECT_EQ(textOf(HKEY_CURRENT_USER, "Software\\App", "old"), "<missing>");
+}
+
+// A batch holds the writers' lock and keeps its changes in memory until its
+// end: a hive file touched meanwhile (its time changed by some other tool)
+// must not be read again over them, dropping what the batch did so far.
+TEST(RegistryWriters, ABatchKeepsItsChangesWhenAHiveFileIsTouchedMidway) {
+    TestPrefix p;
+    ASSERT_TRUE(winsys::beginRegistryBatch());
+    UniqueHKey app = createKey(HKEY_CURRENT_USER, "Software\\Batch");
+    setText(app.get(), "first", "1");
+    const timespec later[2] = {{::time(nullptr) + 60, 0}, {::time(nullptr) + 60, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (p.root() / "user.reg").c_str(), later, 0), 0);
+    setText(app.get(), "second", "2");
+    ASSERT_TRUE(winsys::commitRegistryBatch());
+    app.reset();
+    p.reopen();
+    EXPECT_EQ(textOf(HKEY_CURRENT_USER, "Software\\Batch", "first"), "1");
+    EXPECT_EQ(textOf(HKEY_CURRENT_USER, "Software\\Batch", "second"), "2");
 }
 
 // A writer killed right after its change returned: the change is on disk.
