@@ -93,6 +93,7 @@ private:
 ComPtr<halvenlib::_CNodes> COperaExtEnum::EnumOperaExtensions(bool Opera64bit) {
     try {
         opera64bit_ = Opera64bit;
+        leftOverPossible_ = true;
         const std::string local = MMain::ShellFolder(halvenlib::CSIDL_LOCAL_APPDATA);
         const MMain::Wow64RedirectionOff redirection(kRunSource, Opera64bit);
         workFolder_ = MMain::JoinPath(TempFolder, "OperaExtEnumerator");
@@ -121,7 +122,10 @@ void COperaExtEnum::ProcessExtensionFile(const std::string& oexPath) {
     try {
         if (Enum::KindOf(oexPath) != Enum::PathKind::File) return;
         const std::string configXml = MMain::JoinPath(workFolder_, kConfigName);
-        removeLeftOver(configXml, kSource);
+        if (leftOverPossible_) {
+            removeLeftOver(configXml, kSource);
+            leftOverPossible_ = false;
+        }
 
         cUnzip zip;
         zip.ZipFile(oexPath);
@@ -133,9 +137,12 @@ void COperaExtEnum::ProcessExtensionFile(const std::string& oexPath) {
         zip.Unzip();
 
         ProcessConfigXml(configXml, oexPath);
-        win::VARIANT ignored;
-        call([&] { return FileOps()->DeleteFilesByMask(workFolder_, "*.*", &ignored); });
+        leftOverPossible_ = true;
+        win::VARIANT deleted;
+        call([&] { return FileOps()->DeleteFilesByMask(workFolder_, "*.*", &deleted); });
+        leftOverPossible_ = !(deleted.vt == win::VT_BOOL && deleted.boolVal != win::VARIANT_FALSE);
     } catch (const std::exception& e) {
+        leftOverPossible_ = true;
         LogError(e, kSource);
     }
 }

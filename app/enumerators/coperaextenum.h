@@ -27,6 +27,10 @@ private:
 
     bool opera64bit_ = false;
     std::string workFolder_;
+    // Whether the work folder may hold a configuration that is not the one
+    // just unpacked: at the start of a run (the folder may not have been
+    // emptied) and after a package whose files were not all deleted.
+    bool leftOverPossible_ = true;
     CW3CWidgetParser parser_;
     winsys::com::ComPtr<halvenlib::_CNodes> result_;
 };
