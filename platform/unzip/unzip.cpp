@@ -329,6 +329,7 @@ void listEntries(zip_t* zip, win::UzpCallbacks& cb) {
 // gave them and extract, and one opening serves both while the file is the
 // one listed (so the numbers still name the entries listed).
 struct KeptListing {
+    std::string name; // the package's Windows path, as the listing named it
     std::string host;
     struct stat identity {};
     ZipHandle zip;
@@ -391,24 +392,28 @@ int Wiz_SingleEntryUnzip(int includeCount, const UzpEntryList* include, int excl
         print(*callbacks, "option not supported");
         return UZ_ERR_UNSUPPORTED;
     }
-    const auto hostZip = winsys::toHostPath(options->ZipFile);
-    if (!hostZip) {
-        print(*callbacks, std::string("cannot find '") + options->ZipFile + "'");
-        return UZ_ERR_NOT_ZIP;
-    }
     // A call takes the archive a listing kept; only the extraction of the
-    // package listed, still the same file, uses it.
+    // package listed, named as it was and still the very file listed, uses
+    // it (so the numbers chosen name the entries the listing showed).
     KeptListing kept = std::exchange(t_kept, {});
     int error = 0;
     struct stat identity {};
     ZipHandle zip;
-    if (!options->ListOnly && kept.zip && kept.host == hostZip->native() && stillTheFile(kept.host, kept.identity)) {
+    std::filesystem::path hostZip;
+    if (!options->ListOnly && kept.zip && kept.name == options->ZipFile && stillTheFile(kept.host, kept.identity)) {
         zip = std::move(kept.zip);
         identity = kept.identity;
+        hostZip = kept.host;
     } else {
-        zip = openPackage(hostZip->native(), &identity, &error);
+        auto resolved = winsys::toHostPath(options->ZipFile);
+        if (!resolved) {
+            print(*callbacks, std::string("cannot find '") + options->ZipFile + "'");
+            return UZ_ERR_NOT_ZIP;
+        }
+        hostZip = std::move(resolved).value();
+        zip = openPackage(hostZip.native(), &identity, &error);
     }
-    if (zip) winsys::noteRead(hostZip.value());
+    if (zip) winsys::noteRead(hostZip);
     if (!zip) {
         zip_error_t e;
         zip_error_init_with_code(&e, error);
@@ -419,7 +424,7 @@ int Wiz_SingleEntryUnzip(int includeCount, const UzpEntryList* include, int excl
     }
     if (options->ListOnly) {
         listEntries(zip.get(), *callbacks);
-        t_kept = {hostZip->native(), identity, std::move(zip)};
+        t_kept = {options->ZipFile, hostZip.native(), identity, std::move(zip)};
         return UZ_OK;
     }
 
