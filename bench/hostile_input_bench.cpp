@@ -12,7 +12,9 @@
 // held before it.
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
 #include <malloc.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -22,6 +24,8 @@
 #include <string>
 
 #include "app/core/minfocollector.h"
+#include "app/core/mmain.h"
+#include "app/core/mmainhelpers.h"
 #include "app/core/msgbox.h"
 #include "app/enumerators/cchromeextenumerator.h"
 #include "app/enumerators/cmozillaextenum.h"
@@ -30,6 +34,7 @@
 #include "app/enumerators/csafariextenum.h"
 #include "app/enumerators/json.h"
 #include "bench/bench_machine.h"
+#include "platform/files/paths.h"
 #include "platform/unzip/unzip.h"
 #include "platform/xml/dom.h"
 
@@ -359,5 +364,44 @@ BENCHMARK(BM_Collect)
     ->ArgsProduct({{0, 1, 2, 3}, {2000, 20000}})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
+
+// The file system's part of the Opera run, which takes each package's
+// configuration out into a work folder and reads it there: per package a
+// file made under a temporary name, written, renamed to "config.xml", read
+// and deleted, by host path, in a folder beside the run's own.
+void BM_OperaUnpackFloor(benchmark::State& state) {
+    const int packages = static_cast<int>(state.range(0));
+    collectionMachine(kBrowsers[3], packages);
+    const auto found = winsys::toHostPath(sorlix::MMain::JoinPath(sorlix::TempFolder, "UnpackFloor"));
+    if (!found) {
+        state.SkipWithError("no temporary folder");
+        return;
+    }
+    const fs::path folder = found.value();
+    fs::create_directories(folder);
+    const std::string temporary = (folder / "~unpack.tmp").string();
+    const std::string configuration = (folder / "config.xml").string();
+    const std::string text = bench::widgetConfig(1);
+    char buffer[4096];
+    for (auto _ : state) {
+        for (int n = 0; n < packages; ++n) {
+            int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+            if (fd < 0 || ::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+                state.SkipWithError("cannot write");
+                return;
+            }
+            ::close(fd);
+            ::rename(temporary.c_str(), configuration.c_str());
+            fd = ::open(configuration.c_str(), O_RDONLY | O_CLOEXEC);
+            while (fd >= 0 && ::read(fd, buffer, sizeof buffer) > 0) {
+            }
+            if (fd >= 0) ::close(fd);
+            ::unlink(configuration.c_str());
+        }
+    }
+    fs::remove_all(folder);
+    state.SetLabel("Opera");
+}
+BENCHMARK(BM_OperaUnpackFloor)->Arg(20000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace

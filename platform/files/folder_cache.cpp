@@ -154,7 +154,7 @@ std::optional<Drive> loadDrive(const Machine& m, char drive, std::optional<std::
     if (!root) return std::nullopt;
     auto id = identityOf(root->native());
     if (!id) return std::nullopt;
-    return Drive{std::move(link), std::move(root->native()), *id};
+    return Drive{std::move(link), root->native(), *id};
 }
 
 // The names in `dir` that equal `name` without regard to case: the first in
