@@ -20,7 +20,8 @@ namespace halvenlib {
 
 class ItemList {
 public:
-    explicit ItemList(std::string source) : source_(std::move(source)) {}
+    // `source` names the list in its errors; a text that lives as long.
+    explicit ItemList(const char* source) : source_(source) {}
 
     std::size_t count() const { return items_.size(); }
     // Appends, or inserts before/after the item that `before`/`after` names
@@ -61,7 +62,7 @@ private:
     // Rebuilds index_ from position `from` on (after an insert or removal).
     void reindexFrom(std::size_t from);
 
-    std::string source_;
+    const char* source_;
     std::vector<Entry> items_;
     // Upper-cased key -> position, so keyed adds and look-ups of large lists
     // (a registry key's 20,000 subkeys) do not go over the whole list. A
