@@ -297,15 +297,6 @@ Result<void> appendFile(std::string_view windowsPath, std::string_view bytes) {
     return {};
 }
 
-bool isDirectoryLink(std::string_view windowsPath) {
-    auto t = resolveTarget(windowsPath);
-    if (!t) return false;
-    auto own = t->own();
-    if (!own || !own->isLink()) return false;
-    auto target = statHost(t->host, true);
-    return target && target->isDir();
-}
-
 } // namespace winsys
 
 namespace win {

@@ -116,8 +116,4 @@ inline Result<void> writeFile(std::string_view windowsPath, const std::vector<st
 // One write call, so lines of concurrent writers do not interleave.
 Result<void> appendFile(std::string_view windowsPath, std::string_view bytes);
 
-// True for a symbolic link whose target is a folder: tree walks list such a
-// link but do not go into it.
-bool isDirectoryLink(std::string_view windowsPath);
-
 } // namespace winsys
