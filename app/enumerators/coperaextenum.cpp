@@ -138,9 +138,12 @@ void COperaExtEnum::ProcessExtensionFile(const std::string& oexPath) {
 
         ProcessConfigXml(configXml, oexPath);
         leftOverPossible_ = true;
-        win::VARIANT deleted;
-        call([&] { return FileOps()->DeleteFilesByMask(workFolder_, "*.*", &deleted); });
-        leftOverPossible_ = !(deleted.vt == win::VT_BOOL && deleted.boolVal != win::VARIANT_FALSE);
+        // DeleteFilesByMask does this and drops the answer, which tells
+        // whether anything stayed.
+        std::string cause;
+        win::VARIANT_BOOL deleted = win::VARIANT_FALSE;
+        call([&] { return FileOps()->DeleteFilesByMask2(workFolder_, "*.*", &cause, &deleted); });
+        leftOverPossible_ = deleted == win::VARIANT_FALSE;
     } catch (const std::exception& e) {
         leftOverPossible_ = true;
         LogError(e, kSource);
