@@ -17,7 +17,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <set>
-#include <sys/resource.h>
 #include <string>
 #include <tuple>
 #include <unistd.h>
@@ -26,6 +25,7 @@
 #include "app/core/minfocollector.h"
 #include "app/core/mmain.h"
 #include "bench/bench_machine.h"
+#include "bench/thread_times.h"
 #include "platform/files/hostfile.h"
 
 namespace {
@@ -148,33 +148,9 @@ void check(benchmark::State& state, const Machine& m, win::LONG first, win::LONG
     if (!m.program.log->lines.empty()) state.SkipWithError(m.program.log->lines.front().description.c_str());
 }
 
-// The thread's time in the kernel and in the program per iteration, as
-// counters: what the collection asks of the file system beside what it does
-// with the answers.
-class ThreadTimes {
-public:
-    ThreadTimes() { now(kernel_, user_); }
-    void report(benchmark::State& state) const {
-        double kernel = 0, user = 0;
-        now(kernel, user);
-        const double n = static_cast<double>(state.iterations());
-        state.counters["kernel ms"] = (kernel - kernel_) / n;
-        state.counters["user ms"] = (user - user_) / n;
-    }
-
-private:
-    static void now(double& kernel, double& user) {
-        rusage r{};
-        ::getrusage(RUSAGE_THREAD, &r);
-        kernel = static_cast<double>(r.ru_stime.tv_sec) * 1e3 + static_cast<double>(r.ru_stime.tv_usec) / 1e3;
-        user = static_cast<double>(r.ru_utime.tv_sec) * 1e3 + static_cast<double>(r.ru_utime.tv_usec) / 1e3;
-    }
-    double kernel_ = 0, user_ = 0;
-};
-
 void BM_CollectAllAddonInfo1000(benchmark::State& state) {
     Machine& m = machine();
-    const ThreadTimes times;
+    const bench::ThreadTimes times;
     for (auto _ : state) sorlix::MInfoCollector::CollectAllAddonInfo();
     times.report(state);
     check(state, m, 1, 24);
@@ -211,7 +187,7 @@ void BM_PlainReaderFloor(benchmark::State& state) {
     const Floor& f = floorOf(machine());
     std::size_t entries = 0, bytes = 0;
     char buffer[1 << 16];
-    const ThreadTimes times;
+    const bench::ThreadTimes times;
     for (auto _ : state) {
         for (const auto& folder : f.folders) {
             DIR* d = ::opendir(folder.c_str());

@@ -34,6 +34,7 @@
 #include "app/enumerators/csafariextenum.h"
 #include "app/enumerators/json.h"
 #include "bench/bench_machine.h"
+#include "bench/thread_times.h"
 #include "platform/files/paths.h"
 #include "platform/unzip/unzip.h"
 #include "platform/xml/dom.h"
@@ -331,7 +332,9 @@ void BM_Enumerate(benchmark::State& state) {
     state.SetLabel(b.name);
     bench::BenchMachine& m = collectionMachine(b, extensions);
     win::LONG listed = 0;
+    const bench::ThreadTimes times;
     for (auto _ : state) listed = b.enumerate();
+    times.report(state);
     state.counters["listed"] = listed;
     state.counters["per extension"] =
         benchmark::Counter(static_cast<double>(extensions) * static_cast<double>(state.iterations()),
@@ -347,7 +350,9 @@ void BM_Collect(benchmark::State& state) {
     const int extensions = static_cast<int>(state.range(1));
     state.SetLabel(b.name);
     bench::BenchMachine& m = collectionMachine(b, extensions);
+    const bench::ThreadTimes times;
     for (auto _ : state) sorlix::MInfoCollector::RecollectAddonInfo(b.type);
+    times.report(state);
     state.counters["listed"] = bench::listed(b.type);
     state.counters["per extension"] =
         benchmark::Counter(static_cast<double>(extensions) * static_cast<double>(state.iterations()),
@@ -383,6 +388,7 @@ void BM_OperaUnpackFloor(benchmark::State& state) {
     const std::string configuration = (folder / "config.xml").string();
     const std::string text = bench::widgetConfig(1);
     char buffer[4096];
+    const bench::ThreadTimes times;
     for (auto _ : state) {
         for (int n = 0; n < packages; ++n) {
             int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -399,6 +405,7 @@ void BM_OperaUnpackFloor(benchmark::State& state) {
             ::unlink(configuration.c_str());
         }
     }
+    times.report(state);
     fs::remove_all(folder);
     state.SetLabel("Opera");
 }
