@@ -12,6 +12,9 @@
 #include "platform/com/variant.h"
 #include "platform/core/text.h"
 
+#include <functional>
+#include <string_view>
+
 namespace halvenlib {
 
 using namespace win;
@@ -32,27 +35,103 @@ HRESULT raiseListError(LONG number, const std::string& source) {
 
 HRESULT ItemList::raise(LONG number) const { return raiseListError(number, source_); }
 
-std::optional<std::size_t> ItemList::findUpperKey(const std::string& upperKey) const {
-    if (indexed_) {
-        const auto it = index_.find(upperKey);
-        if (it == index_.end()) return std::nullopt;
-        return it->second;
+namespace {
+
+std::size_t hashOf(const std::string& upperKey) { return std::hash<std::string_view>{}(upperKey); }
+
+constexpr std::uint64_t kHashHalf = 0xFFFFFFFF00000000ull;
+
+std::size_t positionIn(std::uint64_t slot) { return static_cast<std::size_t>(slot & ~kHashHalf) - 1; }
+
+} // namespace
+
+std::optional<std::size_t> ItemList::findUpperKey(const std::string& upperKey, std::size_t hash) const {
+    if (!slots_.empty()) {
+        const std::size_t mask = slots_.size() - 1;
+        const std::uint64_t half = static_cast<std::uint64_t>(hash) & kHashHalf;
+        for (std::size_t i = hash & mask; slots_[i] != 0; i = (i + 1) & mask) {
+            if ((slots_[i] & kHashHalf) != half) continue;
+            const std::size_t position = positionIn(slots_[i]);
+            if (items_[position].upperKey == upperKey) return position;
+        }
+        return std::nullopt;
     }
     for (std::size_t k = 0; k < items_.size(); ++k)
         if (items_[k].key && items_[k].upperKey == upperKey) return k;
     return std::nullopt;
 }
 
-std::optional<std::size_t> ItemList::findKey(const std::string& key) const { return findUpperKey(winsys::upperCase(key)); }
+std::optional<std::size_t> ItemList::findKey(const std::string& key) const {
+    const std::string upper = winsys::upperCase(key);
+    return findUpperKey(upper, hashOf(upper));
+}
 
-void ItemList::reindexFrom(std::size_t from) {
-    if (!indexed_ && items_.size() >= kIndexedFrom) {
-        indexed_ = true;
-        from = 0;
+void ItemList::placeInIndex(std::size_t position) {
+    const std::size_t hash = items_[position].hash;
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hash & mask;
+    while (slots_[i] != 0) i = (i + 1) & mask;
+    slots_[i] = (static_cast<std::uint64_t>(hash) & kHashHalf) | (position + 1);
+    ++keyed_;
+}
+
+void ItemList::rebuildIndex() {
+    std::size_t size = 64;
+    while (size < items_.size() * 2) size *= 2;
+    slots_.assign(size, 0);
+    keyed_ = 0;
+    for (std::size_t k = 0; k < items_.size(); ++k)
+        if (items_[k].key) placeInIndex(k);
+}
+
+std::size_t ItemList::slotOf(std::size_t hash, std::size_t position) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hash & mask;
+    while (positionIn(slots_[i]) != position) i = (i + 1) & mask;
+    return i;
+}
+
+void ItemList::takeFromIndex(std::size_t position) {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t hole = slotOf(items_[position].hash, position);
+    // Linear probing keeps no gaps inside a run: each later slot of the run
+    // that may stand at the hole moves into it.
+    for (std::size_t j = (hole + 1) & mask; slots_[j] != 0; j = (j + 1) & mask) {
+        const std::size_t home = items_[positionIn(slots_[j])].hash & mask;
+        if (((j - home) & mask) >= ((j - hole) & mask)) {
+            slots_[hole] = slots_[j];
+            hole = j;
+        }
     }
-    if (!indexed_) return;
-    for (std::size_t k = from; k < items_.size(); ++k)
-        if (items_[k].key) index_[items_[k].upperKey] = k;
+    slots_[hole] = 0;
+    --keyed_;
+}
+
+void ItemList::renumberFrom(std::size_t from, bool movedUp) {
+    // In the order that never meets a position another item holds already.
+    const auto renumber = [&](std::size_t k) {
+        if (!items_[k].key) return;
+        const std::size_t i = slotOf(items_[k].hash, movedUp ? k - 1 : k + 1);
+        slots_[i] = (slots_[i] & kHashHalf) | (k + 1);
+    };
+    if (movedUp) {
+        for (std::size_t k = items_.size(); k-- > from;) renumber(k);
+    } else {
+        for (std::size_t k = from; k < items_.size(); ++k) renumber(k);
+    }
+}
+
+void ItemList::indexAdded(std::size_t at, bool appended) {
+    if (slots_.empty()) {
+        if (items_.size() >= kIndexedFrom) rebuildIndex();
+        return;
+    }
+    if (items_[at].key && (keyed_ + 1) * 2 > slots_.size()) {
+        rebuildIndex();
+        return;
+    }
+    if (!appended) renumberFrom(at + 1, true);
+    if (items_[at].key) placeInIndex(at);
 }
 
 HRESULT ItemList::locate(const VARIANT& index, std::size_t* position) const {
@@ -74,15 +153,17 @@ HRESULT ItemList::add(VARIANT value, std::optional<std::string> key, const VARIA
     const bool hasBefore = !omitted(before), hasAfter = !omitted(after);
     if (hasBefore && hasAfter) return raise(5);
     std::string upperKey = key ? winsys::upperCase(*key) : std::string();
-    if (key && findUpperKey(upperKey)) return raise(457);
+    const std::size_t hash = key ? hashOf(upperKey) : 0;
+    if (key && findUpperKey(upperKey, hash)) return raise(457);
     std::size_t at = items_.size();
     if (hasBefore || hasAfter) {
         if (HRESULT h = locate(hasBefore ? *before : *after, &at); FAILED(h)) return h;
         if (hasAfter) ++at;
     }
     const bool appended = at == items_.size();
-    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), Entry{std::move(key), std::move(upperKey), std::move(value)});
-    reindexFrom(appended ? items_.size() - 1 : at);
+    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at),
+                  Entry{std::move(key), std::move(upperKey), hash, std::move(value)});
+    indexAdded(at, appended);
     return S_OK;
 }
 
@@ -95,9 +176,9 @@ HRESULT ItemList::item(const VARIANT& index, VARIANT* out) const {
 HRESULT ItemList::remove(const VARIANT& index) {
     std::size_t at = 0;
     if (HRESULT h = locate(index, &at); FAILED(h)) return h;
-    if (indexed_ && items_[at].key) index_.erase(items_[at].upperKey);
+    if (!slots_.empty() && items_[at].key) takeFromIndex(at);
     items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(at));
-    reindexFrom(at);
+    if (!slots_.empty()) renumberFrom(at, false);
     return S_OK;
 }
 

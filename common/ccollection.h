@@ -5,8 +5,8 @@
 // source ("Halvenlib.CParams").
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
-#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -35,8 +35,8 @@ public:
     bool contains(const std::string& key) const { return findKey(key).has_value(); }
     void clear() {
         items_.clear();
-        index_.clear();
-        indexed_ = false;
+        slots_.clear();
+        keyed_ = 0;
     }
     win::HRESULT newEnum(win::IUnknown** enumerator) const;
 
@@ -52,25 +52,39 @@ private:
     struct Entry {
         std::optional<std::string> key;
         std::string upperKey; // the key upper-cased, as keys compare
+        std::size_t hash = 0; // of upperKey, for a keyed item
         win::VARIANT value;
     };
-    std::optional<std::size_t> findUpperKey(const std::string& upperKey) const;
+    std::optional<std::size_t> findUpperKey(const std::string& upperKey, std::size_t hash) const;
     std::optional<std::size_t> findKey(const std::string& key) const;
     // The 0-based position that `index` names.
     win::HRESULT locate(const win::VARIANT& index, std::size_t* position) const;
 
-    // Rebuilds index_ from position `from` on (after an insert or removal).
-    void reindexFrom(std::size_t from);
+    // Keeps the index true after the item at `at` was added, at the end or
+    // before others (which moved up by one).
+    void indexAdded(std::size_t at, bool appended);
+    void rebuildIndex();
+    void placeInIndex(std::size_t position);
+    // The slot of the keyed item with `hash` that the index holds at `position`.
+    std::size_t slotOf(std::size_t hash, std::size_t position) const;
+    // Takes the keyed item at `position` out of the index; items_ still holds it.
+    void takeFromIndex(std::size_t position);
+    // Gives the keyed items from `from` on the position they have now, after
+    // each moved by one (up after an insertion, down after a removal).
+    void renumberFrom(std::size_t from, bool movedUp);
 
     const char* source_;
     std::vector<Entry> items_;
-    // Upper-cased key -> position, so keyed adds and look-ups of large lists
-    // (a registry key's 20,000 subkeys) do not go over the whole list. A
-    // short list (a record's parameters) is searched in place instead: it
-    // makes thousands of them and the index would cost more than it saves.
+    // Keyed items by their key's hash, so that keyed adds and look-ups of
+    // large lists (a registry key's 20,000 subkeys, a catalogue of 20,000
+    // add-ons) do not go over the whole list: open addressing over a
+    // power-of-two table of slots, each the hash's upper half and the
+    // position + 1 (0: empty), at most half full. A short list (a record's
+    // parameters) is searched in place instead: it makes thousands of them
+    // and an index would cost more than it saves.
     static constexpr std::size_t kIndexedFrom = 16;
-    bool indexed_ = false;
-    std::unordered_map<std::string, std::size_t> index_;
+    std::vector<std::uint64_t> slots_;
+    std::size_t keyed_ = 0; // keyed items in the index
 };
 
 // What CCollection, CParams and CNodes share: the count, Clear, for-each

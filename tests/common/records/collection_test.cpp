@@ -177,8 +177,8 @@ TEST_F(Records, CollectionKeysHoldAsTheListGrowsAndShrinks) {
     std::vector<std::pair<std::string, std::string>> model; // (key, value) in order
     int made = 0;
     for (int step = 0; step < 600; ++step) {
-        const bool growing = model.size() < 3 || (step / 100) % 2 == 0; // phases of 100 steps
-        const bool grow = growing ? random() % 4 != 0 : random() % 4 == 0;
+        const bool growing = (step / 100) % 2 == 0; // phases of 100 steps
+        const bool grow = model.size() < 3 || (growing ? random() % 4 != 0 : random() % 4 == 0);
         if (grow) {
             const std::string key = "Key" + std::to_string(made), value = "v" + std::to_string(made);
             ++made;
