@@ -218,20 +218,32 @@ int compareNoCase(std::string_view a, std::string_view b) {
 }
 
 std::string upperCase(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
+    // Plain ASCII, by far the most common, needs no decoding: changed in
+    // place up to the first other character.
+    std::string out(s);
     std::size_t i = 0;
-    // Plain ASCII, by far the most common, needs no decoding.
-    for (; i < s.size() && static_cast<unsigned char>(s[i]) < 0x80; ++i)
-        out += (s[i] >= 'a' && s[i] <= 'z') ? static_cast<char>(s[i] - 32) : s[i];
+    for (; i < out.size(); ++i) {
+        const auto c = static_cast<unsigned char>(out[i]);
+        if (c >= 0x80) break;
+        if (c >= 'a' && c <= 'z') out[i] = static_cast<char>(c - 32);
+    }
+    if (i == out.size()) return out;
+    out.resize(i);
     while (i < s.size()) encodeOne(foldCase(decodeOne(s, i, true)), out);
     return out;
 }
 
 std::string lowerCase(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size();) {
+    std::string out(s);
+    std::size_t start = 0;
+    for (; start < out.size(); ++start) {
+        const auto c = static_cast<unsigned char>(out[start]);
+        if (c >= 0x80) break;
+        if (c >= 'A' && c <= 'Z') out[start] = static_cast<char>(c + 32);
+    }
+    if (start == out.size()) return out;
+    out.resize(start);
+    for (std::size_t i = start; i < s.size();) {
         char32_t c = decodeOne(s, i, true);
         char32_t lower = c;
         // Search the small range of candidates whose upper case is c.

@@ -63,8 +63,20 @@ TEST(Text, CaseInsensitiveComparison) {
         int r = compareNoCase(c.a, c.b);
         EXPECT_EQ((r > 0) - (r < 0), c.sign);
     }
-    EXPECT_EQ(upperCase("abc\xC3\xA9"), "ABC\xC3\x89");
-    EXPECT_EQ(lowerCase("ABC\xC3\x89"), "abc\xC3\xA9");
+    const struct {
+        const char* lower;
+        const char* upper;
+    } pairs[] = {
+        {"abc\xC3\xA9", "ABC\xC3\x89"},                    // plain letters, then one that is not
+        {"\xC3\xA9t\xC3\xA9 zone_9", "\xC3\x89T\xC3\x89 ZONE_9"}, // plain ones after and between
+        {"c:\\program files\\x", "C:\\PROGRAM FILES\\X"},    // plain only
+        {"", ""},
+    };
+    for (const auto& p : pairs) {
+        SCOPED_TRACE(p.lower);
+        EXPECT_EQ(upperCase(p.lower), p.upper);
+        EXPECT_EQ(lowerCase(p.upper), p.lower);
+    }
     EXPECT_TRUE(startsWithNoCase("HKEY_Local", "hkey_"));
     EXPECT_TRUE(endsWithNoCase("File.DLL", ".dll"));
     EXPECT_FALSE(endsWithNoCase("dll", ".dll"));
