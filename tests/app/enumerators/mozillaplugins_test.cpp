@@ -266,6 +266,7 @@ TEST(MozillaPlugins, EverySourceOfEachTypeInOrder) {
 // A profile's "extensions\staged" holds extensions, not one: it gives no
 // extension record, but its "Plugins" is scanned as every extension's is.
 TEST(MozillaPlugins, AProfilesStagedFolderIsScannedForPlugins) {
+    SKIP_WITHOUT_REAL_BROWSER_DATA(); // the machine holds the real profile beside the plugins made here
     MozillaMachine m;
     const std::string staged = kDefaultProfile + "\\extensions\\staged\\Plugins";
     writePlugin(m.prefix.host(staged + "\\npstaged32.dll"), I386);
