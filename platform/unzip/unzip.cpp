@@ -325,9 +325,10 @@ void listEntries(zip_t* zip, win::UzpCallbacks& cb) {
 }
 
 // The package a listing opened, kept for the call that follows on the same
-// thread: callers list a package, choose entries by the numbers the listing
-// gave them and extract, and one opening serves both while the file is the
-// one listed (so the numbers still name the entries listed).
+// thread (and closed by it whatever it is): callers list a package, choose
+// entries by the numbers the listing gave them and extract, and one opening
+// serves both while the file is the one listed (so the numbers still name
+// the entries listed).
 struct KeptListing {
     std::string name; // the package's Windows path, as the listing named it
     std::string host;
@@ -402,7 +403,6 @@ int Wiz_SingleEntryUnzip(int includeCount, const UzpEntryList* include, int excl
     std::filesystem::path hostZip;
     if (!options->ListOnly && kept.zip && kept.name == options->ZipFile && stillTheFile(kept.host, kept.identity)) {
         zip = std::move(kept.zip);
-        identity = kept.identity;
         hostZip = kept.host;
     } else {
         auto resolved = winsys::toHostPath(options->ZipFile);
