@@ -75,6 +75,34 @@ TEST(PeFile, VersionCallsOnFiles) {
     EXPECT_EQ(win::GetLastError(), win::ERROR_INSUFFICIENT_BUFFER);
 }
 
+// The block read for a size serves the data call that follows it, once: a
+// later call, or one for another file, reads the file as it is then.
+TEST(PeFile, AVersionBlockIsTakenFromTheFileAsItIsThen) {
+    TestPrefix prefix;
+    const char* path = "C:\\Program Files\\Acme\\np.dll";
+    const auto company = [&](const std::vector<win::BYTE>& block) {
+        const void* p = nullptr;
+        win::UINT len = 0;
+        if (!win::VerQueryValue(block, "\\StringFileInfo\\040904B0\\CompanyName", &p, &len)) return std::string();
+        const std::string text = fromUtf16leBytes(static_cast<const std::uint8_t*>(p), std::size_t{len} * 2);
+        return text.substr(0, text.find('\0'));
+    };
+    writePe(prefix.host(path), plugin(win::IMAGE_FILE_MACHINE_I386, "Before"));
+    win::DWORD handle = 0;
+    const win::DWORD size = win::GetFileVersionInfoSize(path, &handle);
+    std::vector<win::BYTE> block;
+    ASSERT_TRUE(win::GetFileVersionInfo(path, handle, size, &block));
+    EXPECT_EQ(company(block), "Before");
+
+    writePe(prefix.host(path), plugin(win::IMAGE_FILE_MACHINE_I386, "After!"));
+    ASSERT_TRUE(win::GetFileVersionInfo(path, handle, size, &block));
+    EXPECT_EQ(company(block), "After!");
+    writePe(prefix.host("C:\\other.dll"), plugin(win::IMAGE_FILE_MACHINE_I386, "Other"));
+    ASSERT_GT(win::GetFileVersionInfoSize("C:\\other.dll", &handle), 0u);
+    ASSERT_TRUE(win::GetFileVersionInfo(path, handle, size, &block));
+    EXPECT_EQ(company(block), "After!");
+}
+
 TEST(PeFile, FilesWithoutAVersionResource) {
     TestPrefix prefix;
     prefix.writeFile("C:\\x\\readme.txt", "not an executable at all, just some text of a fair length to pass 64 bytes");
