@@ -1,6 +1,10 @@
 #include "platform/files/hostfile.h"
 
 #include <atomic>
+#include <cstring>
+#include <dirent.h>
+#include <unistd.h>
+#include <utility>
 #include <cerrno>
 #include <mutex>
 #include <sys/sysmacros.h>
@@ -50,6 +54,40 @@ bool earlier(const timespec& a, const timespec& b) {
 }
 
 } // namespace
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& o) noexcept {
+    if (this != &o) reset(o.release());
+    return *this;
+}
+
+UniqueFd::~UniqueFd() { reset(); }
+
+void UniqueFd::reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+}
+
+bool UniqueFd::close() {
+    const int fd = std::exchange(fd_, -1);
+    return fd < 0 || ::close(fd) == 0;
+}
+
+bool listFolder(int folder, std::vector<FolderEntry>* out) {
+    // No second descriptor to open and set up: one seek and the reads.
+    if (::lseek(folder, 0, SEEK_SET) != 0) return false;
+    alignas(dirent64) char buffer[16 * 1024];
+    for (;;) {
+        const ssize_t n = ::getdents64(folder, buffer, sizeof buffer);
+        if (n < 0) return false;
+        if (n == 0) return true;
+        for (ssize_t at = 0; at < n;) {
+            const auto* e = reinterpret_cast<const dirent64*>(buffer + at);
+            at += e->d_reclen;
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                out->push_back({e->d_name, e->d_type});
+        }
+    }
+}
 
 std::optional<HostStat> statHost(int dirFd, const char* name, bool follow) {
     HostStat h;

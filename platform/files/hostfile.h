@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 #include <fcntl.h>
@@ -17,6 +18,43 @@
 #include "platform/core/wintypes.h"
 
 namespace winsys {
+
+// An open host file descriptor, closed on scope exit.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    UniqueFd(UniqueFd&& o) noexcept : fd_(o.release()) {}
+    UniqueFd& operator=(UniqueFd&& o) noexcept;
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    ~UniqueFd();
+    int get() const { return fd_; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    // Closes what it holds, then holds `fd`.
+    void reset(int fd = -1);
+    // Closes now and says whether the close succeeded (a write's last error
+    // may show only there).
+    bool close();
+    explicit operator bool() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+// An entry of a folder as its listing gives it.
+struct FolderEntry {
+    std::string name;
+    unsigned char type; // DT_* (DT_UNKNOWN when the file system does not say)
+};
+// The entries of an open folder, without "." and "..", read through the
+// folder's own descriptor from its start. False, with errno set, when the
+// folder cannot be read.
+bool listFolder(int folder, std::vector<FolderEntry>* out);
 
 struct HostStat {
     mode_t mode = 0;

@@ -26,18 +26,6 @@ namespace fs = std::filesystem;
 
 namespace winsys {
 
-UniqueFd& UniqueFd::operator=(UniqueFd&& o) noexcept {
-    if (this != &o) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = o.release();
-    }
-    return *this;
-}
-
-UniqueFd::~UniqueFd() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
 std::string describeTreeError(const TreeError& e) {
     if (!e.refusal.empty()) return e.refusal;
     std::string text;
@@ -105,31 +93,6 @@ auto onDeepStack(F&& walk) -> decltype(walk()) {
     if (!started) return walk(); // no thread to be had: the caller's stack it is
     ::pthread_join(thread, nullptr);
     return std::move(*job.result);
-}
-
-struct Listed {
-    std::string name;
-    unsigned char type; // DT_* (DT_UNKNOWN when the file system does not say)
-};
-
-// The entries of an open folder, without "." and "..".
-bool listFolder(int folder, std::vector<Listed>* out) {
-    const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    DIR* d = ::fdopendir(fd);
-    if (!d) {
-        ::close(fd);
-        return false;
-    }
-    errno = 0;
-    while (const dirent* e = ::readdir(d)) {
-        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
-        out->push_back({e->d_name, e->d_type});
-    }
-    const int err = errno;
-    ::closedir(d);
-    errno = err;
-    return err == 0;
 }
 
 // Whether a host name can be a Windows name: one the layer can spell in a
@@ -397,19 +360,19 @@ private:
             if (!out) return systemError(errno, dst_.text(), true);
             if ((there->st_mode & 0700) != 0700 && ::fchmod(out.get(), there->st_mode | 0700) != 0)
                 return systemError(errno, dst_.text(), true);
-            std::vector<Listed> names;
+            std::vector<FolderEntry> names;
             if (!listFolder(out.get(), &names)) return systemError(errno, dst_.text(), true);
-            for (Listed& n : names) existing.emplace(upperCase(n.name), std::move(n.name));
+            for (FolderEntry& n : names) existing.emplace(upperCase(n.name), std::move(n.name));
         } else {
             if (::mkdirat(dstFolder, dstName.c_str(), 0700) != 0) return systemError(errno, dst_.text(), true);
             out = UniqueFd(::openat(dstFolder, dstName.c_str(), kOpenFolder));
             if (!out) return systemError(errno, dst_.text(), true);
         }
 
-        std::vector<Listed> entries;
+        std::vector<FolderEntry> entries;
         if (!listFolder(in.get(), &entries)) return systemError(errno, src_.text(), true);
         std::unordered_map<std::string, std::string> seen; // folded -> name, for the case check
-        for (const Listed& e : entries) {
+        for (const FolderEntry& e : entries) {
             WalkPath::Step s(src_, e.name);
             if (options_.mode == CopyMode::Fresh) {
                 if (!windowsCanHold(e.name))
@@ -474,9 +437,9 @@ public:
                 if (!evenReadOnly_) return TreeError{win::ERROR_ACCESS_DENIED, path_.text(), true, {}};
                 if (::fchmod(fd.get(), mode | 0700) != 0) return systemError(errno, path_.text(), true);
             }
-            std::vector<Listed> entries;
+            std::vector<FolderEntry> entries;
             if (!listFolder(fd.get(), &entries)) return systemError(errno, path_.text(), true);
-            for (const Listed& e : entries) {
+            for (const FolderEntry& e : entries) {
                 WalkPath::Step s(path_, e.name);
                 if (auto failed = remove(fd.get(), e.name, e.type)) return failed;
             }
@@ -496,10 +459,10 @@ std::optional<std::string> findInFolder(int folder, std::string_view name) {
     const std::string given(name);
     struct stat st;
     if (::fstatat(folder, given.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return given;
-    std::vector<Listed> entries;
+    std::vector<FolderEntry> entries;
     if (!listFolder(folder, &entries)) return std::nullopt;
     std::optional<std::string> best;
-    for (Listed& e : entries)
+    for (FolderEntry& e : entries)
         if (equalsNoCase(e.name, given) && (!best || e.name < *best)) best = std::move(e.name);
     return best;
 }

@@ -21,30 +21,9 @@
 #include <string_view>
 
 #include "platform/core/wintypes.h"
+#include "platform/files/hostfile.h"
 
 namespace winsys {
-
-// An open host file descriptor, closed on scope exit.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(UniqueFd&& o) noexcept : fd_(o.release()) {}
-    UniqueFd& operator=(UniqueFd&& o) noexcept;
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd();
-    int get() const { return fd_; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-    explicit operator bool() const { return fd_ >= 0; }
-
-private:
-    int fd_ = -1;
-};
 
 // Why a tree operation stopped: the Win32 error number, the Windows path of
 // the entry it stopped at, whether that entry is a folder, and for a

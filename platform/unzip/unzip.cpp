@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <optional>
@@ -38,31 +37,6 @@ struct ZipFileCloser {
     void operator()(zip_file_t* f) const { zip_fclose(f); }
 };
 using ZipFileHandle = std::unique_ptr<zip_file_t, ZipFileCloser>;
-
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    void reset(int fd) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-    int release() { return std::exchange(fd_, -1); }
-    // Closes now and says whether the close succeeded.
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 void print(const win::UzpCallbacks& cb, const std::string& text) {
     if (cb.Print) cb.Print(text.c_str(), static_cast<unsigned long>(text.size()));
@@ -115,20 +89,9 @@ bool isSpecialEntry(zip_t* zip, zip_uint64_t index) {
 class FolderNames {
 public:
     explicit FolderNames(int dirFd) {
-        // Read through the folder's own handle, from its start: no second
-        // handle to open and set up.
-        if (::lseek(dirFd, 0, SEEK_SET) != 0) return;
-        alignas(dirent64) char buffer[16 * 1024];
-        for (;;) {
-            const ssize_t n = ::getdents64(dirFd, buffer, sizeof buffer);
-            if (n <= 0) break;
-            for (ssize_t at = 0; at < n;) {
-                const auto* e = reinterpret_cast<const dirent64*>(buffer + at);
-                at += e->d_reclen;
-                if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-                    names_.emplace(winsys::upperCase(e->d_name), e->d_name);
-            }
-        }
+        std::vector<winsys::FolderEntry> entries;
+        winsys::listFolder(dirFd, &entries);
+        for (const winsys::FolderEntry& e : entries) names_.emplace(winsys::upperCase(e.name), e.name);
     }
     // The entry's own name, as the folder spells it.
     std::optional<std::string> find(const std::string& name) const {
@@ -144,7 +107,7 @@ private:
 
 // A fresh file in the folder that nothing else names: created here, never
 // followed through a link.
-std::optional<std::string> createTemporary(int dirFd, Fd& out) {
+std::optional<std::string> createTemporary(int dirFd, winsys::UniqueFd& out) {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
         char name[64];
@@ -273,7 +236,7 @@ int extractEntry(const Extraction& x, zip_uint64_t index, bool chosen) {
         }
     }
 
-    Fd out;
+    winsys::UniqueFd out;
     const auto temporary = createTemporary(x.dirFd, out);
     if (!temporary) {
         print(x.callbacks, std::string("cannot write into the folder: ") + std::strerror(errno));
@@ -351,7 +314,7 @@ bool stillTheFile(const std::string& host, const struct stat& identity) {
 // Opens a package read-only, its identity taken from the very file opened.
 // Only a regular file is a package: a pipe or device is never waited on.
 ZipHandle openPackage(const std::string& host, struct stat* identity, int* error) {
-    Fd fd(::open(host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    winsys::UniqueFd fd(::open(host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0 || ::fstat(fd.get(), identity) != 0) {
         *error = errno == ENOENT ? ZIP_ER_NOENT : ZIP_ER_OPEN;
         return nullptr;
@@ -430,7 +393,7 @@ int Wiz_SingleEntryUnzip(int includeCount, const UzpEntryList* include, int excl
 
     if (!options->ExtractFolder) return UZ_ERR_PARAMETER;
     const auto hostFolder = winsys::toHostPath(options->ExtractFolder);
-    Fd dir(hostFolder ? ::open(hostFolder->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1);
+    winsys::UniqueFd dir(hostFolder ? ::open(hostFolder->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1);
     if (dir.get() < 0) {
         print(*callbacks, std::string("cannot open the folder '") + options->ExtractFolder + "'");
         return UZ_ERR_WRITE;
