@@ -3,7 +3,8 @@
 // Cells live row after row in one vector sized for `capacity_` rows; it
 // grows by half (rounded half to even: 2, 3, 4, 6, 9, 14 ...) when a row
 // no longer fits. Sort gives the plain exchange sort's order, which does not
-// keep the order of equal rows; distinct keys take a faster road to it.
+// keep the order of equal rows, on keys read from the cells once; distinct
+// keys take a faster road to it.
 
 #include <algorithm>
 #include <cmath>
@@ -33,33 +34,41 @@ bool isNumeric(VARTYPE vt) {
     return vt == VT_I2 || vt == VT_I4 || vt == VT_R8 || vt == VT_DATE || vt == VT_BOOL || vt == VT_UI1;
 }
 
-// Variant comparison: -1, 0 or 1; nothing when the two cannot be ordered
+// A cell as the sort compares it, read once: its text in UTF-16, its
+// number, or what it is when it is neither.
+struct SortKey {
+    enum Kind { Null, Empty, Number, Text, Other } kind = Empty;
+    double number = 0;
+    std::u16string text;
+};
+
+SortKey sortKeyOf(const VARIANT& v) {
+    SortKey k;
+    if (v.vt == VT_NULL) k.kind = SortKey::Null;
+    else if (v.vt == VT_EMPTY) k.kind = SortKey::Empty;
+    else if (v.vt == VT_BSTR) k.kind = SortKey::Text, k.text = winsys::toUtf16(v.bstrVal);
+    else if (isNumeric(v.vt)) k.kind = SortKey::Number, toDouble(v, &k.number);
+    else k.kind = SortKey::Other;
+    return k;
+}
+
+// Key comparison: -1, 0 or 1; nothing when the two cannot be ordered
 // (Null on either side: such a pair is never swapped). Texts by UTF-16 code
 // unit, numbers by value, a number before a text, Empty as 0 or "".
-HRESULT compareCells(const VARIANT& a, const VARIANT& b, std::optional<int>* out) {
+HRESULT compareKeys(const SortKey& a, const SortKey& b, std::optional<int>* out) {
     *out = std::nullopt;
-    const VARTYPE ta = a.vt, tb = b.vt;
-    if (ta == VT_NULL || tb == VT_NULL) return S_OK;
-    const bool okA = ta == VT_EMPTY || ta == VT_BSTR || isNumeric(ta);
-    const bool okB = tb == VT_EMPTY || tb == VT_BSTR || isNumeric(tb);
-    if (!okA || !okB) return raiseError(13, "Type mismatch", "CGumArray.Sort");
-
-    const bool textA = ta == VT_BSTR || (ta == VT_EMPTY && tb == VT_BSTR);
-    const bool textB = tb == VT_BSTR || (tb == VT_EMPTY && ta == VT_BSTR);
+    if (a.kind == SortKey::Null || b.kind == SortKey::Null) return S_OK;
+    if (a.kind == SortKey::Other || b.kind == SortKey::Other) return raiseError(13, "Type mismatch", "CGumArray.Sort");
+    const bool textA = a.kind == SortKey::Text || (a.kind == SortKey::Empty && b.kind == SortKey::Text);
+    const bool textB = b.kind == SortKey::Text || (b.kind == SortKey::Empty && a.kind == SortKey::Text);
     if (textA && textB) {
-        const std::u16string x = winsys::toUtf16(a.bstrVal), y = winsys::toUtf16(b.bstrVal);
-        const int c = x.compare(y);
+        const int c = a.text.compare(b.text);
         *out = c < 0 ? -1 : c > 0 ? 1 : 0;
-        return S_OK;
-    }
-    if (textA != textB) {
+    } else if (textA != textB) {
         *out = textA ? 1 : -1; // a number sorts before a text
-        return S_OK;
+    } else {
+        *out = a.number < b.number ? -1 : a.number > b.number ? 1 : 0;
     }
-    double x = 0, y = 0;
-    if (ta != VT_EMPTY) toDouble(a, &x);
-    if (tb != VT_EMPTY) toDouble(b, &y);
-    *out = x < y ? -1 : x > y ? 1 : 0;
     return S_OK;
 }
 
@@ -69,12 +78,19 @@ public:
         if (rows_ < 2) return S_OK;
         if (Column < 1 || Column > columns_) return raiseError(9, "Subscript out of range", "CGumArray.Sort");
         const bool ascending = SmallestToLargest != VARIANT_FALSE;
-        if (sortDistinctKeys(Column, ascending)) return S_OK;
+        std::vector<SortKey> keys(static_cast<std::size_t>(rows_));
+        for (LONG r = 1; r <= rows_; ++r) keys[static_cast<std::size_t>(r - 1)] = sortKeyOf(cell(r, Column));
+        if (sortDistinctKeys(keys, ascending)) return S_OK;
         for (LONG i = 1; i < rows_; ++i) {
             for (LONG j = i + 1; j <= rows_; ++j) {
+                SortKey& a = keys[static_cast<std::size_t>(i - 1)];
+                SortKey& b = keys[static_cast<std::size_t>(j - 1)];
                 std::optional<int> c;
-                if (HRESULT h = compareCells(cell(i, Column), cell(j, Column), &c); FAILED(h)) return h;
-                if (c && (ascending ? *c > 0 : *c < 0)) swapRows(i, j);
+                if (HRESULT h = compareKeys(a, b, &c); FAILED(h)) return h;
+                if (c && (ascending ? *c > 0 : *c < 0)) {
+                    swapRows(i, j);
+                    std::swap(a, b);
+                }
             }
         }
         return S_OK;
@@ -161,43 +177,29 @@ private:
 
     // When every key is a text or a number and no two are equal, the
     // exchange sort can only end in the one sorted order, and a sort of
-    // n log n comparisons on keys converted once reaches the same rows.
-    // Anything else (equal keys, Empty, Null, cells that cannot be
-    // compared) is left to the exchange sort itself: its order of equal rows
-    // and its errors part-way are what callers see. False when it was left.
-    bool sortDistinctKeys(LONG column, bool ascending) {
-        struct Key {
-            bool text = false;
-            double number = 0;
-            std::u16string chars;
-            LONG row = 0;
+    // n log n comparisons reaches the same rows. Anything else (equal keys,
+    // Empty, Null, NaN, cells that cannot be compared) is left to the
+    // exchange sort itself: its order of equal rows and its errors part-way
+    // are what callers see. False when it was left.
+    bool sortDistinctKeys(const std::vector<SortKey>& keys, bool ascending) {
+        for (const SortKey& k : keys)
+            if ((k.kind != SortKey::Number && k.kind != SortKey::Text) || std::isnan(k.number)) return false;
+        const auto order = [&](std::size_t a, std::size_t b) {
+            std::optional<int> c;
+            compareKeys(keys[a], keys[b], &c); // never fails on these kinds
+            return ascending ? *c : -*c;
         };
-        std::vector<Key> keys(static_cast<std::size_t>(rows_));
-        for (LONG r = 1; r <= rows_; ++r) {
-            const VARIANT& v = cell(r, column);
-            Key& k = keys[static_cast<std::size_t>(r - 1)];
-            k.row = r;
-            if (v.vt == VT_BSTR) {
-                k.text = true;
-                k.chars = winsys::toUtf16(v.bstrVal);
-            } else if (!isNumeric(v.vt) || FAILED(toDouble(v, &k.number)) || std::isnan(k.number)) {
-                return false;
-            }
-        }
-        const auto before = [ascending](const Key& a, const Key& b) {
-            if (a.text != b.text) return ascending ? b.text : a.text; // numbers before texts
-            if (a.text) return ascending ? a.chars < b.chars : b.chars < a.chars;
-            return ascending ? a.number < b.number : b.number < a.number;
-        };
-        std::sort(keys.begin(), keys.end(), before);
-        for (std::size_t k = 1; k < keys.size(); ++k)
-            if (!before(keys[k - 1], keys[k])) return false; // two equal keys
+        std::vector<std::size_t> rows(keys.size());
+        for (std::size_t k = 0; k < rows.size(); ++k) rows[k] = k;
+        std::sort(rows.begin(), rows.end(), [&](std::size_t a, std::size_t b) { return order(a, b) < 0; });
+        for (std::size_t k = 1; k < rows.size(); ++k)
+            if (order(rows[k - 1], rows[k]) == 0) return false; // two equal keys
 
         std::vector<VARIANT> sorted(cells_.size());
-        for (LONG r = 1; r <= rows_; ++r)
+        for (std::size_t r = 0; r < rows.size(); ++r)
             for (LONG c = 1; c <= columns_; ++c)
-                sorted[static_cast<std::size_t>(r - 1) * static_cast<std::size_t>(columns_) +
-                       static_cast<std::size_t>(c - 1)] = std::move(cell(keys[static_cast<std::size_t>(r - 1)].row, c));
+                sorted[r * static_cast<std::size_t>(columns_) + static_cast<std::size_t>(c - 1)] =
+                    std::move(cell(static_cast<LONG>(rows[r]) + 1, c));
         cells_ = std::move(sorted);
         return true;
     }
