@@ -89,6 +89,19 @@ bool listFolder(int folder, std::vector<FolderEntry>* out) {
     }
 }
 
+FileStamp stampOf(const struct stat& st) {
+    return FileStamp{true, static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                     static_cast<std::uint64_t>(st.st_size),
+                     static_cast<std::uint64_t>(st.st_mtim.tv_sec) * 1000000000ull +
+                         static_cast<std::uint64_t>(st.st_mtim.tv_nsec)};
+}
+
+FileStamp stampOf(const std::filesystem::path& file) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) return {};
+    return stampOf(st);
+}
+
 std::optional<HostStat> statHost(int dirFd, const char* name, bool follow) {
     HostStat h;
     struct statx x;

@@ -72,6 +72,17 @@ struct HostStat {
     bool sameFile(const HostStat& o) const { return device == o.device && inode == o.inode; }
 };
 
+// What a file was when it was looked at: a change of its contents by any
+// writer (a new file renamed over it, a write in place) gives another stamp.
+struct FileStamp {
+    bool exists = false;
+    std::uint64_t dev = 0, ino = 0, size = 0, mtimeNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp stampOf(const struct stat& st);
+// The stamp of the file at `file` now (followed); not `exists` when there is none.
+FileStamp stampOf(const std::filesystem::path& file);
+
 // Facts about `name` in the open folder `dirFd` (AT_FDCWD: a path); of the
 // link itself unless `follow`. Nothing, with errno set, on failure.
 std::optional<HostStat> statHost(int dirFd, const char* name, bool follow);

@@ -309,15 +309,6 @@ Error writeError(const fs::path& file, int err) {
 
 } // namespace
 
-FileStamp stampOf(const fs::path& file) {
-    struct stat st {};
-    if (::stat(file.c_str(), &st) != 0) return {};
-    return FileStamp{true, static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-                     static_cast<std::uint64_t>(st.st_size),
-                     static_cast<std::uint64_t>(st.st_mtim.tv_sec) * 1000000000ull +
-                         static_cast<std::uint64_t>(st.st_mtim.tv_nsec)};
-}
-
 win::DWORD winErrorFromErrno(int err) {
     switch (err) {
     case ENOSPC:

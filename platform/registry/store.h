@@ -35,6 +35,7 @@
 #include "platform/core/machine.h"
 #include "platform/core/result.h"
 #include "platform/core/wintypes.h"
+#include "platform/files/hostfile.h"
 
 namespace winsys::reg {
 
@@ -131,19 +132,11 @@ using HiveMask = unsigned; // bit (1 << HiveId)
 inline HiveMask maskOf(HiveId h) { return 1u << static_cast<unsigned>(h); }
 inline constexpr HiveMask kAllHives = 7;
 
-// What a hive file was when last read or written: another process's write
-// changes it (the rename gives a new inode).
-struct FileStamp {
-    bool exists = false;
-    std::uint64_t dev = 0, ino = 0, size = 0, mtimeNs = 0;
-    bool operator==(const FileStamp&) const = default;
-};
-
 struct Hive {
     HiveId id = HiveId::Machine;
     std::filesystem::path file;
     HiveTree tree;
-    FileStamp stamp;
+    FileStamp stamp; // of the file when last read or written: another process's write changes it
     bool dirty = false;
     std::optional<Error> failed;       // the file could not be loaded: never touched
     std::vector<std::string> warnings; // bad lines skipped while loading
@@ -332,9 +325,6 @@ struct StagedFile {
 Result<StagedFile> stageFile(const std::filesystem::path& file, std::string_view bytes);
 Result<void> commitStaged(const StagedFile& staged);
 void dropStaged(const StagedFile& staged);
-
-// The stamp of a file now.
-FileStamp stampOf(const std::filesystem::path& file);
 
 // Win32 error number for an errno value of a failed write.
 win::DWORD winErrorFromErrno(int err);

@@ -295,31 +295,22 @@ void listEntries(zip_t* zip, win::UzpCallbacks& cb) {
 struct KeptListing {
     std::string name; // the package's Windows path, as the listing named it
     std::string host;
-    struct stat identity {};
+    winsys::FileStamp stamp;
     ZipHandle zip;
 };
 thread_local KeptListing t_kept;
 
-bool sameFile(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
-           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
-}
-
-bool stillTheFile(const std::string& host, const struct stat& identity) {
-    struct stat now;
-    return ::stat(host.c_str(), &now) == 0 && sameFile(now, identity);
-}
-
-// Opens a package read-only, its identity taken from the very file opened.
+// Opens a package read-only, its stamp taken from the very file opened.
 // Only a regular file is a package: a pipe or device is never waited on.
-ZipHandle openPackage(const std::string& host, struct stat* identity, int* error) {
+ZipHandle openPackage(const std::string& host, winsys::FileStamp* stamp, int* error) {
     winsys::UniqueFd fd(::open(host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (fd.get() < 0 || ::fstat(fd.get(), identity) != 0) {
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
         *error = errno == ENOENT ? ZIP_ER_NOENT : ZIP_ER_OPEN;
         return nullptr;
     }
-    if (!S_ISREG(identity->st_mode)) {
+    *stamp = winsys::stampOf(st);
+    if (!S_ISREG(st.st_mode)) {
         *error = ZIP_ER_NOZIP;
         return nullptr;
     }
@@ -361,10 +352,10 @@ int Wiz_SingleEntryUnzip(int includeCount, const UzpEntryList* include, int excl
     // it (so the numbers chosen name the entries the listing showed).
     KeptListing kept = std::exchange(t_kept, {});
     int error = 0;
-    struct stat identity {};
+    winsys::FileStamp stamp;
     ZipHandle zip;
     std::filesystem::path hostZip;
-    if (!options->ListOnly && kept.zip && kept.name == options->ZipFile && stillTheFile(kept.host, kept.identity)) {
+    if (!options->ListOnly && kept.zip && kept.name == options->ZipFile && winsys::stampOf(kept.host) == kept.stamp) {
         zip = std::move(kept.zip);
         hostZip = kept.host;
     } else {
@@ -374,7 +365,7 @@ int Wiz_SingleEntryUnzip(int includeCount, const UzpEntryList* include, int excl
             return UZ_ERR_NOT_ZIP;
         }
         hostZip = std::move(resolved).value();
-        zip = openPackage(hostZip.native(), &identity, &error);
+        zip = openPackage(hostZip.native(), &stamp, &error);
     }
     if (zip) winsys::noteRead(hostZip);
     if (!zip) {
@@ -387,7 +378,7 @@ int Wiz_SingleEntryUnzip(int includeCount, const UzpEntryList* include, int excl
     }
     if (options->ListOnly) {
         listEntries(zip.get(), *callbacks);
-        t_kept = {options->ZipFile, hostZip.native(), identity, std::move(zip)};
+        t_kept = {options->ZipFile, hostZip.native(), stamp, std::move(zip)};
         return UZ_OK;
     }
 
