@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <climits>
 #include <ctime>
-#include <dirent.h>
+#include <fcntl.h>
 #include <mutex>
 #include <set>
 #include <sys/stat.h>
@@ -167,25 +167,26 @@ struct Match {
 std::optional<Match> listMatch(const std::string& dir, const std::string& name) {
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
-    DIR* d = ::opendir(dir.c_str());
-    if (!d) return std::nullopt;
+    const UniqueFd folder(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder) return std::nullopt;
     struct stat st;
     std::optional<Listed> state;
-    if (::fstat(::dirfd(d), &st) == 0 && st.st_mtim.tv_sec + kSettledSeconds < now.tv_sec)
+    if (::fstat(folder.get(), &st) == 0 && st.st_mtim.tv_sec + kSettledSeconds < now.tv_sec)
         state = Listed{identityOf(st), st.st_mtim};
+    std::vector<FolderEntry> entries;
+    // A listing cut short still gives what it read; it vouches for no more.
+    if (!listFolder(folder.get(), &entries)) state.reset();
     bool unique = true;
     std::optional<Match> best;
-    while (const dirent* e = ::readdir(d)) {
-        std::string_view entry = e->d_name;
-        if (entry == "." || entry == ".." || !equalsNoCase(entry, name)) continue;
+    for (FolderEntry& e : entries) {
+        if (!equalsNoCase(e.name, name)) continue;
         if (!best) {
-            best = Match{std::string(entry), std::nullopt};
+            best = Match{std::move(e.name), std::nullopt};
         } else {
             unique = false;
-            if (entry < best->name) best->name = std::string(entry);
+            if (e.name < best->name) best->name = std::move(e.name);
         }
     }
-    ::closedir(d);
     if (best && unique) best->only = state;
     return best;
 }
