@@ -3,8 +3,8 @@
 // Cells live row after row in one vector sized for `capacity_` rows; it
 // grows by half (rounded half to even: 2, 3, 4, 6, 9, 14 ...) when a row
 // no longer fits. Sort gives the plain exchange sort's order, which does not
-// keep the order of equal rows, on keys read from the cells once; distinct
-// keys take a faster road to it.
+// keep the order of equal rows, on keys read from the cells once; keys that
+// compare as an order take a road of n log n to it.
 
 #include <algorithm>
 #include <cmath>
@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/exchange_order.h"
 #include "common/interfaces/table.h"
 #include "common/mcommon.h"
 #include "common/server.h"
@@ -80,20 +81,8 @@ public:
         const bool ascending = SmallestToLargest != VARIANT_FALSE;
         std::vector<SortKey> keys(static_cast<std::size_t>(rows_));
         for (LONG r = 1; r <= rows_; ++r) keys[static_cast<std::size_t>(r - 1)] = sortKeyOf(cell(r, Column));
-        if (sortDistinctKeys(keys, ascending)) return S_OK;
-        for (LONG i = 1; i < rows_; ++i) {
-            for (LONG j = i + 1; j <= rows_; ++j) {
-                SortKey& a = keys[static_cast<std::size_t>(i - 1)];
-                SortKey& b = keys[static_cast<std::size_t>(j - 1)];
-                std::optional<int> c;
-                if (HRESULT h = compareKeys(a, b, &c); FAILED(h)) return h;
-                if (c && (ascending ? *c > 0 : *c < 0)) {
-                    swapRows(i, j);
-                    std::swap(a, b);
-                }
-            }
-        }
-        return S_OK;
+        if (sortOrderedKeys(keys, ascending)) return S_OK;
+        return exchangeSort(keys, ascending);
     }
 
     HRESULT Init(LONG ColumnsCount) override {
@@ -175,33 +164,69 @@ private:
                       static_cast<std::size_t>(col - 1)];
     }
 
-    // When every key is a text or a number and no two are equal, the
-    // exchange sort can only end in the one sorted order, and a sort of
-    // n log n comparisons reaches the same rows. Anything else (equal keys,
-    // Empty, Null, NaN, cells that cannot be compared) is left to the
-    // exchange sort itself: its order of equal rows and its errors part-way
-    // are what callers see. False when it was left.
-    bool sortDistinctKeys(const std::vector<SortKey>& keys, bool ascending) {
-        for (const SortKey& k : keys)
-            if ((k.kind != SortKey::Number && k.kind != SortKey::Text) || std::isnan(k.number)) return false;
-        const auto order = [&](std::size_t a, std::size_t b) {
-            std::optional<int> c;
-            compareKeys(keys[a], keys[b], &c); // never fails on these kinds
-            return ascending ? *c : -*c;
-        };
-        std::vector<std::size_t> rows(keys.size());
-        for (std::size_t k = 0; k < rows.size(); ++k) rows[k] = k;
-        std::sort(rows.begin(), rows.end(), [&](std::size_t a, std::size_t b) { return order(a, b) < 0; });
-        for (std::size_t k = 1; k < rows.size(); ++k)
-            if (order(rows[k - 1], rows[k]) == 0) return false; // two equal keys
+    // Where the keys compare as an order, the exchange sort's rows are
+    // reached in n log n (exchange_order.cpp). Null keys compare with
+    // nothing, so the exchange sort never moves them and sorts the other
+    // rows around them; so does a NaN when the column holds no text (it is
+    // equal to every number and Empty). False, leaving it to the exchange
+    // sort itself, where it fails part-way (a cell that cannot be compared
+    // meets another that is not Null) or where the keys hold no order: Empty
+    // beside numbers and texts is both 0 and "", a NaN beside texts equals
+    // every number yet precedes every text.
+    bool sortOrderedKeys(const std::vector<SortKey>& keys, bool ascending) {
+        bool numbers = false, texts = false, empty = false, nan = false, other = false;
+        std::size_t nulls = 0;
+        for (const SortKey& k : keys) {
+            if (k.kind == SortKey::Null) ++nulls;
+            else if (k.kind == SortKey::Empty) empty = true;
+            else if (k.kind == SortKey::Text) texts = true;
+            else if (k.kind == SortKey::Other) other = true;
+            else if (std::isnan(k.number)) nan = true;
+            else numbers = true;
+        }
+        if (other && keys.size() - nulls >= 2) return false;
+        if ((empty && numbers && texts) || (nan && texts)) return false;
 
+        std::vector<std::size_t> moving; // rows whose keys compare
+        for (std::size_t r = 0; r < keys.size(); ++r)
+            if (keys[r].kind != SortKey::Null && !(keys[r].kind == SortKey::Number && std::isnan(keys[r].number)))
+                moving.push_back(r);
+        if (moving.size() < 2) return true;
+        const std::vector<std::size_t> order = exchangeSortOrder(moving.size(), [&](std::size_t a, std::size_t b) {
+            std::optional<int> c;
+            compareKeys(keys[moving[a]], keys[moving[b]], &c); // never fails on these kinds
+            return ascending ? *c < 0 : *c > 0;
+        });
+
+        std::vector<std::size_t> source(keys.size()); // the row that ends at each place
+        for (std::size_t r = 0; r < keys.size(); ++r) source[r] = r;
+        for (std::size_t k = 0; k < moving.size(); ++k) source[moving[k]] = moving[order[k]];
         std::vector<VARIANT> sorted(cells_.size());
-        for (std::size_t r = 0; r < rows.size(); ++r)
+        for (std::size_t r = 0; r < source.size(); ++r)
             for (LONG c = 1; c <= columns_; ++c)
                 sorted[r * static_cast<std::size_t>(columns_) + static_cast<std::size_t>(c - 1)] =
-                    std::move(cell(static_cast<LONG>(rows[r]) + 1, c));
+                    std::move(cell(static_cast<LONG>(source[r]) + 1, c));
         cells_ = std::move(sorted);
         return true;
+    }
+
+    // The exchange sort as it stands, for the keys above. A pass whose row
+    // is Null swaps nothing (a Null never compares) and is passed over.
+    HRESULT exchangeSort(std::vector<SortKey>& keys, bool ascending) {
+        for (LONG i = 1; i < rows_; ++i) {
+            if (keys[static_cast<std::size_t>(i - 1)].kind == SortKey::Null) continue;
+            for (LONG j = i + 1; j <= rows_; ++j) {
+                SortKey& a = keys[static_cast<std::size_t>(i - 1)];
+                SortKey& b = keys[static_cast<std::size_t>(j - 1)];
+                std::optional<int> c;
+                if (HRESULT h = compareKeys(a, b, &c); FAILED(h)) return h;
+                if (c && (ascending ? *c > 0 : *c < 0)) {
+                    swapRows(i, j);
+                    std::swap(a, b);
+                }
+            }
+        }
+        return S_OK;
     }
 
     void swapRows(LONG i, LONG j) {

@@ -13,6 +13,7 @@
 
 #include "app/core/comcalls.h"
 #include "app/core/msgbox.h"
+#include "common/interfaces/log.h"
 #include "platform/com/com_error.h"
 #include "platform/core/text.h"
 #include "platform/xml/dom.h"
@@ -114,7 +115,7 @@ const PlistValue& PlistDict::valueAt(std::size_t i) const {
     return entries_.begin()[static_cast<std::ptrdiff_t>(i)].value;
 }
 
-std::optional<PlistDict> CPlistParser::Parse(std::string_view Plist) {
+std::optional<PlistDict> CPlistParser::Parse(std::string_view Plist, std::string_view document) {
     try {
         winsys::xml::Document doc;
         if (!doc.loadBytes(Plist)) {
@@ -129,7 +130,9 @@ std::optional<PlistDict> CPlistParser::Parse(std::string_view Plist) {
         if (!top) fail("the plist holds no value");
         return parseDict(top);
     } catch (const std::exception& e) {
-        LogError(e, kSource);
+        const ErrorText error = DescribeError(e);
+        LogLine(error.number, document.empty() ? error.text : error.text + " ('" + std::string(document) + "')",
+                halvenlib::sevError, kSource);
         return std::nullopt;
     }
 }

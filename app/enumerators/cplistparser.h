@@ -46,8 +46,9 @@ public:
     // the document says: byte-order mark, declaration, else UTF-8), or none.
     // A document that does not load shows "Parse Error line ..." in a
     // message box first; every failure writes one log line
-    // ("CPlistParser.Parse") and gives no dictionary.
-    std::optional<PlistDict> Parse(std::string_view Plist);
+    // ("CPlistParser.Parse"), naming `document` when given, and gives no
+    // dictionary.
+    std::optional<PlistDict> Parse(std::string_view Plist, std::string_view document = {});
 };
 
 } // namespace sorlix

@@ -1,10 +1,11 @@
 #include "app/enumerators/csafariextenum.h"
 
-// The run is one error trap. A property list that does not parse ends it:
-// the parser has shown its box and logged its reason, and the run's log line
-// names the file, which the box does not. An "Info.plist" that cannot be
-// read as a file (a folder, a device, one over the size bound) costs only
-// its extension: one log line names it and the run goes on.
+// The run is one error trap. An "Info.plist" that cannot be read costs only
+// its extension, with one log line naming the file: one that is no file (a
+// folder, a device, one over the size bound) logs here, one that does not
+// parse (binary, malformed, too deep, an entity, no dict of keys and
+// values) is logged by the parser after its box. A stranger's file must not
+// hide every other extension.
 
 #include <exception>
 #include <string>
@@ -17,7 +18,6 @@
 #include "common/interfaces/fileops.h"
 #include "common/interfaces/global.h"
 #include "common/interfaces/log.h"
-#include "platform/com/com_error.h"
 #include "platform/com/variant.h"
 
 namespace sorlix {
@@ -69,8 +69,8 @@ ComPtr<halvenlib::_CNodes> CSafariExtEnum::EnumSafariExtensions() {
             if (!Enum::FileExists(plistPath)) continue;
             std::string bytes;
             if (Enum::Trapped(kSource, halvenlib::sevError, [&] { bytes = Enum::ReadInputFile(plistPath); })) continue;
-            const std::optional<PlistDict> plist = parser.Parse(bytes);
-            if (!plist) throw winsys::com::ComError(win::E_FAIL, "The property list cannot be read", kSource);
+            const std::optional<PlistDict> plist = parser.Parse(bytes, plistPath);
+            if (!plist) continue;
 
             const ComPtr<_CParams> record = Enum::NewRecord(result.get());
             AddParam(record.get(), "dLL", winsys::com::makeText(folder));

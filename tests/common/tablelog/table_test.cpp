@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -185,23 +186,71 @@ TEST_F(Table, SortOrders) {
 
 // The documented exchange sort, on cells described by kind and value, as
 // the order any table must come out in: random tables of distinct keys,
-// equal keys, Empty, Null and texts whose UTF-8 and UTF-16 orders differ.
-TEST_F(Table, SortEndsAsTheExchangeSortDoes) {
-    struct Key {
-        char kind; // 'T' text, 'N' number, 'E' Empty, '0' Null
-        double number;
-        std::u16string chars;
-        std::string utf8;
-    };
-    const auto compare = [](const Key& a, const Key& b) -> int { // 2: cannot be ordered
+// equal keys, Empty, Null and texts whose UTF-8 and UTF-16 orders differ;
+// then tables of up to 600 rows over a few keys, where most rows have an
+// equal, with NaN and cells that cannot be compared (the sort fails where
+// the exchange sort does, its rows as that left them).
+struct ExchangeKey {
+    char kind; // 'T' text, 'N' number, 'E' Empty, '0' Null, 'O' an object
+    double number;
+    std::u16string chars;
+    std::string utf8;
+};
+
+class ExchangeSort : public Table {
+protected:
+    // -1, 0, 1; 2: cannot be ordered; 3: the comparison fails.
+    static int compare(const ExchangeKey& a, const ExchangeKey& b) {
         if (a.kind == '0' || b.kind == '0') return 2;
+        if (a.kind == 'O' || b.kind == 'O') return 3;
         const bool ta = a.kind == 'T' || (a.kind == 'E' && b.kind == 'T');
         const bool tb = b.kind == 'T' || (b.kind == 'E' && a.kind == 'T');
         if (ta && tb) return a.chars < b.chars ? -1 : b.chars < a.chars ? 1 : 0;
         if (ta != tb) return ta ? 1 : -1;
         return a.number < b.number ? -1 : b.number < a.number ? 1 : 0;
-    };
-    const std::vector<Key> keys = {
+    }
+
+    // The table's rows after its Sort match the exchange sort's, which
+    // fails with a type mismatch where the reference's comparison fails.
+    void expectExchangeOrder(const std::vector<ExchangeKey>& rowsKeys, bool ascending) {
+        const int n = static_cast<int>(rowsKeys.size());
+        std::vector<int> expected(static_cast<std::size_t>(n));
+        for (int k = 0; k < n; ++k) expected[static_cast<std::size_t>(k)] = k + 1;
+        std::vector<ExchangeKey> order = rowsKeys;
+        bool fails = false;
+        for (int i = 0; i < n - 1 && !fails; ++i)
+            for (int j = i + 1; j < n; ++j) {
+                const int c = compare(order[static_cast<std::size_t>(i)], order[static_cast<std::size_t>(j)]);
+                if (c == 3) {
+                    fails = true;
+                    break;
+                }
+                if (c != 2 && (ascending ? c > 0 : c < 0)) {
+                    std::swap(order[static_cast<std::size_t>(i)], order[static_cast<std::size_t>(j)]);
+                    std::swap(expected[static_cast<std::size_t>(i)], expected[static_cast<std::size_t>(j)]);
+                }
+            }
+
+        auto t = make(2);
+        auto other = make(1);
+        for (int k = 0; k < n; ++k) {
+            const ExchangeKey& key = rowsKeys[static_cast<std::size_t>(k)];
+            const VARIANT v = key.kind == 'T'   ? makeText(key.utf8)
+                              : key.kind == 'N' ? makeDouble(key.number)
+                              : key.kind == 'E' ? makeEmpty()
+                              : key.kind == 'O' ? makeObject(other.get())
+                                                : makeNull();
+            ASSERT_EQ(addRow(t.get(), {makeLong(k + 1), v}), S_OK);
+        }
+        EXPECT_EQ(t->Sort(2, ascending ? VARIANT_TRUE : VARIANT_FALSE), fails ? hresultFromNumber(13) : S_OK);
+        std::vector<int> got;
+        for (LONG k = 1; k <= n; ++k) got.push_back(static_cast<int>(item(t.get(), k, 1).lVal));
+        ASSERT_EQ(got, expected);
+    }
+};
+
+TEST_F(ExchangeSort, SortEndsAsTheExchangeSortDoes) {
+    const std::vector<ExchangeKey> keys = {
         {'T', 0, u"a", "a"},
         {'T', 0, u"B", "B"},
         {'T', 0, u"\uff5e", "\xef\xbd\x9e"},
@@ -216,9 +265,10 @@ TEST_F(Table, SortEndsAsTheExchangeSortDoes) {
     };
     std::mt19937 random(20261211);
     for (int round = 0; round < 400; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
         const bool distinct = round % 2 == 0;
         const bool ascending = round % 4 < 2;
-        std::vector<Key> rowsKeys;
+        std::vector<ExchangeKey> rowsKeys;
         const int n = 2 + static_cast<int>(random() % 30);
         for (int k = 0; k < n; ++k) {
             if (distinct) { // distinct texts and numbers, in random order
@@ -233,32 +283,39 @@ TEST_F(Table, SortEndsAsTheExchangeSortDoes) {
             }
         }
         std::shuffle(rowsKeys.begin(), rowsKeys.end(), random);
+        expectExchangeOrder(rowsKeys, ascending);
+    }
+}
 
-        std::vector<int> expected(static_cast<std::size_t>(n));
-        for (int k = 0; k < n; ++k) expected[static_cast<std::size_t>(k)] = k + 1;
-        std::vector<Key> order = rowsKeys;
-        for (int i = 0; i < n - 1; ++i)
-            for (int j = i + 1; j < n; ++j) {
-                const int c = compare(order[static_cast<std::size_t>(i)], order[static_cast<std::size_t>(j)]);
-                if (c != 2 && (ascending ? c > 0 : c < 0)) {
-                    std::swap(order[static_cast<std::size_t>(i)], order[static_cast<std::size_t>(j)]);
-                    std::swap(expected[static_cast<std::size_t>(i)], expected[static_cast<std::size_t>(j)]);
-                }
-            }
-
-        auto t = make(2);
-        for (int k = 0; k < n; ++k) {
-            const Key& key = rowsKeys[static_cast<std::size_t>(k)];
-            const VARIANT v = key.kind == 'T'   ? makeText(key.utf8)
-                              : key.kind == 'N' ? makeDouble(key.number)
-                              : key.kind == 'E' ? makeEmpty()
-                                                : makeNull();
-            ASSERT_EQ(addRow(t.get(), {makeLong(k + 1), v}), S_OK);
+TEST_F(ExchangeSort, ManyEqualKeysEndAsTheExchangeSortLeavesThem) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const struct {
+        const char* label;
+        std::vector<ExchangeKey> pool; // each row's key drawn from it
+    } pools[] = {
+        {"one empty text", {{'T', 0, u"", ""}}},
+        {"two texts", {{'T', 0, u"", ""}, {'T', 0, u"a", "a"}}},
+        {"four texts and Empty", {{'T', 0, u"", ""}, {'T', 0, u"a", "a"}, {'T', 0, u"B", "B"}, {'T', 0, u"b", "b"}, {'E', 0, {}, {}}}},
+        {"three numbers and Empty", {{'N', 1, {}, {}}, {'N', 0, {}, {}}, {'N', -2, {}, {}}, {'E', 0, {}, {}}}},
+        {"texts and numbers", {{'T', 0, u"x", "x"}, {'T', 0, u"y", "y"}, {'N', 7, {}, {}}, {'N', 5, {}, {}}}},
+        {"texts and Null", {{'T', 0, u"x", "x"}, {'T', 0, u"y", "y"}, {'0', 0, {}, {}}}},
+        {"numbers and NaN", {{'N', 1, {}, {}}, {'N', 2, {}, {}}, {'N', nan, {}, {}}, {'E', 0, {}, {}}}},
+        {"NaN beside texts", {{'N', 1, {}, {}}, {'N', nan, {}, {}}, {'T', 0, u"x", "x"}}},
+        {"Empty beside numbers and texts", {{'N', 1, {}, {}}, {'N', -1, {}, {}}, {'T', 0, u"x", "x"}, {'E', 0, {}, {}}}},
+        {"an object among texts and Null", {{'T', 0, u"a", "a"}, {'T', 0, u"b", "b"}, {'0', 0, {}, {}}, {'O', 0, {}, {}}}},
+    };
+    std::mt19937 random(20261212);
+    for (const auto& p : pools) {
+        for (int round = 0; round < 12; ++round) {
+            SCOPED_TRACE(std::string(p.label) + ", round " + std::to_string(round));
+            const std::size_t n = 2 + random() % 600;
+            std::vector<ExchangeKey> rowsKeys;
+            // Uneven weights, so that some keys have long runs and others few rows.
+            const std::size_t narrowed = 1 + random() % p.pool.size();
+            for (std::size_t k = 0; k < n; ++k)
+                rowsKeys.push_back(p.pool[random() % 4 == 0 ? random() % p.pool.size() : random() % narrowed]);
+            expectExchangeOrder(rowsKeys, round % 2 == 0);
         }
-        ASSERT_EQ(t->Sort(2, ascending ? VARIANT_TRUE : VARIANT_FALSE), S_OK);
-        std::vector<int> got;
-        for (LONG k = 1; k <= n; ++k) got.push_back(static_cast<int>(item(t.get(), k, 1).lVal));
-        ASSERT_EQ(got, expected) << "round " << round;
     }
 }
 
