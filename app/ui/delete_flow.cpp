@@ -58,12 +58,6 @@ bool endsWithWording(const std::string& name, const std::string& wording) {
 DeleteFlow::DeleteFlow(FObjectList& list, winsys::controls::TaskDialog& dialog, std::function<void()> focusTablePane)
     : list_(list), dialog_(dialog), focusTablePane_(std::move(focusTablePane)) {}
 
-namespace {
-constexpr const char* kPartlyDeleted =
-    "%1 was not deleted completely. What could not be deleted:\n%2\n\nIts backup is kept: Restore puts back what "
-    "was deleted.";
-} // namespace
-
 void DeleteFlow::MenuRemove() {
     try {
         bool selected = false, folder = false;
@@ -128,26 +122,29 @@ bool DeleteFlow::RemoveAddon(_CParams* AddonInfo, const std::string& TypeTitle, 
                 Log->LogIt(0, FormatString("Backup failed (%1): %2", {BackupObjectName, falseCause}),
                            halvenlib::sevInternalError, "FMain.RemovePlugin");
         } else {
+            std::vector<StayedPart> stayed;
+            const auto keepFailures = [&](bool restorable) {
+                for (const std::string& s : backuper.RemovalFailures()) stayed.push_back({s, restorable});
+            };
             backuper.RemoveByLittleConfig(backupCfg.get());
-            std::vector<std::string> stayed = backuper.RemovalFailures();
+            keepFailures(true);
             if (HasParam(AddonInfo, "deleteCfg")) {
                 backuper.RemoveByLittleConfig(config(AddonInfo, "deleteCfg").get());
-                stayed.insert(stayed.end(), backuper.RemovalFailures().begin(), backuper.RemovalFailures().end());
+                keepFailures(false); // never backed up
             }
             // Parts left behind are the user's to know of; the backup stays
-            // listed, so Restore can put back what went.
+            // listed, so Restore can put back what went of it.
             if (!stayed.empty()) {
-                std::string lines;
-                for (const std::string& s : stayed) lines += "\n" + s;
                 buttons = kOk;
-                ShowMessage(dialog_, FormatString(kPartlyDeleted, {name, lines}), buttons, title, result);
+                ShowMessage(dialog_, PartlyDeletedMessage(name, stayed), buttons, title, result);
             }
         }
         // The type is collected again even after a failed backup, which deleted nothing.
         deleted = true;
         if (!backedUp) {
             buttons = kOk;
-            ShowMessage(dialog_, FormatString(LoadResString(158), {name}), buttons, title, result);
+            // The engine's reason names the entry at fault, so the user can act on it.
+            ShowMessage(dialog_, FormatString(LoadResString(158), {name}) + falseCause, buttons, title, result);
         }
     } catch (const std::exception& e) {
         LogError(e, "FMain.RemoveAddon");

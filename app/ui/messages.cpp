@@ -19,4 +19,13 @@ void ShowMessage(winsys::controls::TaskDialog& dialog, const std::string& Text, 
     Result = dialog.ShowDialog();
 }
 
+std::string PartlyDeletedMessage(const std::string& Name, const std::vector<StayedPart>& Stayed) {
+    std::string text = Name + " was not deleted completely. What could not be deleted:";
+    for (const StayedPart& part : Stayed) {
+        text += "\n" + part.text;
+        if (!part.restorable) text += " It has no backup: Restore cannot put it back.";
+    }
+    return text + "\n\nIts backup is kept: Restore puts back the backed-up parts that were deleted.";
+}
+
 } // namespace sorlix::ui

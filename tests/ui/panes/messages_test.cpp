@@ -182,4 +182,31 @@ TEST(TaskDialogBox, TheLastTwoWordsOfEachLineStayTogether) {
     }
 }
 
+// One line per part that stayed, right under the heading; a part without a
+// copy in the backup says that Restore cannot bring it back.
+TEST(PartlyDeleted, NamesEachPartThatStayedAndWhatRestoreCanDo) {
+    using sorlix::ui::StayedPart;
+    const std::string heading = "Acme Toolbar was not deleted completely. What could not be deleted:\n";
+    const std::string trailer = "\n\nIts backup is kept: Restore puts back the backed-up parts that were deleted.";
+    const std::string noCopy = " It has no backup: Restore cannot put it back.";
+    const struct {
+        const char* label;
+        std::vector<StayedPart> stayed;
+        std::string lines;
+    } rows[] = {
+        {"a backed-up part", {{"Cannot delete 'C:\\a'. Busy.", true}}, "Cannot delete 'C:\\a'. Busy."},
+        {"a part never backed up", {{"Cannot delete 'C:\\c'. Busy.", false}}, "Cannot delete 'C:\\c'. Busy." + noCopy},
+        {"both kinds, in their order",
+         {{"Cannot delete 'C:\\a'. Busy.", true},
+          {"Cannot delete 'HKEY_CURRENT_USER\\Cache' v", false},
+          {"Cannot delete 'C:\\b'. Busy.", true}},
+         "Cannot delete 'C:\\a'. Busy.\nCannot delete 'HKEY_CURRENT_USER\\Cache' v" + noCopy +
+             "\nCannot delete 'C:\\b'. Busy."},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.label);
+        EXPECT_EQ(sorlix::ui::PartlyDeletedMessage("Acme Toolbar", r.stayed), heading + r.lines + trailer);
+    }
+}
+
 } // namespace

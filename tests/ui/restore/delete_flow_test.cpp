@@ -1,12 +1,21 @@
 // DeleteFlow: the confirmation (the add-on's name, its kind said once),
 // No deleting nothing, Yes backing up and then deleting both removal
-// records, a failed backup deleting nothing but still collecting the type
-// again, the engine that cannot start, and the command on the add-on tree
-// (a group or no selection does nothing; the tree is rebuilt where the
+// records, a failed backup deleting nothing, saying why, but still
+// collecting the type again, parts that stay named with what Restore can
+// do for them, the engine that cannot start, and the command on the add-on
+// tree (a group or no selection does nothing; the tree is rebuilt where the
 // user was).
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <functional>
 #include <map>
+#include <stdexcept>
 
 #include "app/core/cdb.h"
 #include "app/core/minfocollector.h"
@@ -16,6 +25,7 @@
 #include "platform/com/variant.h"
 #include "platform/controls/tree_view.h"
 #include "platform/registry/store.h"
+#include "tests/support/file_tree.h"
 #include "tests/support/records.h"
 #include "tests/ui/restore/ui_support.h"
 
@@ -50,6 +60,27 @@ ComPtr<_CParams> record(const Addon& a) {
     if (a.deleteCfg) addParam(p.get(), "deleteCfg", winsys::com::makeObject(a.deleteCfg.get()));
     return p;
 }
+
+// A folder of the host outside the prefix; removed with the object.
+struct HostFolder {
+    HostFolder() {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "sorlix-outside-XXXXXX").string();
+        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+        path = tmpl;
+    }
+    ~HostFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+    // Its Windows path on drive Z:.
+    std::string onZ() const {
+        std::string s = "Z:" + path.string();
+        for (char& c : s)
+            if (c == '/') c = '\\';
+        return s;
+    }
+    std::filesystem::path path;
+};
 
 class Delete : public uitest::Machine {
 protected:
@@ -128,6 +159,15 @@ protected:
         std::map<std::string, std::string> ids;
         for (auto& [name, id] : testsupport::listingRows(sorlix::DB->TypeObjects(kToolbar).get())) ids[name] = id;
         return ids;
+    }
+
+    // The reason of the delete flow's "Backup failed" log line; empty without one.
+    std::string loggedBackupFailure() const {
+        const std::string lead = "Backup failed (IE32 Toolbar): ";
+        for (const auto& line : program.log->lines)
+            if (line.source == "FMain.RemovePlugin" && line.description.rfind(lead, 0) == 0)
+                return line.description.substr(lead.size());
+        return "";
     }
 
     int collections = 0;
@@ -229,7 +269,8 @@ TEST_F(Delete, AFailedBackupDeletesNothingAndIsReported) {
     EXPECT_TRUE(keyExists("Software\\AddonsTest\\Cache\\Alpha"));
     EXPECT_TRUE(backups().empty());
     ASSERT_EQ(dialogs.size(), 2u);
-    EXPECT_EQ(dialogs[1].content.toStdString(), "Cannot delete Alpha Toolbar. ");
+    EXPECT_EQ(dialogs[1].content.toStdString(),
+              "Cannot delete Alpha Toolbar. Cannot back up 'C:\\missing\\toolbar.dll'. It does not exist.");
     EXPECT_EQ(dialogs[1].windowTitle.toStdString(), "Delete Toolbar");
     EXPECT_EQ(dialogs[1].commonButtons, TaskDialog::kOk);
     bool logged = false;
@@ -259,13 +300,145 @@ TEST_F(Delete, ABackupThatCannotWriteTheRegistryDeletesNothing) {
     EXPECT_TRUE(keyExists("Software\\AddonsTest\\Cache\\Alpha"));
     EXPECT_TRUE(backups().empty());
     ASSERT_EQ(dialogs.size(), 2u);
-    EXPECT_EQ(dialogs[1].content.toStdString(), "Cannot delete Alpha Toolbar. ");
-    bool logged = false;
-    for (const auto& line : program.log->lines)
-        if (line.source == "FMain.RemovePlugin")
-            logged = line.description.rfind("Backup failed (IE32 Toolbar): ", 0) == 0 &&
-                     line.description.size() > std::string("Backup failed (IE32 Toolbar): ").size();
-    EXPECT_TRUE(logged);
+    const std::string reason = loggedBackupFailure();
+    EXPECT_FALSE(reason.empty());
+    EXPECT_EQ(dialogs[1].content.toStdString(), "Cannot delete Alpha Toolbar. " + reason);
+}
+
+// Every way the engine refuses a backup: the message is string 158 and the
+// engine's reason, which names the entry at fault, as the log line does;
+// nothing of the add-on goes.
+TEST_F(Delete, ARefusedBackupSaysWhyAndDeletesNothing) {
+    answer = TaskDialog::kYes;
+    const std::string addon = "C:\\Program Files\\Alpha";
+    const std::filesystem::path folder = prefix.host(addon);
+    const HostFolder outside;
+    struct Row {
+        const char* label;
+        std::function<bool()> make; // false: the host cannot make it here
+        std::string item;           // what the record lists besides the add-on's key
+        std::string named;          // what the reason must name
+    };
+    const Row rows[] = {
+        {"a pipe", [&] { return ::mkfifo((folder / "pipe").c_str(), 0644) == 0; }, addon,
+         addon + "\\pipe' is a pipe"},
+        {"a socket",
+         [&] {
+             const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+             sockaddr_un at{};
+             at.sun_family = AF_UNIX;
+             const std::string path = (folder / "sock").string();
+             if (path.size() >= sizeof at.sun_path) return false;
+             path.copy(at.sun_path, path.size());
+             const bool made = ::bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0;
+             ::close(s);
+             return made;
+         },
+         addon, addon + "\\sock' is a socket"},
+        {"a device", [&] { return ::mknod((folder / "zero").c_str(), S_IFCHR | 0666, makedev(1, 5)) == 0; }, addon,
+         addon + "\\zero' is a device"},
+        {"two names differing only in case",
+         [&] {
+             testsupport::writeHost(folder / "Case.txt", "first");
+             testsupport::writeHost(folder / "CASE.txt", "second");
+             return true;
+         },
+         addon, "differ only in case"},
+        {"a name Windows cannot hold",
+         [&] {
+             testsupport::writeHost(folder / "bad?.txt", "x");
+             return true;
+         },
+         addon, addon + "\\bad?.txt' has a name that Windows cannot hold"},
+        {"a name that is no text",
+         [&] {
+             testsupport::writeHost(folder / "bad\xff.txt", "x");
+             return true;
+         },
+         addon, "has a name that Windows cannot hold"},
+        {"a missing item", [] { return true; }, addon + "\\gone.dll", addon + "\\gone.dll'. It does not exist"},
+        {"the program's own data folder", [] { return true; }, sorlix::DataFolder, "program's own data"},
+        {"a place outside the prefix",
+         [&] {
+             testsupport::writeHost(outside.path / "host.txt", "the host's");
+             return true;
+         },
+         outside.onZ(), "outside the Windows prefix"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        dialogs.clear();
+        program.log->lines.clear();
+        std::filesystem::remove_all(folder);
+        prefix.writeFile(addon + "\\toolbar.dll", "the toolbar");
+        if (!row.make()) continue; // e.g. no device files without root
+        const auto before = testsupport::exactTreeOf(folder);
+        const ComPtr<quarncust::_CLittleConfig> cfg = config("Alpha");
+        win::VARIANT flag = winsys::com::makeBool(false);
+        ASSERT_EQ(cfg->AddFileOrFolder(row.item, &flag), win::S_OK);
+        const ComPtr<_CParams> r = record({.displayName = "Alpha", .originalName = "Alpha", .backupCfg = cfg,
+                                           .deleteCfg = config("Cache\\Alpha")});
+
+        EXPECT_TRUE(flow.RemoveAddon(r.get(), "Toolbar", "IE32 Toolbar"));
+        ASSERT_EQ(dialogs.size(), 2u);
+        const std::string reason = loggedBackupFailure();
+        EXPECT_NE(reason.find(row.named), std::string::npos) << reason;
+        // As the dialog shows it: a name that is no text shows a stand-in character.
+        EXPECT_EQ(dialogs[1].content, QString::fromStdString("Cannot delete Alpha Toolbar. " + reason));
+        EXPECT_EQ(dialogs[1].windowTitle.toStdString(), "Delete Toolbar");
+        EXPECT_EQ(dialogs[1].commonButtons, TaskDialog::kOk);
+        EXPECT_EQ(testsupport::exactTreeOf(folder), before);
+        EXPECT_TRUE(keyExists("Software\\AddonsTest\\Alpha"));
+        EXPECT_TRUE(keyExists("Software\\AddonsTest\\Cache\\Alpha"));
+        EXPECT_TRUE(backups().empty());
+    }
+}
+
+// A part that cannot be deleted stays and is named, one line each; only
+// the parts the backup holds are said to come back with Restore.
+TEST_F(Delete, PartsThatStayAreNamedWithWhatRestoreCanDo) {
+    answer = TaskDialog::kYes;
+    const std::string addon = "C:\\Program Files\\Alpha";
+    prefix.writeFile(addon + "\\toolbar.dll", "the toolbar");
+    prefix.writeFile(addon + "\\locked.dat", "locked");
+    const testsupport::ImmutableFile locked(prefix.host(addon + "\\locked.dat"));
+    if (!locked) GTEST_SKIP() << "the host cannot make a file immutable here (needs root and a file system that can)";
+    const ComPtr<quarncust::_CLittleConfig> cfg = config("Alpha");
+    win::VARIANT flag = winsys::com::makeBool(false);
+    ASSERT_EQ(cfg->AddFileOrFolder(addon, &flag), win::S_OK);
+    // A cache entry a delete may not reach: it is never backed up.
+    const ComPtr<quarncust::_CLittleConfig> cache = config("Cache\\Alpha");
+    const HostFolder elsewhere;
+    testsupport::writeHost(elsewhere.path / "cache.dat", "cached");
+    const std::string outside = elsewhere.onZ() + "\\cache.dat";
+    ASSERT_EQ(cache->AddFileOrFolder(outside, &flag), win::S_OK);
+    const ComPtr<_CParams> r = record({.displayName = "Alpha", .originalName = "Alpha", .backupCfg = cfg,
+                                       .deleteCfg = cache});
+
+    EXPECT_TRUE(flow.RemoveAddon(r.get(), "Toolbar", "IE32 Toolbar"));
+    ASSERT_EQ(dialogs.size(), 2u);
+    const std::string text = dialogs[1].content.toStdString();
+    const std::string heading = "Alpha Toolbar was not deleted completely. What could not be deleted:\n";
+    ASSERT_EQ(text.rfind(heading, 0), 0u) << text;
+    std::vector<std::string> lines;
+    for (std::size_t at = heading.size(), end; at <= text.size(); at = end + 1) {
+        end = std::min(text.find('\n', at), text.size());
+        lines.push_back(text.substr(at, end - at));
+    }
+    ASSERT_EQ(lines.size(), 4u) << text;
+    EXPECT_EQ(lines[0].rfind("Cannot delete '" + addon + "'. ", 0), 0u) << lines[0];
+    EXPECT_NE(lines[0].find("locked.dat"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[0].find("Restore"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1], "Cannot delete '" + outside +
+                            "'. It leads outside the Windows prefix. It has no backup: Restore cannot put it back.");
+    EXPECT_EQ(lines[2], "");
+    EXPECT_EQ(lines[3], "Its backup is kept: Restore puts back the backed-up parts that were deleted.");
+    EXPECT_EQ(dialogs[1].windowTitle.toStdString(), "Delete Toolbar");
+    EXPECT_EQ(dialogs[1].commonButtons, TaskDialog::kOk);
+    // The keys went; the backup stays listed.
+    EXPECT_FALSE(keyExists("Software\\AddonsTest\\Alpha"));
+    EXPECT_FALSE(keyExists("Software\\AddonsTest\\Cache\\Alpha"));
+    EXPECT_EQ(backups().count("Alpha"), 1u);
 }
 
 TEST_F(Delete, AnEngineThatCannotStartIsReportedAndNothingHappens) {
@@ -342,7 +515,8 @@ TEST_F(DeleteFromTree, AFailedBackupStillCollectsTheTypeAgain) {
     select("Beta");
     flow.MenuRemove();
     ASSERT_EQ(dialogs.size(), 2u);
-    EXPECT_EQ(dialogs[1].content.toStdString(), "Cannot delete Beta Toolbar. ");
+    EXPECT_EQ(dialogs[1].content.toStdString(),
+              "Cannot delete Beta Toolbar. Cannot back up 'C:\\missing\\toolbar.dll'. It does not exist.");
     EXPECT_TRUE(keyExists("Software\\AddonsTest\\Beta"));
     EXPECT_EQ(collections, collected + 1);
     ASSERT_EQ(listing().size(), 3u);
