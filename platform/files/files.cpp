@@ -39,11 +39,13 @@ struct Target {
     }
 };
 
-Result<Target> resolveTarget(std::string_view path) {
+// Reads may take the folder memory's answer; what removes, replaces or
+// writes resolves from the disk (Resolve::FromDisk).
+Result<Target> resolveTarget(std::string_view path, Resolve how) {
     auto parsed = parseWindowsPath(path);
     if (!parsed) return parsed.error();
     std::optional<HostStat> found;
-    auto host = resolveHostPath(*parsed, redirectionApplies(*parsed), &found);
+    auto host = resolveHostPath(*parsed, redirectionApplies(*parsed), &found, how);
     if (!host) return host.error();
     return Target{std::move(parsed).value(), std::move(host).value(), std::move(found)};
 }
@@ -178,7 +180,7 @@ win::DWORD copyHostFile(const fs::path& src, const fs::path& dstGiven, bool fail
 // Opens a regular file for reading. O_NONBLOCK lets a pipe without a writer
 // open at once, so that it can be refused instead of waited for.
 Result<int> openRegular(std::string_view windowsPath, struct stat* st) {
-    auto t = resolveTarget(windowsPath);
+    auto t = resolveTarget(windowsPath, Resolve::FromMemory);
     if (!t) return t.error();
     const int fd = ::open(t->host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return fileError(errorFromErrno(errno, t->host), "cannot open", windowsPath);
@@ -253,7 +255,7 @@ Result<MappedFile> mapFile(std::string_view windowsPath) {
 }
 
 Result<void> writeFile(std::string_view windowsPath, const void* data, std::size_t size) {
-    auto t = resolveTarget(windowsPath);
+    auto t = resolveTarget(windowsPath, Resolve::FromDisk);
     if (!t) return t.error();
     const ForgetOnReturn forget(t->host);
     fs::path host = t->host;
@@ -282,7 +284,7 @@ Result<void> writeFile(std::string_view windowsPath, const void* data, std::size
 }
 
 Result<void> appendFile(std::string_view windowsPath, std::string_view bytes) {
-    auto t = resolveTarget(windowsPath);
+    auto t = resolveTarget(windowsPath, Resolve::FromDisk);
     if (!t) return t.error();
     const ForgetOnReturn forget(t->host);
     if (std::optional<HostStat> old = statHost(t->host, true)) {
@@ -313,7 +315,7 @@ BOOL fail(DWORD code) {
 
 // The entry's facts as Windows gives them, or the error number.
 DWORD factsOf(const std::string& path, winsys::WindowsFacts* facts) {
-    auto t = winsys::resolveTarget(path);
+    auto t = winsys::resolveTarget(path, winsys::Resolve::FromMemory);
     if (!t) return t.error().code;
     auto own = t->own();
     if (!own) return errorFromErrno(errno, t->host);
@@ -348,7 +350,7 @@ BOOL GetFileAttributesEx(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA* dat
 }
 
 BOOL SetFileAttributes(const std::string& path, DWORD attributes) {
-    auto t = winsys::resolveTarget(path);
+    auto t = winsys::resolveTarget(path, winsys::Resolve::FromDisk);
     if (!t) return fail(t.error().code);
     auto st = statHost(t->host, true);
     if (!st) return fail(errorFromErrno(errno, t->host));
@@ -361,7 +363,7 @@ BOOL SetFileAttributes(const std::string& path, DWORD attributes) {
 }
 
 BOOL CreateDirectory(const std::string& path) {
-    auto t = winsys::resolveTarget(path);
+    auto t = winsys::resolveTarget(path, winsys::Resolve::FromDisk);
     if (!t) return fail(t.error().code);
     const winsys::ForgetOnReturn forget(t->host);
     if (t->win.parts.empty()) return fail(ERROR_ACCESS_DENIED); // a drive's root
@@ -371,7 +373,7 @@ BOOL CreateDirectory(const std::string& path) {
 }
 
 BOOL RemoveDirectory(const std::string& path) {
-    auto t = winsys::resolveTarget(path);
+    auto t = winsys::resolveTarget(path, winsys::Resolve::FromDisk);
     if (!t) return fail(t.error().code);
     const winsys::ForgetOnReturn forget(t->host);
     if (t->win.parts.empty()) return fail(ERROR_ACCESS_DENIED);
@@ -391,7 +393,7 @@ BOOL RemoveDirectory(const std::string& path) {
 }
 
 BOOL DeleteFile(const std::string& path) {
-    auto t = winsys::resolveTarget(path);
+    auto t = winsys::resolveTarget(path, winsys::Resolve::FromDisk);
     if (!t) return fail(t.error().code);
     const winsys::ForgetOnReturn forget(t->host);
     auto own = t->own();
@@ -407,9 +409,9 @@ BOOL DeleteFile(const std::string& path) {
 }
 
 BOOL CopyFile(const std::string& existingFile, const std::string& newFile, BOOL failIfExists) {
-    auto src = winsys::resolveTarget(existingFile);
+    auto src = winsys::resolveTarget(existingFile, winsys::Resolve::FromMemory);
     if (!src) return fail(src.error().code);
-    auto dst = winsys::resolveTarget(newFile);
+    auto dst = winsys::resolveTarget(newFile, winsys::Resolve::FromDisk);
     if (!dst) return fail(dst.error().code);
     const winsys::ForgetOnReturn forget(dst->host);
     if (dst->win.parts.empty()) return fail(ERROR_ACCESS_DENIED);
@@ -418,9 +420,9 @@ BOOL CopyFile(const std::string& existingFile, const std::string& newFile, BOOL 
 }
 
 BOOL MoveFile(const std::string& existingFile, const std::string& newFile) {
-    auto src = winsys::resolveTarget(existingFile);
+    auto src = winsys::resolveTarget(existingFile, winsys::Resolve::FromDisk);
     if (!src) return fail(src.error().code);
-    auto dst = winsys::resolveTarget(newFile);
+    auto dst = winsys::resolveTarget(newFile, winsys::Resolve::FromDisk);
     if (!dst) return fail(dst.error().code);
     const winsys::ForgetOnReturn forgetSource(src->host), forgetTarget(dst->host);
     if (src->win.parts.empty() || dst->win.parts.empty()) return fail(ERROR_ACCESS_DENIED);
@@ -456,7 +458,7 @@ BOOL MoveFile(const std::string& existingFile, const std::string& newFile) {
 
 UINT GetTempFileName(const std::string& folder, const std::string& prefix, UINT unique, std::string* tempFile) {
     if (!tempFile) return fail(ERROR_INVALID_PARAMETER);
-    auto t = winsys::resolveTarget(folder);
+    auto t = winsys::resolveTarget(folder, winsys::Resolve::FromDisk);
     if (!t && t.error().code != ERROR_PATH_NOT_FOUND) return fail(t.error().code);
     auto st = t ? statHost(t->host, true) : std::nullopt;
     if (!st || !st->isDir()) return fail(ERROR_DIRECTORY);

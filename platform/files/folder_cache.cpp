@@ -74,11 +74,21 @@ struct Folder {
 // the state listed (file systems keep times coarser than the clock).
 constexpr time_t kSettledSeconds = 1;
 
-// What a drive letter led to, and the dosdevices entry's text then.
+// A link met on the way to a drive's folder and its text then.
+struct LinkSeen {
+    std::string path;
+    std::string text;
+    bool operator==(const LinkSeen&) const = default;
+};
+
+// What a drive letter led to: the dosdevices entry's text then, and every
+// further link the way from it to the drive's folder went through.
 struct Drive {
     std::optional<std::string> link; // nothing: a folder stands there, not a link
     std::string root;
     Identity id;
+    std::vector<LinkSeen> through;
+    bool operator==(const Drive&) const = default;
 };
 
 // More folders than a machine's add-ons ever need; past it we start afresh.
@@ -149,12 +159,77 @@ bool readDriveEntry(const std::string& entry, std::optional<std::string>& text) 
     return errno == EINVAL;
 }
 
-std::optional<Drive> loadDrive(const Machine& m, char drive, std::optional<std::string> link) {
-    auto root = m.driveRoot(drive);
+std::optional<std::string> readLink(const std::string& path) {
+    char buf[PATH_MAX];
+    const ssize_t n = ::readlink(path.c_str(), buf, sizeof buf);
+    if (n < 0) return std::nullopt;
+    return std::string(buf, static_cast<std::size_t>(n));
+}
+
+// `path` (absolute) with every link followed and "." and ".." folded, as
+// realpath gives it, noting each link met; nothing when a part is missing.
+std::optional<std::string> resolveNotingLinks(const std::string& path, std::vector<LinkSeen>& links) {
+    constexpr int kMaxLinks = 40; // as the kernel's own limit
+    std::vector<std::string> todo; // components still to take, the next last
+    const auto push = [&todo](std::string_view text) {
+        std::vector<std::string> parts;
+        for (std::size_t at = 0; at <= text.size();) {
+            const std::size_t end = std::min(text.find('/', at), text.size());
+            if (end > at) parts.emplace_back(text.substr(at, end - at));
+            at = end + 1;
+        }
+        todo.insert(todo.end(), parts.rbegin(), parts.rend());
+    };
+    push(path);
+    std::string done = "/";
+    int hops = 0;
+    while (!todo.empty()) {
+        const std::string name = std::move(todo.back());
+        todo.pop_back();
+        if (name == ".") continue;
+        if (name == "..") {
+            done.resize(std::max<std::size_t>(done.rfind('/'), 1));
+            continue;
+        }
+        std::string next = done;
+        if (next.back() != '/') next += '/';
+        next += name;
+        struct stat st;
+        if (::lstat(next.c_str(), &st) != 0) return std::nullopt;
+        if (!S_ISLNK(st.st_mode)) {
+            done = std::move(next);
+            continue;
+        }
+        auto text = readLink(next);
+        if (!text || ++hops > kMaxLinks) return std::nullopt;
+        if (!text->empty() && text->front() == '/') done.assign(1, '/');
+        push(*text);
+        links.push_back({std::move(next), std::move(*text)});
+    }
+    return done;
+}
+
+// The drive's folder as the disk has it now. `entry` is its dosdevices
+// entry and `link` that entry's text.
+std::optional<Drive> loadDrive(const std::string& entry, std::optional<std::string> link) {
+    Drive d;
+    std::string target = entry;
+    if (link) target = link->starts_with('/') ? *link : entry.substr(0, entry.rfind('/') + 1) + *link;
+    auto root = resolveNotingLinks(target, d.through);
     if (!root) return std::nullopt;
-    auto id = identityOf(root->native());
-    if (!id) return std::nullopt;
-    return Drive{std::move(link), root->native(), *id};
+    struct stat st;
+    if (::lstat(root->c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+    d.link = std::move(link);
+    d.root = std::move(*root);
+    d.id = identityOf(st);
+    return d;
+}
+
+// Whether every link on the way to the drive's folder still reads as it did.
+bool linksHold(const std::vector<LinkSeen>& links) {
+    for (const LinkSeen& l : links)
+        if (readLink(l.path) != l.text) return false;
+    return true;
 }
 
 // The names in `dir` that equal `name` without regard to case: the first in
@@ -216,7 +291,7 @@ void appendName(std::string& path, const std::string& name) {
 } // namespace
 
 std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>& names,
-                                      std::optional<HostStat>* leaf) {
+                                      std::optional<HostStat>* leaf, Resolve how) {
     const Machine& m = machine();
     const std::uint64_t serial = m.serial();
     const std::size_t slot = static_cast<std::size_t>(drive - 'A');
@@ -249,26 +324,35 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
         return true;
     };
 
+    const bool fromDisk = how == Resolve::FromDisk;
     Cache& c = cache();
     std::unique_lock<std::mutex> lock(c.lock);
     c.useMachine(serial);
-    if (!c.drives[slot] || c.drives[slot]->link != link) {
-        lock.unlock();
-        std::optional<Drive> loaded = loadDrive(m, drive, link);
+    std::optional<Drive> known = c.drives[slot];
+    lock.unlock();
+    if (fromDisk || !known || known->link != link || !linksHold(known->through)) {
+        std::optional<Drive> loaded = loadDrive(entry, link);
         lock.lock();
         c.useMachine(serial);
-        c.dropDrive(drive);
-        c.drives[slot] = loaded;
+        // The folders remembered stay while the drive leads where it did.
+        if (c.drives[slot] != loaded) {
+            c.dropDrive(drive);
+            c.drives[slot] = loaded;
+        }
+        lock.unlock();
+        known = std::move(loaded);
     }
-    if (!c.drives[slot]) return std::nullopt;
-    Drive root = *c.drives[slot];
+    if (!known) return std::nullopt;
+    Drive root = std::move(*known);
+    lock.lock();
+    c.useMachine(serial);
 
     // The deepest folder known, checked against the disk; one that does not
     // hold is forgotten and its parent tried.
     std::size_t from = 0; // components [0, from) are resolved to `onDisk`
     std::optional<struct stat> firstBelow; // lstat of component `from`, when taken already
     std::vector<std::string> onDisk;
-    for (std::size_t k = names.size(); k > 0; --k) {
+    for (std::size_t k = fromDisk ? 0 : names.size(); k > 0; --k) {
         auto it = c.folders.find(key(k));
         if (it == c.folders.end()) continue;
         const Folder known = it->second;
@@ -323,9 +407,9 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
     }
     lock.unlock();
 
-    if (from == 0 && identityOf(root.root) != root.id) {
+    if (from == 0 && !fromDisk && identityOf(root.root) != root.id) {
         // The drive's folder itself was replaced: everything of it goes.
-        std::optional<Drive> loaded = loadDrive(m, drive, link);
+        std::optional<Drive> loaded = loadDrive(entry, link);
         lock.lock();
         c.useMachine(serial);
         c.dropDrive(drive);

@@ -14,9 +14,18 @@
 //     is unchanged since (same entry, same time of last change): so neither
 //     that spelling (which would win) nor another such name has appeared.
 //     A listing is trusted so only when the folder had not changed for a
-//     second before it, as file systems keep coarse times.
+//     second before it, as file systems keep coarse times. Another process
+//     that adds such a name and puts the folder's time back (tar -x,
+//     rsync -t and cp -a do) is not seen here.
 // A miss walks only the components not yet known. forgetResolvedPaths
 // (paths.h) drops entries when the layer itself changes the tree.
+//
+// The checks make a stale answer unlikely, not impossible (another process
+// may change the tree between a check and its use, or in ways no check
+// sees), so a call that removes, replaces or writes, or that decides
+// whether such a call may go on, asks for Resolve::FromDisk: the drive and
+// every component are looked up afresh and nothing remembered is used
+// (what it finds is remembered for the reads that follow).
 
 #include <filesystem>
 #include <optional>
@@ -24,6 +33,7 @@
 #include <vector>
 
 #include "platform/files/hostfile.h"
+#include "platform/files/paths.h"
 
 namespace winsys {
 
@@ -36,6 +46,7 @@ namespace winsys {
 // (of the entry itself, not followed) as the look at it found them, or
 // nothing when it is not there: the caller need not look again.
 std::optional<std::filesystem::path> resolveOnDisk(char drive, const std::vector<std::string>& names,
-                                                   std::optional<HostStat>* leaf = nullptr);
+                                                   std::optional<HostStat>* leaf = nullptr,
+                                                   Resolve how = Resolve::FromMemory);
 
 } // namespace winsys

@@ -16,7 +16,8 @@ bool placeWithin(const fs::path& place, const fs::path& folder) {
 }
 
 std::optional<fs::path> resolvedPlace(std::string_view windowsPath) {
-    auto host = toHostPath(windowsPath);
+    // A guard compares the place as it is now, never as remembered.
+    auto host = toHostPath(windowsPath, Resolve::FromDisk);
     if (!host) return std::nullopt;
     std::error_code ec;
     // The existing part is resolved through every link; what does not exist

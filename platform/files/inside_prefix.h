@@ -20,8 +20,9 @@ namespace winsys {
 bool mapsInsidePrefix(std::string_view windowsPath);
 
 // The host place behind `windowsPath` as the guards compare places: drive
-// mapping, "." and "..", case and every link resolved, what does not exist
-// yet taken as written. Nothing for a path that maps nowhere.
+// mapping, "." and "..", case and every link resolved as the disk holds them
+// now (nothing remembered is used), what does not exist yet taken as
+// written. Nothing for a path that maps nowhere.
 std::optional<std::filesystem::path> resolvedPlace(std::string_view windowsPath);
 
 // The prefix folder itself, resolved.

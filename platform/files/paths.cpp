@@ -133,18 +133,19 @@ bool redirectedUnderWow64(const WindowsPath& p) {
 
 bool redirectionApplies(const WindowsPath& p) { return redirectedUnderWow64(p) && win::isFsRedirectionActive(); }
 
-Result<fs::path> resolveHostPath(const WindowsPath& path, bool redirect, std::optional<HostStat>* leaf) {
+Result<fs::path> resolveHostPath(const WindowsPath& path, bool redirect, std::optional<HostStat>* leaf,
+                                 Resolve how) {
     std::vector<std::string> names = path.parts;
     if (redirect && underSystem32(path)) names[1] = "syswow64";
-    auto host = resolveOnDisk(path.drive, names, leaf);
+    auto host = resolveOnDisk(path.drive, names, leaf, how);
     if (!host) return Error{win::ERROR_PATH_NOT_FOUND, std::string("drive ") + path.drive + ": does not exist"};
     return std::move(*host);
 }
 
-Result<fs::path> toHostPath(std::string_view windowsPath) {
+Result<fs::path> toHostPath(std::string_view windowsPath, Resolve how) {
     auto parsed = parseWindowsPath(windowsPath);
     if (!parsed) return parsed.error();
-    return resolveHostPath(*parsed, redirectionApplies(*parsed));
+    return resolveHostPath(*parsed, redirectionApplies(*parsed), nullptr, how);
 }
 
 std::string toWindowsPath(const fs::path& hostPath) {

@@ -61,6 +61,13 @@ bool redirectedUnderWow64(const WindowsPath& path);
 // redirection on.
 bool redirectionApplies(const WindowsPath& path);
 
+// How a resolution may use what is remembered of folders resolved before.
+enum class Resolve {
+    FromMemory, // reads: the remembered folders, checked as said below
+    FromDisk,   // what removes, replaces or writes, and the guards deciding
+                // whether it may: the whole way looked up now, trusting nothing
+};
+
 // The host path behind `path`. With `redirect`, C:\windows\system32 reads as
 // C:\windows\syswow64. A missing drive is ERROR_PATH_NOT_FOUND.
 //
@@ -70,11 +77,13 @@ bool redirectionApplies(const WindowsPath& path);
 // made behind the layer's back, by another process or by code writing the
 // host tree directly: a remembered folder that is gone or is no longer the
 // same entry (renamed, replaced by a link or by another folder) is resolved
-// again from its nearest parent that still holds.
+// again from its nearest parent that still holds. Resolve::FromDisk uses
+// none of it (folder_cache.h says why).
 // With `leaf`, the entry's own facts as the resolution found them (nothing
 // when it is not there), so that the caller need not look at it again.
 Result<std::filesystem::path> resolveHostPath(const WindowsPath& path, bool redirect,
-                                              std::optional<HostStat>* leaf = nullptr);
+                                              std::optional<HostStat>* leaf = nullptr,
+                                              Resolve how = Resolve::FromMemory);
 
 // Drops what is remembered of the host folder `hostPath` (as resolveHostPath
 // or toHostPath gave it) and of everything below it. The layer's own calls
@@ -86,7 +95,7 @@ void forgetResolvedPaths(const std::filesystem::path& hostPath);
 
 // Maps an absolute Windows path to the host path behind it. Components that
 // do not exist yet keep the case given; the rest take the case found on disk.
-Result<std::filesystem::path> toHostPath(std::string_view windowsPath);
+Result<std::filesystem::path> toHostPath(std::string_view windowsPath, Resolve how = Resolve::FromMemory);
 
 // The Windows path of a host file, through drive Z: ("Z:\home\me\lib.so"),
 // or through the drive whose folder holds it most closely when there is one

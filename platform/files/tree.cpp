@@ -468,7 +468,8 @@ std::optional<std::string> findInFolder(int folder, std::string_view name) {
 }
 
 std::optional<TreeError> openFolder(std::string_view windowsFolder, UniqueFd* out) {
-    auto host = toHostPath(windowsFolder);
+    // What is opened here is copied, removed or written into: found afresh.
+    auto host = toHostPath(windowsFolder, Resolve::FromDisk);
     if (!host) return TreeError{host.error().code, std::string(windowsFolder), true, {}};
     UniqueFd fd(::open(host->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd) return TreeError{errorFromErrno(errno, *host), std::string(windowsFolder), true, {}};

@@ -51,14 +51,15 @@ struct TreeEntry {
 // byte order; nothing when there is none.
 std::optional<std::string> findInFolder(int folder, std::string_view name);
 
-// Opens a folder given by Windows path, every link on the way followed.
-// Used for reading places (whose host path the guards have checked).
+// Opens a folder given by Windows path, every link on the way followed,
+// as the disk holds it now (no remembered folder is used). Used for places
+// that the guards have checked.
 std::optional<TreeError> openFolder(std::string_view windowsFolder, UniqueFd* out);
 
 // An entry that a Windows path names: the folder holding it, opened with
-// every link on the way followed, and its host name there, found without
-// regard to case. When nothing is there, `exists` is false and `name` is the
-// last component as written.
+// every link on the way followed (as openFolder), and its host name there,
+// found without regard to case. When nothing is there, `exists` is false and
+// `name` is the last component as written.
 struct FoundEntry {
     UniqueFd folder;
     std::string name;

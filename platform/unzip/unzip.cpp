@@ -383,7 +383,8 @@ int Wiz_SingleEntryUnzip(int includeCount, const UzpEntryList* include, int excl
     }
 
     if (!options->ExtractFolder) return UZ_ERR_PARAMETER;
-    const auto hostFolder = winsys::toHostPath(options->ExtractFolder);
+    // Written into: found as the disk holds it now.
+    const auto hostFolder = winsys::toHostPath(options->ExtractFolder, winsys::Resolve::FromDisk);
     winsys::UniqueFd dir(hostFolder ? ::open(hostFolder->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1);
     if (dir.get() < 0) {
         print(*callbacks, std::string("cannot open the folder '") + options->ExtractFolder + "'");

@@ -18,6 +18,7 @@
 #include "platform/files/find.h"
 #include "platform/files/inside_prefix.h"
 #include "platform/files/paths.h"
+#include "platform/files/tree.h"
 #include "tests/support/test_prefix.h"
 
 namespace fs = std::filesystem;
@@ -175,4 +176,118 @@ TEST(FolderCache, TheLayersOwnChangesAreSeenAtOnce) {
     win::WIN32_FIND_DATA data;
     EXPECT_FALSE(win::UniqueFindHandle(win::FindFirstFile("C:\\Data\\Sub\\Deep\\*", &data)));
     EXPECT_EQ(win::GetLastError(), win::ERROR_PATH_NOT_FOUND);
+}
+
+// Another process changes the way to a folder between two calls; what
+// removes or writes, and the guard before it, must act on the entry the
+// disk holds now, never on the one the memory still names.
+TEST(FolderCache, WritesActOnWhatTheDiskHoldsNow) {
+    const auto fill = [](const fs::path& folder) {
+        fs::create_directories(folder / "Tree");
+        std::ofstream(folder / "x.txt") << "x";
+        std::ofstream(folder / "Tree/y.txt") << "y";
+    };
+    const auto repoint = [](const fs::path& link, const fs::path& target) {
+        fs::remove(link);
+        fs::create_directory_symlink(target, link);
+    };
+    struct Case {
+        const char* label;
+        std::string folder; // the Windows folder acted in
+        fs::path before;    // the host folder it named, below the prefix
+        fs::path now;       // the one it names after the change
+        // Whether a read sees the change too. A listing's memory is checked
+        // by the folder's time only, so a read may take the remembered
+        // spelling until that folder changes again.
+        bool readsSeeIt;
+        std::function<void(const fs::path& prefix)> setUp, change;
+    };
+    const Case cases[] = {
+        {"drive_c itself a link to a disk, re-pointed to another", "C:\\Data", "disk1/Data", "disk2/Data", true,
+         [&](const fs::path& p) {
+             fs::rename(p / "drive_c", p / "disk1");
+             fs::create_directory_symlink("disk1", p / "drive_c");
+             fill(p / "disk1/Data");
+             fill(p / "disk2/Data");
+         },
+         [&](const fs::path& p) { repoint(p / "drive_c", "disk2"); }},
+        {"a link on the way to the drive's folder re-pointed, the dosdevices link unchanged", "D:\\Data",
+         "vol1/d/Data", "vol2/d/Data", true,
+         [&](const fs::path& p) {
+             fill(p / "vol1/d/Data");
+             fill(p / "vol2/d/Data");
+             fs::create_directory_symlink("vol1", p / "volume");
+             fs::create_directory_symlink("../volume/d", p / "dosdevices/d:");
+         },
+         [&](const fs::path& p) { repoint(p / "volume", "vol2"); }},
+        {"the exact spelling added beside the one found, the folder's time put back", "C:\\Data\\sub",
+         "drive_c/Data/SUB", "drive_c/Data/sub", false,
+         [&](const fs::path& p) {
+             fill(p / "drive_c/Data/SUB");
+             settle(p / "drive_c");
+         },
+         [&](const fs::path& p) {
+             const fs::path data = p / "drive_c/Data";
+             struct stat st;
+             ASSERT_EQ(::stat(data.c_str(), &st), 0);
+             fill(data / "sub");
+             const timespec back[2] = {st.st_atim, st.st_mtim};
+             ASSERT_EQ(::utimensat(AT_FDCWD, data.c_str(), back, 0), 0);
+         }},
+    };
+    // Each call comes first after the change: any of them heals the memory
+    // for the calls that follow, so each must see the change by itself.
+    struct Call {
+        const char* label;
+        bool write; // a read is asked only where reads see the change
+        std::function<void(const std::string& folder, const fs::path& now)> run;
+    };
+    const Call calls[] = {
+        {"the guards' place", true,
+         [](const std::string& w, const fs::path& now) { EXPECT_EQ(winsys::resolvedPlace(w + "\\x.txt"), now / "x.txt"); }},
+        {"DeleteFile", true,
+         [](const std::string& w, const fs::path& now) {
+             EXPECT_TRUE(win::DeleteFile(w + "\\x.txt"));
+             EXPECT_FALSE(fs::exists(now / "x.txt"));
+         }},
+        {"the tree removal", true,
+         [](const std::string& w, const fs::path& now) {
+             winsys::FoundEntry entry;
+             ASSERT_FALSE(winsys::openEntry(w + "\\Tree", &entry));
+             ASSERT_TRUE(entry.exists);
+             EXPECT_FALSE(winsys::removeTree({entry.folder.get(), entry.name, w + "\\Tree"}, false));
+             EXPECT_FALSE(fs::exists(now / "Tree"));
+         }},
+        {"a write", true,
+         [](const std::string& w, const fs::path& now) {
+             EXPECT_TRUE(winsys::writeFile(w + "\\new.txt", "new"));
+             EXPECT_TRUE(fs::exists(now / "new.txt"));
+         }},
+        {"a read", false,
+         [](const std::string& w, const fs::path& now) { EXPECT_EQ(winsys::toHostPath(w + "\\x.txt").value(), now / "x.txt"); }},
+    };
+    for (const Case& c : cases)
+    for (const Call& call : calls) {
+        if (!call.write && !c.readsSeeIt) continue;
+        SCOPED_TRACE(std::string(c.label) + ": " + call.label);
+        testsupport::TestPrefix prefix;
+        const fs::path root = fs::canonical(prefix.root());
+        c.setUp(root);
+        const std::string file = c.folder + "\\x.txt";
+        for (int twice = 0; twice < 2; ++twice) { // the second time from memory
+            ASSERT_EQ(winsys::toHostPath(file).value(), root / c.before / "x.txt");
+            ASSERT_NE(win::GetFileAttributes(c.folder + "\\Tree\\y.txt"), win::INVALID_FILE_ATTRIBUTES);
+            ASSERT_EQ(win::GetFileAttributes(c.folder + "\\new.txt"), win::INVALID_FILE_ATTRIBUTES);
+        }
+
+        c.change(root);
+        call.run(c.folder, root / c.now);
+        // Nothing under the old place is touched.
+        EXPECT_TRUE(fs::exists(root / c.before / "x.txt"));
+        EXPECT_TRUE(fs::exists(root / c.before / "Tree/y.txt"));
+        EXPECT_FALSE(fs::exists(root / c.before / "new.txt"));
+        // The place acted on is the one a machine opened afresh names.
+        prefix.reopen();
+        EXPECT_EQ(winsys::toHostPath(file).value(), root / c.now / "x.txt");
+    }
 }
