@@ -145,6 +145,14 @@ bool removeTree(const std::string& folderIn, std::string* cause) {
         *cause = "RemoveFolder2 failed. " + DescribeApiError(name.empty() && code == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : code);
         return false;
     }
+    // A file, or a link to one, is no folder to remove: nothing goes, as the
+    // folder removal refuses it on Windows. A link to a folder (or to
+    // nothing) goes itself.
+    const auto target = winsys::statHost(parent.get(), name.c_str(), true);
+    if (target && !target->isDir()) {
+        *cause = "RemoveFolder2 failed. " + DescribeApiError(ERROR_DIRECTORY);
+        return false;
+    }
     const winsys::TreeResult failed = winsys::removeTree({parent.get(), name, path}, false);
     if (!failed) return true;
     if (failed->folder) *cause = "RemoveFolder2 failed. " + DescribeApiError(failed->code);

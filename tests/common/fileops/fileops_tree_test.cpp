@@ -170,6 +170,7 @@ TEST_F(FileOpsTest, FailuresGiveTheirReasons) {
     prefix.writeFile("C:\\blocker", "a file where a folder would be made");
     prefix.makeDir("C:\\emptyf");
     prefix.makeDir("C:\\nest\\a\\b");
+    fs::create_symlink(prefix.host("C:\\full\\f.txt"), prefix.host("C:\\file-link"));
     const struct {
         const char* label;
         std::function<VARIANT_BOOL(std::string*)> call;
@@ -182,6 +183,20 @@ TEST_F(FileOpsTest, FailuresGiveTheirReasons) {
              return ok;
          },
          "The directory is not empty. "},
+        {"file with subfolders",
+         [&](std::string* c) {
+             VARIANT_BOOL ok;
+             ops->RemoveFolder2("C:\\full\\f.txt", VARIANT_TRUE, c, &ok);
+             return ok;
+         },
+         "RemoveFolder2 failed. The directory name is invalid. "},
+        {"link to a file with subfolders",
+         [&](std::string* c) {
+             VARIANT_BOOL ok;
+             ops->RemoveFolder2("C:\\file-link", VARIANT_TRUE, c, &ok);
+             return ok;
+         },
+         "RemoveFolder2 failed. The directory name is invalid. "},
         {"missing folder without subfolders",
          [&](std::string* c) {
              VARIANT_BOOL ok;
@@ -252,6 +267,7 @@ TEST_F(FileOpsTest, FailuresGiveTheirReasons) {
         EXPECT_EQ(cause, c.cause) << c.label;
     }
     EXPECT_TRUE(exists("C:\\full\\f.txt"));
+    EXPECT_TRUE(fs::is_symlink(prefix.host("C:\\file-link")));
     EXPECT_FALSE(exists("C:\\self\\inner"));
     EXPECT_FALSE(exists("C:\\to")); // nothing made for a source that is not there
 }
