@@ -97,6 +97,9 @@ constexpr std::size_t kMaxFolders = 100000;
 struct Cache {
     std::mutex lock;
     std::uint64_t machine = 0; // the serial of the machine the entries are of
+    // Its prefix folder, every link resolved: the machine is that folder,
+    // so it is resolved once and the drives' ways start from it.
+    std::string prefix;
     std::array<std::optional<Drive>, 26> drives;
     // By key "C:\A\B" (folded); found by a prefix of a longer key too.
     struct KeyHash {
@@ -135,6 +138,7 @@ struct Cache {
     void useMachine(std::uint64_t serial) {
         if (machine == serial) return;
         machine = serial;
+        prefix.clear();
         for (auto& d : drives) d.reset();
         folders.clear();
         byHost.clear();
@@ -166,9 +170,11 @@ std::optional<std::string> readLink(const std::string& path) {
     return std::string(buf, static_cast<std::size_t>(n));
 }
 
-// `path` (absolute) with every link followed and "." and ".." folded, as
-// realpath gives it, noting each link met; nothing when a part is missing.
-std::optional<std::string> resolveNotingLinks(const std::string& path, std::vector<LinkSeen>& links) {
+// `path` (relative to the resolved folder `from`, or absolute) with every
+// link followed and "." and ".." folded, as realpath gives it, noting each
+// link met; nothing when a part is missing. `st` gets the lstat of the end.
+std::optional<std::string> resolveNotingLinks(const std::string& from, const std::string& path,
+                                              std::vector<LinkSeen>& links, struct stat& st) {
     constexpr int kMaxLinks = 40; // as the kernel's own limit
     std::vector<std::string> todo; // components still to take, the next last
     const auto push = [&todo](std::string_view text) {
@@ -181,7 +187,8 @@ std::optional<std::string> resolveNotingLinks(const std::string& path, std::vect
         todo.insert(todo.end(), parts.rbegin(), parts.rend());
     };
     push(path);
-    std::string done = "/";
+    std::string done = path.starts_with('/') ? std::string(1, '/') : from;
+    bool looked = false; // `st` is of `done`
     int hops = 0;
     while (!todo.empty()) {
         const std::string name = std::move(todo.back());
@@ -189,15 +196,16 @@ std::optional<std::string> resolveNotingLinks(const std::string& path, std::vect
         if (name == ".") continue;
         if (name == "..") {
             done.resize(std::max<std::size_t>(done.rfind('/'), 1));
+            looked = false;
             continue;
         }
         std::string next = done;
         if (next.back() != '/') next += '/';
         next += name;
-        struct stat st;
         if (::lstat(next.c_str(), &st) != 0) return std::nullopt;
         if (!S_ISLNK(st.st_mode)) {
             done = std::move(next);
+            looked = true;
             continue;
         }
         auto text = readLink(next);
@@ -205,20 +213,22 @@ std::optional<std::string> resolveNotingLinks(const std::string& path, std::vect
         if (!text->empty() && text->front() == '/') done.assign(1, '/');
         push(*text);
         links.push_back({std::move(next), std::move(*text)});
+        looked = false;
     }
+    if (!looked && ::lstat(done.c_str(), &st) != 0) return std::nullopt;
     return done;
 }
 
-// The drive's folder as the disk has it now. `entry` is its dosdevices
-// entry and `link` that entry's text.
-std::optional<Drive> loadDrive(const std::string& entry, std::optional<std::string> link) {
+// The drive's folder as the disk has it now: `entry` is its dosdevices
+// entry ("dosdevices/c:", below the resolved prefix folder) and `link`
+// that entry's text.
+std::optional<Drive> loadDrive(const std::string& prefix, const std::string& entry, std::optional<std::string> link) {
     Drive d;
     std::string target = entry;
     if (link) target = link->starts_with('/') ? *link : entry.substr(0, entry.rfind('/') + 1) + *link;
-    auto root = resolveNotingLinks(target, d.through);
-    if (!root) return std::nullopt;
     struct stat st;
-    if (::lstat(root->c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+    auto root = resolveNotingLinks(prefix, target, d.through, st);
+    if (!root || !S_ISDIR(st.st_mode)) return std::nullopt;
     d.link = std::move(link);
     d.root = std::move(*root);
     d.id = identityOf(st);
@@ -297,8 +307,9 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
     const std::size_t slot = static_cast<std::size_t>(drive - 'A');
     if (slot >= 26) return std::nullopt;
     std::optional<std::string> link;
+    const std::string entryInPrefix = std::string("dosdevices/") + static_cast<char>(drive - 'A' + 'a') + ':';
     std::string entry = m.prefix().native();
-    appendName(entry, std::string("dosdevices/") + static_cast<char>(drive - 'A' + 'a') + ':');
+    appendName(entry, entryInPrefix);
     if (!readDriveEntry(entry, link))
         return std::nullopt;
 
@@ -329,9 +340,23 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
     std::unique_lock<std::mutex> lock(c.lock);
     c.useMachine(serial);
     std::optional<Drive> known = c.drives[slot];
+    std::string prefix = c.prefix;
     lock.unlock();
+    const auto load = [&]() -> std::optional<Drive> {
+        if (prefix.empty()) {
+            std::error_code ec;
+            prefix = fs::canonical(m.prefix(), ec).native();
+            if (ec) return std::nullopt;
+            const std::lock_guard<std::mutex> again(c.lock);
+            c.useMachine(serial);
+            c.prefix = prefix;
+        }
+        return loadDrive(prefix, entryInPrefix, link);
+    };
+    // The drive's way is looked up again for a write, and for a read when
+    // a link on it reads otherwise than it did.
     if (fromDisk || !known || known->link != link || !linksHold(known->through)) {
-        std::optional<Drive> loaded = loadDrive(entry, link);
+        std::optional<Drive> loaded = load();
         lock.lock();
         c.useMachine(serial);
         // The folders remembered stay while the drive leads where it did.
@@ -352,7 +377,7 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
     std::size_t from = 0; // components [0, from) are resolved to `onDisk`
     std::optional<struct stat> firstBelow; // lstat of component `from`, when taken already
     std::vector<std::string> onDisk;
-    for (std::size_t k = fromDisk ? 0 : names.size(); k > 0; --k) {
+    for (std::size_t k = names.size(); k > 0; --k) {
         auto it = c.folders.find(key(k));
         if (it == c.folders.end()) continue;
         const Folder known = it->second;
@@ -388,7 +413,10 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
             for (std::size_t i = 0; i < k && holds == k; ++i) {
                 if (names[i] != known.names[i]) {
                     struct stat st;
-                    if (!listed[i] || ::lstat(parent.c_str(), &st) != 0 || !listed[i]->holds(st)) holds = i;
+                    // A write trusts no listing: the spelling asked for
+                    // may have come with the folder's time put back.
+                    if (fromDisk || !listed[i] || ::lstat(parent.c_str(), &st) != 0 || !listed[i]->holds(st))
+                        holds = i;
                 }
                 appendName(parent, known.names[i]);
             }
@@ -409,7 +437,7 @@ std::optional<fs::path> resolveOnDisk(char drive, const std::vector<std::string>
 
     if (from == 0 && !fromDisk && identityOf(root.root) != root.id) {
         // The drive's folder itself was replaced: everything of it goes.
-        std::optional<Drive> loaded = loadDrive(entry, link);
+        std::optional<Drive> loaded = load();
         lock.lock();
         c.useMachine(serial);
         c.dropDrive(drive);

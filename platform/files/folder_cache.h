@@ -5,7 +5,9 @@
 // A Windows folder (drive and components, folded as names compare) maps to
 // the host folder found for it and that entry's identity (device, inode and
 // kind, from lstat). Each use checks what the disk holds now:
-//   - the drive's dosdevices link still reads as it did;
+//   - the drive's dosdevices link still reads as it did, and so does every
+//     link met on the way from it to the drive's folder (a drive_c that is
+//     itself a link to another disk, re-pointed, leads elsewhere);
 //   - the remembered host folder still is the same entry, so a folder that
 //     was removed, renamed, or replaced by a link or another folder (by us or
 //     by another process) is looked up again from its nearest known parent;
@@ -20,12 +22,14 @@
 // A miss walks only the components not yet known. forgetResolvedPaths
 // (paths.h) drops entries when the layer itself changes the tree.
 //
-// The checks make a stale answer unlikely, not impossible (another process
-// may change the tree between a check and its use, or in ways no check
-// sees), so a call that removes, replaces or writes, or that decides
-// whether such a call may go on, asks for Resolve::FromDisk: the drive and
-// every component are looked up afresh and nothing remembered is used
-// (what it finds is remembered for the reads that follow).
+// A read may so take a stale answer where no check sees the change. A call
+// that removes, replaces or writes, or that decides whether such a call may
+// go on, asks for Resolve::FromDisk and gets what a walk from the root
+// would find now: the drive's way is looked up again link by link, and a
+// remembered folder serves only as far as its components are spelt as on
+// disk and its path is there (a walk takes such names as given, so it
+// comes the same way); a component found by listing is looked up again.
+// The prefix folder itself is resolved once per machine.
 
 #include <filesystem>
 #include <optional>

@@ -65,7 +65,7 @@ bool redirectionApplies(const WindowsPath& path);
 enum class Resolve {
     FromMemory, // reads: the remembered folders, checked as said below
     FromDisk,   // what removes, replaces or writes, and the guards deciding
-                // whether it may: the whole way looked up now, trusting nothing
+                // whether it may: what a walk from the root finds now
 };
 
 // The host path behind `path`. With `redirect`, C:\windows\system32 reads as
@@ -77,8 +77,8 @@ enum class Resolve {
 // made behind the layer's back, by another process or by code writing the
 // host tree directly: a remembered folder that is gone or is no longer the
 // same entry (renamed, replaced by a link or by another folder) is resolved
-// again from its nearest parent that still holds. Resolve::FromDisk uses
-// none of it (folder_cache.h says why).
+// again from its nearest parent that still holds. Resolve::FromDisk takes
+// nothing on trust (folder_cache.h says how).
 // With `leaf`, the entry's own facts as the resolution found them (nothing
 // when it is not there), so that the caller need not look at it again.
 Result<std::filesystem::path> resolveHostPath(const WindowsPath& path, bool redirect,
