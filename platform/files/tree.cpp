@@ -1,5 +1,6 @@
 #include "platform/files/tree.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <unordered_map>
 #include <utility>
@@ -111,53 +113,76 @@ const char* specialKind(mode_t mode) {
 
 bool sameTimes(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
 
+constexpr std::string_view kStagedPrefix = ".sorlix-";
+
 std::string randomName() {
     static thread_local std::mt19937_64 gen{std::random_device{}()};
     static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::string s = ".sorlix-";
+    std::string s(kStagedPrefix);
     for (int i = 0; i < 10; ++i) s += kChars[gen() % (sizeof kChars - 1)];
     return s;
 }
 
-int writeAll(int fd, const char* p, std::size_t n) {
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        p += w;
-        n -= static_cast<std::size_t>(w);
-    }
-    return 0;
-}
-
-// Copies all bytes of `in` to `out` (both at offset 0). Returns errno.
-int copyBytes(int in, int out, off_t size) {
-    off_t done = 0;
+// Copies `length` bytes from `at` of `in` to the same place of `out`.
+// Returns errno; `reached` says where the copy ended (short when the
+// source got shorter meanwhile).
+int copyRange(int in, int out, off_t at, off_t length, off_t* reached) {
+    off_t from = at, to = at;
+    const off_t end = at + length;
     bool inKernel = true;
-    while (inKernel && done < size) {
-        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, static_cast<std::size_t>(size - done), 0);
+    *reached = at;
+    while (inKernel && from < end) {
+        const ssize_t n = ::copy_file_range(in, &from, out, &to, static_cast<std::size_t>(end - from), 0);
         if (n > 0) {
-            done += n;
+            *reached = from;
             continue;
         }
-        if (n == 0) break; // the file got shorter: copy what there is
+        if (n == 0) return 0; // the file got shorter: copy what there is
         if (errno == EINTR) continue;
         if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != EPERM)
             return errno;
         inKernel = false;
     }
-    if (inKernel) return 0;
-    if (::lseek(in, done, SEEK_SET) < 0 || ::lseek(out, done, SEEK_SET) < 0) return errno;
-    std::vector<char> buf(1 << 17);
-    for (;;) {
-        const ssize_t r = ::read(in, buf.data(), buf.size());
+    std::vector<char> buf(static_cast<std::size_t>(std::min<off_t>(end - from, 1 << 17)));
+    while (from < end) {
+        const ssize_t r = ::pread(in, buf.data(), static_cast<std::size_t>(std::min<off_t>(end - from, static_cast<off_t>(buf.size()))), from);
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) return errno;
         if (r == 0) return 0;
-        if (const int err = writeAll(out, buf.data(), static_cast<std::size_t>(r))) return err;
+        for (ssize_t done = 0; done < r;) {
+            const ssize_t w = ::pwrite(out, buf.data() + done, static_cast<std::size_t>(r - done), from + done);
+            if (w < 0 && errno == EINTR) continue;
+            if (w < 0) return errno;
+            done += w;
+        }
+        from += r;
+        *reached = from;
     }
+    return 0;
+}
+
+// Copies the bytes of `in` to the new, empty file `out`, holes kept: only
+// the ranges holding data are written, and the size is set at the end, so
+// a sparse file takes no more room in its copy. Returns errno.
+int copyBytes(int in, int out, off_t size) {
+    off_t at = 0, length = size;
+    while (at < size) {
+        off_t data = ::lseek(in, at, SEEK_DATA);
+        if (data < 0 && errno == ENXIO) break; // a hole up to the end
+        off_t hole = data < 0 ? size : ::lseek(in, data, SEEK_HOLE);
+        if (data < 0) data = at; // the file system cannot say: all of it is data
+        if (data >= size) break;
+        if (hole < 0 || hole > size) hole = size;
+        off_t reached = data;
+        if (const int err = copyRange(in, out, data, hole - data, &reached)) return err;
+        if (reached < hole) { // the file got shorter: copy what there is
+            length = reached;
+            break;
+        }
+        at = hole;
+    }
+    if (::ftruncate(out, length) != 0) return errno;
+    return 0;
 }
 
 // Whether two open regular files hold the same bytes.
@@ -172,6 +197,86 @@ bool sameBytes(int a, int b, off_t size) {
         at += ra;
     }
     return true;
+}
+
+// The names of an open file's extended attributes of the user name space.
+// False, with errno set, when they cannot be listed; a file system without
+// extended attributes has none.
+bool userAttributeNames(int fd, std::vector<std::string>* out) {
+    out->clear();
+    std::vector<char> names;
+    for (;;) {
+        const ssize_t size = ::flistxattr(fd, nullptr, 0);
+        if (size < 0) return errno == EOPNOTSUPP;
+        if (size == 0) return true;
+        names.resize(static_cast<std::size_t>(size));
+        const ssize_t got = ::flistxattr(fd, names.data(), names.size());
+        if (got < 0 && errno == ERANGE) continue; // grew meanwhile
+        if (got < 0) return false;
+        for (std::size_t at = 0; at < static_cast<std::size_t>(got);) {
+            std::string name(names.data() + at);
+            at += name.size() + 1;
+            if (name.rfind("user.", 0) == 0) out->push_back(std::move(name));
+        }
+        return true;
+    }
+}
+
+bool userAttribute(int fd, const std::string& name, std::string* value) {
+    for (;;) {
+        const ssize_t size = ::fgetxattr(fd, name.c_str(), nullptr, 0);
+        if (size < 0) return false;
+        value->resize(static_cast<std::size_t>(size));
+        const ssize_t got = ::fgetxattr(fd, name.c_str(), value->data(), value->size());
+        if (got < 0 && errno == ERANGE) continue;
+        if (got < 0) return false;
+        value->resize(static_cast<std::size_t>(got));
+        return true;
+    }
+}
+
+// Gives `out` the user attributes of `in`, and (unless `outIsNew`) takes
+// away those `in` has not. Returns errno; EOPNOTSUPP when `out`'s file
+// system cannot keep them.
+int matchUserAttributes(int in, int out, bool outIsNew) {
+    std::vector<std::string> names, theirs;
+    if (!userAttributeNames(in, &names)) return errno;
+    if (!outIsNew && !userAttributeNames(out, &theirs)) return errno;
+    std::string value, old;
+    for (const std::string& name : names) {
+        if (!userAttribute(in, name, &value)) {
+            if (errno == ENODATA) continue; // taken away meanwhile
+            return errno;
+        }
+        if (!outIsNew && userAttribute(out, name, &old) && old == value) continue;
+        if (::fsetxattr(out, name.c_str(), value.data(), value.size(), 0) != 0) return errno;
+    }
+    for (const std::string& name : theirs)
+        if (std::find(names.begin(), names.end(), name) == names.end() && ::fremovexattr(out, name.c_str()) != 0 &&
+            errno != ENODATA)
+            return errno;
+    return 0;
+}
+
+// Whether two open files have the same user attributes.
+bool sameUserAttributes(int a, int b) {
+    std::vector<std::string> x, y;
+    if (!userAttributeNames(a, &x) || !userAttributeNames(b, &y)) return false;
+    std::sort(x.begin(), x.end());
+    std::sort(y.begin(), y.end());
+    if (x != y) return false;
+    std::string u, v;
+    for (const std::string& name : x)
+        if (!userAttribute(a, name, &u) || !userAttribute(b, name, &v) || u != v) return false;
+    return true;
+}
+
+// What a copy records of an entry: a folder by its identity alone (what
+// changed in it shows in its entries), anything else with size and time.
+FileStamp copiedStamp(const struct stat& st) {
+    FileStamp stamp = stampOf(st);
+    if (S_ISDIR(st.st_mode)) stamp.size = stamp.mtimeNs = 0;
+    return stamp;
 }
 
 // A Windows path that grows by one name as the walk goes down and shrinks
@@ -200,7 +305,7 @@ private:
 class Copier {
 public:
     Copier(const TreeEntry& from, const TreeEntry& to, const CopyOptions& options)
-        : options_(options), src_(from.windowsPath), dst_(to.windowsPath) {}
+        : options_(options), src_(from.windowsPath), dst_(to.windowsPath), srcStart_(from.windowsPath.size()) {}
 
     TreeResult copy(int srcFolder, const std::string& srcName, int dstFolder, const std::string& dstName) {
         struct stat st;
@@ -285,6 +390,7 @@ private:
             return systemError(errno, dst_.text(), false);
         }
         setTimes(dstFolder, dstName, st);
+        note(st);
         return std::nullopt;
     }
 
@@ -304,7 +410,9 @@ private:
             if (S_ISDIR(there->st_mode)) return inTheWay();
             if (S_ISREG(there->st_mode) && there->st_size == st.st_size) {
                 UniqueFd old(::openat(dstFolder, dstName.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-                if (old && sameBytes(in.get(), old.get(), st.st_size)) {
+                // Other attributes: replaced whole, as a read-only file
+                // could not take them in place.
+                if (old && sameBytes(in.get(), old.get(), st.st_size) && sameUserAttributes(in.get(), old.get())) {
                     if ((there->st_mode & 07777) != mode && ::fchmod(old.get(), mode) != 0)
                         return systemError(errno, dst_.text(), false);
                     if (!sameTimes(there->st_mtim, st.st_mtim) && ::futimens(old.get(), times) != 0)
@@ -322,11 +430,12 @@ private:
                 if (!out && (errno != EEXIST || tries > 100)) return systemError(errno, dst_.text(), false);
             }
             int err = copyBytes(in.get(), out.get(), st.st_size);
-            if (!err && (::fchmod(out.get(), mode) != 0 || ::futimens(out.get(), times) != 0)) err = errno;
-            if (!err && ::renameat(staging, temp.c_str(), dstFolder, dstName.c_str()) != 0) err = errno;
-            if (err) {
+            TreeResult kept = err ? std::nullopt : attributes(in.get(), out.get(), true, false);
+            if (!err && !kept && (::fchmod(out.get(), mode) != 0 || ::futimens(out.get(), times) != 0)) err = errno;
+            if (!err && !kept && ::renameat(staging, temp.c_str(), dstFolder, dstName.c_str()) != 0) err = errno;
+            if (err || kept) {
                 ::unlinkat(staging, temp.c_str(), 0);
-                return systemError(err, dst_.text(), false);
+                return kept ? kept : systemError(err, dst_.text(), false);
             }
             return std::nullopt;
         }
@@ -334,12 +443,15 @@ private:
         UniqueFd out(::openat(dstFolder, dstName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!out) return systemError(errno, dst_.text(), false);
         int err = copyBytes(in.get(), out.get(), st.st_size);
-        if (!err && (::fchmod(out.get(), mode) != 0 || ::futimens(out.get(), times) != 0)) err = errno;
-        if (err) {
+        // Attributes while the new file is still writable by its owner.
+        TreeResult kept = err ? std::nullopt : attributes(in.get(), out.get(), true, false);
+        if (!err && !kept && (::fchmod(out.get(), mode) != 0 || ::futimens(out.get(), times) != 0)) err = errno;
+        if (err || kept) {
             // A half-written file is not left where the copy was meant to be.
             ::unlinkat(dstFolder, dstName.c_str(), 0);
-            return systemError(err, dst_.text(), false);
+            return kept ? kept : systemError(err, dst_.text(), false);
         }
+        note(now);
         return std::nullopt;
     }
 
@@ -347,6 +459,8 @@ private:
                           const std::string& dstName, const std::optional<struct stat>& there) {
         UniqueFd in(::openat(srcFolder, srcName.c_str(), kOpenFolder));
         if (!in) return systemError(errno, src_.text(), true);
+        struct stat opened; // the folder itself, for the record
+        if (::fstat(in.get(), &opened) != 0) return systemError(errno, src_.text(), true);
         UniqueFd out;
         std::unordered_map<std::string, std::string> existing; // folded name -> name, of a merged folder
         if (there) {
@@ -368,6 +482,9 @@ private:
             out = UniqueFd(::openat(dstFolder, dstName.c_str(), kOpenFolder));
             if (!out) return systemError(errno, dst_.text(), true);
         }
+
+        if (auto failed = attributes(in.get(), out.get(), !there, true)) return failed;
+        note(opened);
 
         std::vector<FolderEntry> entries;
         if (!listFolder(in.get(), &entries)) return systemError(errno, src_.text(), true);
@@ -406,23 +523,48 @@ private:
         return std::nullopt;
     }
 
+    void note(const struct stat& st) {
+        if (options_.record) (*options_.record)[src_.text().substr(srcStart_)] = copiedStamp(st);
+    }
+
+    // The user attributes of `in` onto `out`; a file system that cannot
+    // keep them is named.
+    TreeResult attributes(int in, int out, bool outIsNew, bool folder) {
+        const int err = matchUserAttributes(in, out, outIsNew);
+        if (err == EOPNOTSUPP)
+            return refusal(win::ERROR_NOT_SUPPORTED, dst_.text(), folder,
+                           "'" + src_.text() + "' has extended attributes that '" + dst_.text() + "' cannot keep.");
+        if (err) return systemError(err, dst_.text(), folder);
+        return std::nullopt;
+    }
+
     CopyOptions options_;
     WalkPath src_, dst_;
+    std::size_t srcStart_; // where the path below the copy's start begins in src_
 };
 
 class Remover {
 public:
-    Remover(std::string path, bool evenReadOnly) : path_(std::move(path)), evenReadOnly_(evenReadOnly) {}
+    Remover(std::string path, bool evenReadOnly, const CopyRecord* asCopied = nullptr,
+            std::vector<KeptEntry>* kept = nullptr)
+        : start_(path.size()), path_(std::move(path)), evenReadOnly_(evenReadOnly), asCopied_(asCopied), kept_(kept) {}
 
     TreeResult remove(int folder, const std::string& name, unsigned char type) {
         bool isFolder = type == DT_DIR;
         mode_t mode = 0;
-        if (type == DT_UNKNOWN || (type == DT_REG && !evenReadOnly_) || type == DT_DIR) {
+        if (asCopied_ || type == DT_UNKNOWN || (type == DT_REG && !evenReadOnly_) || type == DT_DIR) {
             struct stat st;
             if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
                 return systemError(errno, path_.text(), false);
             isFolder = S_ISDIR(st.st_mode);
             mode = st.st_mode;
+            if (asCopied_) {
+                const auto copied = asCopied_->find(path_.text().substr(start_));
+                if (copied == asCopied_->end() || copied->second != copiedStamp(st)) {
+                    kept_->push_back({path_.text(), copied != asCopied_->end()});
+                    return std::nullopt;
+                }
+            }
             if (!evenReadOnly_ && S_ISREG(mode) && !(mode & S_IWUSR))
                 return TreeError{win::ERROR_ACCESS_DENIED, path_.text(), false, {}};
         }
@@ -430,10 +572,12 @@ public:
             if (::unlinkat(folder, name.c_str(), 0) != 0) return systemError(errno, path_.text(), false);
             return std::nullopt;
         }
+        const std::size_t keptBefore = kept_ ? kept_->size() : 0;
         {
             UniqueFd fd(::openat(folder, name.c_str(), kOpenFolder));
             if (!fd) return systemError(errno, path_.text(), true);
-            if (!(mode & S_IWUSR) || !(mode & S_IXUSR)) {
+            const bool opened = !(mode & S_IWUSR) || !(mode & S_IXUSR);
+            if (opened) {
                 if (!evenReadOnly_) return TreeError{win::ERROR_ACCESS_DENIED, path_.text(), true, {}};
                 if (::fchmod(fd.get(), mode | 0700) != 0) return systemError(errno, path_.text(), true);
             }
@@ -443,17 +587,27 @@ public:
                 WalkPath::Step s(path_, e.name);
                 if (auto failed = remove(fd.get(), e.name, e.type)) return failed;
             }
+            if (kept_ && kept_->size() > keptBefore) {
+                // It holds what stays, so it stays too, as it was.
+                if (opened) ::fchmod(fd.get(), mode & 07777);
+                return std::nullopt;
+            }
         }
         if (::unlinkat(folder, name.c_str(), AT_REMOVEDIR) != 0) return systemError(errno, path_.text(), true);
         return std::nullopt;
     }
 
 private:
+    std::size_t start_; // where the path below the removal's start begins
     WalkPath path_;
     bool evenReadOnly_;
+    const CopyRecord* asCopied_;
+    std::vector<KeptEntry>* kept_;
 };
 
 } // namespace
+
+bool isStagedName(std::string_view name) { return name.substr(0, kStagedPrefix.size()) == kStagedPrefix; }
 
 std::optional<std::string> findInFolder(int folder, std::string_view name) {
     const std::string given(name);
@@ -491,24 +645,14 @@ std::optional<TreeError> openEntry(std::string_view windowsPath, FoundEntry* out
     return std::nullopt;
 }
 
-std::optional<TreeError> openRealFolder(std::string_view windowsFolder, bool create, UniqueFd* out) {
-    const std::string given(windowsFolder);
-    auto parsed = parseWindowsPath(windowsFolder);
-    if (!parsed) return TreeError{parsed.error().code, given, true, {}};
-    const bool toSysWow64 = redirectionApplies(*parsed);
-    auto root = machine().driveRoot(parsed->drive);
-    if (!root) return TreeError{win::ERROR_PATH_NOT_FOUND, given, true, {}};
-    std::error_code ec;
-    const fs::path realRoot = fs::canonical(*root, ec);
-    const auto prefix = resolvedPrefix();
-    if (ec || !prefix || !placeWithin(realRoot, *prefix))
-        return refusal(win::ERROR_ACCESS_DENIED, given, true,
-                       "'" + given + "' lies outside the Windows prefix.");
-    UniqueFd fd(::open(realRoot.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!fd) return systemError(errno, given, true);
-    std::string walked{parsed->drive, ':'};
-    for (std::size_t k = 0; k < parsed->parts.size(); ++k) {
-        const std::string part = (toSysWow64 && k == 1) ? std::string("syswow64") : parsed->parts[k];
+namespace {
+// Goes down from the open folder `fd` (the path `walked`) through
+// parts[from...], each opened from its parent without following a link.
+std::optional<TreeError> walkDown(UniqueFd fd, std::string walked, const WindowsPath& path, std::size_t from,
+                                  bool create, UniqueFd* out) {
+    const bool toSysWow64 = redirectionApplies(path);
+    for (std::size_t k = from; k < path.parts.size(); ++k) {
+        const std::string part = (toSysWow64 && k == 1) ? std::string("syswow64") : path.parts[k];
         walked += '\\' + part;
         std::optional<std::string> name = findInFolder(fd.get(), part);
         if (!name) {
@@ -517,6 +661,11 @@ std::optional<TreeError> openRealFolder(std::string_view windowsFolder, bool cre
             name = part;
         }
         UniqueFd next(::openat(fd.get(), name->c_str(), kOpenFolder));
+        struct stat st;
+        // A link fails the open as ELOOP or, being no folder, as ENOTDIR.
+        if (!next && errno == ENOTDIR && ::fstatat(fd.get(), name->c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISLNK(st.st_mode))
+            errno = ELOOP;
         if (!next) {
             if (errno == ELOOP)
                 return refusal(win::ERROR_CANT_RESOLVE_FILENAME, walked, true,
@@ -529,6 +678,43 @@ std::optional<TreeError> openRealFolder(std::string_view windowsFolder, bool cre
     }
     *out = std::move(fd);
     return std::nullopt;
+}
+} // namespace
+
+std::optional<TreeError> openRealFolder(std::string_view windowsFolder, bool create, UniqueFd* out) {
+    const std::string given(windowsFolder);
+    auto parsed = parseWindowsPath(windowsFolder);
+    if (!parsed) return TreeError{parsed.error().code, given, true, {}};
+    auto root = machine().driveRoot(parsed->drive);
+    if (!root) return TreeError{win::ERROR_PATH_NOT_FOUND, given, true, {}};
+    std::error_code ec;
+    const fs::path realRoot = fs::canonical(*root, ec);
+    const auto prefix = resolvedPrefix();
+    if (ec || !prefix || !placeWithin(realRoot, *prefix))
+        return refusal(win::ERROR_ACCESS_DENIED, given, true,
+                       "'" + given + "' lies outside the Windows prefix.");
+    UniqueFd fd(::open(realRoot.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd) return systemError(errno, given, true);
+    return walkDown(std::move(fd), std::string{parsed->drive, ':'}, *parsed, 0, create, out);
+}
+
+std::optional<TreeError> openRealFolderBelow(std::string_view top, std::string_view windowsFolder, bool create,
+                                             UniqueFd* out) {
+    const std::string given(windowsFolder);
+    auto parsed = parseWindowsPath(windowsFolder);
+    auto above = parseWindowsPath(top);
+    if (!parsed) return TreeError{parsed.error().code, given, true, {}};
+    bool below = above && equalsNoCase(std::string{above->drive}, std::string{parsed->drive}) &&
+                 above->parts.size() <= parsed->parts.size();
+    for (std::size_t k = 0; below && k < above->parts.size(); ++k) below = equalsNoCase(above->parts[k], parsed->parts[k]);
+    if (!below)
+        return refusal(win::ERROR_ACCESS_DENIED, given, true,
+                       "'" + given + "' does not lie below '" + std::string(top) + "'.");
+    UniqueFd fd;
+    if (auto failed = openFolder(top, &fd)) return failed;
+    std::string walked(top);
+    while (walked.size() > 3 && walked.back() == '\\') walked.pop_back();
+    return walkDown(std::move(fd), std::move(walked), *parsed, above->parts.size(), create, out);
 }
 
 namespace {
@@ -546,16 +732,28 @@ TreeResult copyTree(const TreeEntry& from, const TreeEntry& to, const CopyOption
     return r;
 }
 
-TreeResult removeTree(const TreeEntry& entry, bool evenReadOnly) {
+namespace {
+TreeResult removeWith(const TreeEntry& entry, Remover& r) {
     allowManyOpenFolders();
     struct stat st;
     if (::fstatat(entry.folder, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return systemError(errno, entry.windowsPath, false);
-    Remover r(entry.windowsPath, evenReadOnly);
     TreeResult result =
         onDeepStack([&] { return r.remove(entry.folder, entry.name, S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN); });
     forgetBelow(entry);
     return result;
+}
+} // namespace
+
+TreeResult removeTree(const TreeEntry& entry, bool evenReadOnly) {
+    Remover r(entry.windowsPath, evenReadOnly);
+    return removeWith(entry, r);
+}
+
+TreeResult removeTree(const TreeEntry& entry, bool evenReadOnly, const CopyRecord& asCopied,
+                      std::vector<KeptEntry>* kept) {
+    Remover r(entry.windowsPath, evenReadOnly, &asCopied, kept);
+    return removeWith(entry, r);
 }
 
 namespace {

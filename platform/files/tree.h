@@ -10,7 +10,12 @@
 //     device is refused by name, so no copy waits on a pipe or reads a
 //     device without end;
 //   - a copy keeps permission bits and access and modification times of
-//     files and folders (a folder's are set once its entries are in).
+//     files and folders (a folder's are set once its entries are in), the
+//     extended attributes of the user name space (Wine keeps a file's DOS
+//     attributes there) of files and folders, and the holes of a sparse
+//     file (only its data is written);
+//   - a copy can record what it found of each entry, and a removal given
+//     that record removes only entries that are still as they were copied.
 // Each entry is looked at once (one listing of each folder, one stat of
 // each entry) and reached from its folder's handle, so a walk costs the
 // tree's size whatever its depth, and paths longer than the host's limit
@@ -19,6 +24,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/core/wintypes.h"
 #include "platform/files/hostfile.h"
@@ -75,6 +82,20 @@ std::optional<TreeError> openEntry(std::string_view windowsPath, FoundEntry* out
 // calling thread has it.
 std::optional<TreeError> openRealFolder(std::string_view windowsFolder, bool create, UniqueFd* out);
 
+// Opens the folder `windowsFolder` that lies below the folder `top`: `top`
+// is opened with every link on the way followed (the places above it are
+// not the caller's), each component below it is found without regard to
+// case and opened from its parent's handle without following a link, and
+// with `create` made when missing (0755). A link or a non-folder below `top`
+// is refused by name; so is a folder that does not lie below `top`.
+std::optional<TreeError> openRealFolderBelow(std::string_view top, std::string_view windowsFolder, bool create,
+                                             UniqueFd* out);
+
+// What a copy found of each entry it copied, by the entry's path below the
+// copy's start ("" for the start, then "\name\name" of host names): its
+// identity, and for files and links also size and modification time.
+using CopyRecord = std::unordered_map<std::string, FileStamp>;
+
 enum class CopyMode {
     // Into a new place: nothing may be there yet. Names are checked as a
     // backup needs them: two names of one folder that differ only in case,
@@ -89,9 +110,13 @@ enum class CopyMode {
     Merge,
 };
 
+// Whether `name` is one a Merge copy gives a replacement while it stages it.
+bool isStagedName(std::string_view name);
+
 struct CopyOptions {
     CopyMode mode = CopyMode::Fresh;
     int stagingFolder = -1; // Merge: an open folder for staged files, or -1
+    CopyRecord* record = nullptr; // Fresh: filled with what each entry was when copied
 };
 
 // Copies `from` (file, folder or link) to the entry `to`.
@@ -103,6 +128,17 @@ TreeResult copyTree(const TreeEntry& from, const TreeEntry& to, const CopyOption
 // Stops at the first entry that cannot be removed; what went stays gone.
 // A missing entry is ERROR_FILE_NOT_FOUND.
 TreeResult removeTree(const TreeEntry& entry, bool evenReadOnly);
+// An entry that a removal by record left in place.
+struct KeptEntry {
+    std::string windowsPath;
+    bool copied = false; // the record has it (changed since), else it is new
+};
+// The same, but an entry that is not in `asCopied` as it is now (another
+// file, another size or modification time, one made since) stays, with
+// what is below it and the folders above it, and is added to `kept`; that
+// is no failure.
+TreeResult removeTree(const TreeEntry& entry, bool evenReadOnly, const CopyRecord& asCopied,
+                      std::vector<KeptEntry>* kept);
 
 // Puts everything written to the file system holding `anyFile` on disk.
 TreeResult flushFileSystem(int anyFile, std::string_view windowsPath);
