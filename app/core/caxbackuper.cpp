@@ -34,6 +34,7 @@
 #include "app/core/comcalls.h"
 #include "app/core/globals.h"
 #include "app/core/mmain.h"
+#include "app/core/ownfolders.h"
 #include "app/core/resume_next.h"
 #include "common/interfaces/fileops.h"
 #include "platform/com/com_error.h"
@@ -174,23 +175,9 @@ std::vector<std::string> subkeyNames(const std::string& subKey) {
     return texts(names.get());
 }
 
-std::vector<std::string> directoryContents(const std::string& folder) {
-    ComPtr<_Collection> c;
-    call([&] { return FileOps()->DirectoryContents(folder, c.put()); });
-    LONG n = 0;
-    call([&] { return c->Count(&n); });
-    std::vector<std::string> out;
-    for (LONG i = 1; i <= n; ++i) {
-        win::VARIANT index = winsys::com::makeLong(i), item;
-        call([&] { return c->Item(&index, &item); });
-        std::string s;
-        check(winsys::com::toText(item, &s));
-        out.push_back(std::move(s));
-    }
-    return out;
-}
-
 constexpr const char* kOutsidePrefix = "It leads outside the Windows prefix.";
+constexpr const char* kChangedSinceBackup = "It changed after its backup was made, so it was kept as it is now.";
+constexpr const char* kNewSinceBackup = "It was made after the backup, so it was kept.";
 
 namespace fs = std::filesystem;
 
@@ -268,13 +255,38 @@ Located locateItem(const std::string& path, const std::vector<std::string>& ownD
     return Located::Found;
 }
 
-// Removes `name` of the store folder `folder` with all below it, read-only
-// files too; true when it is gone.
-bool removeStoreEntry(const std::string& folder, const std::string& name) {
+// Removes `name` of the open store folder `folder` (the Windows path
+// `path`) with all below it, read-only files too; the reason when it stays.
+std::optional<std::string> removeStoreEntry(int folder, const std::string& path, const std::string& name) {
+    const auto failed = winsys::removeTree({folder, name, path + "\\" + name}, true);
+    if (!failed || failed->code == win::ERROR_FILE_NOT_FOUND) return std::nullopt;
+    return winsys::describeTreeError(*failed);
+}
+
+// The same for a store folder given by its Windows path.
+std::optional<std::string> removeStoreEntry(const std::string& folder, const std::string& name) {
     winsys::UniqueFd fd;
-    if (winsys::openFolder(folder, &fd)) return false;
-    const auto failed = winsys::removeTree({fd.get(), name, folder + "\\" + name}, true);
-    return !failed || failed->code == win::ERROR_FILE_NOT_FOUND;
+    if (auto failed = OpenOwnFolder(folder, false, &fd)) return winsys::describeTreeError(*failed);
+    return removeStoreEntry(fd.get(), folder, name);
+}
+
+// The entries of an open store folder that are real folders named by a
+// GUID text: the only entries the store makes there. Nothing, with the
+// reason in `cause`, when the folder cannot be read.
+std::optional<std::vector<std::string>> guidFolders(int folder, const std::string& path, std::string& cause) {
+    std::vector<winsys::FolderEntry> entries;
+    if (!winsys::listFolder(folder, &entries)) {
+        cause = winsys::describeTreeError({winsys::errorFromErrno(errno), path, true, {}});
+        return std::nullopt;
+    }
+    std::vector<std::string> out;
+    for (const winsys::FolderEntry& e : entries) {
+        if (!isGuidText(e.name)) continue;
+        struct stat st;
+        if (::fstatat(folder, e.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode))
+            out.push_back(e.name);
+    }
+    return out;
 }
 
 // One log line for a run-time error, as every public operation's trap writes
@@ -354,15 +366,21 @@ bool CAxBackuper::copyItemToStore(const std::string& path, const std::string& it
         return false;
     }
     winsys::UniqueFd store;
-    if (auto failed = winsys::openRealFolder(itemFolder, true, &store)) {
+    if (auto failed = OpenOwnFolder(itemFolder, true, &store)) {
         FalseCause = FormatString("Cannot create folder '%1'. %2", {itemFolder, winsys::describeTreeError(*failed)});
         return false;
     }
     const winsys::TreeEntry from{item.entry.folder.get(), item.entry.name, item.entryPath};
     const winsys::TreeEntry to{store.get(), item.entry.name, itemFolder + "\\" + item.entry.name};
-    if (auto failed = winsys::copyTree(from, to, {winsys::CopyMode::Fresh, -1})) {
+    CopiedItem copied;
+    if (auto failed = winsys::copyTree(from, to, {winsys::CopyMode::Fresh, -1, &copied.record})) {
         FalseCause = FormatString("Cannot back up '%1'. %2", {path, winsys::describeTreeError(*failed)});
         return false;
+    }
+    // What was copied is what a removal may take away.
+    if (const auto folder = winsys::hostPathOf(item.entry.folder.get())) {
+        copied.place = fs::path(*folder) / item.entry.name;
+        copied_.push_back(std::move(copied));
     }
     return true;
 }
@@ -371,12 +389,22 @@ bool CAxBackuper::restoreItem(const std::string& backupId, const std::string& it
                               std::string& FalseCause) {
     const std::string backupFolder = filesFolder_ + "\\" + backupId;
     const std::string source = backupFolder + "\\" + itemId;
-    winsys::UniqueFd staging, from, to;
-    const std::vector<std::string> names = directoryContents(source + "\\");
-    if (names.empty() || winsys::openFolder(backupFolder, &staging) || winsys::openFolder(source, &from)) {
+    winsys::UniqueFd staging, to;
+    if (auto failed = OpenOwnFolder(backupFolder, false, &staging)) {
+        if (failed->refusal.empty())
+            FalseCause = FormatString("The copy of item '%1' is missing from backup '%2'", {itemId, backupId});
+        else
+            FalseCause = FormatString("Cannot restore from '%1'. %2", {backupFolder, failed->refusal});
+        return false;
+    }
+    std::vector<winsys::FolderEntry> entries;
+    winsys::UniqueFd from(::openat(staging.get(), itemId.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!from || !winsys::listFolder(from.get(), &entries) || entries.empty()) {
         FalseCause = FormatString("The copy of item '%1' is missing from backup '%2'", {itemId, backupId});
         return false;
     }
+    std::vector<std::string> names;
+    for (winsys::FolderEntry& e : entries) names.push_back(std::move(e.name));
     for (const std::string& name : names) {
         const std::string target = restoreTo + name;
         FileItem place;
@@ -411,7 +439,8 @@ bool CAxBackuper::restoreItem(const std::string& backupId, const std::string& it
     return true;
 }
 
-bool CAxBackuper::removeFileOrFolder(const std::string& path, std::string& cause) {
+bool CAxBackuper::removeFileOrFolder(const std::string& path, std::string& cause,
+                                     std::vector<winsys::KeptEntry>& changed) {
     FileItem item;
     switch (locateItem(path, ownDataFolders(), item, cause)) {
     case Located::Absent: return true; // already gone
@@ -421,8 +450,18 @@ bool CAxBackuper::removeFileOrFolder(const std::string& path, std::string& cause
         return false;
     case Located::Refused: return false;
     }
-    // Read-only files go too: their backup keeps their state.
-    if (auto failed = winsys::removeTree({item.entry.folder.get(), item.entry.name, item.entryPath}, true)) {
+    // Read-only files go too: their backup keeps their state. What this
+    // object backed up goes only as far as it is still what was copied.
+    const winsys::TreeEntry entry{item.entry.folder.get(), item.entry.name, item.entryPath};
+    const CopiedItem* copied = nullptr;
+    if (const auto folder = winsys::hostPathOf(item.entry.folder.get())) {
+        const fs::path place = fs::path(*folder) / item.entry.name;
+        for (const CopiedItem& c : copied_)
+            if (c.place == place) copied = &c;
+    }
+    const winsys::TreeResult failed =
+        copied ? winsys::removeTree(entry, true, copied->record, &changed) : winsys::removeTree(entry, true);
+    if (failed) {
         cause = winsys::describeTreeError(*failed);
         return false;
     }
@@ -440,7 +479,13 @@ bool CAxBackuper::Init(const std::string& AppDataFolder, const std::string& AppR
         }
         dataFolder_ = MAPI::Trim(AppDataFolder);
         filesFolder_ = withBackslash(dataFolder_) + "Backup\\" + BackupObjectName;
-        call([&] { return FileOps()->EnsureFolderExist(filesFolder_); });
+        // The store's folders are the program's own: never reached through a link.
+        winsys::UniqueFd store;
+        if (auto failed = OpenOwnFolder(filesFolder_, true, &store)) {
+            FalseCause = FormatString("Cannot use the backup folder '%1'. %2",
+                                      {filesFolder_, winsys::describeTreeError(*failed)});
+            return false;
+        }
         indexKey_ = withBackslash(MAPI::Trim(AppRegistryHKCUHive)) + "Backup\\" + BackupObjectName;
         initialised_ = true;
         return true;
@@ -458,9 +503,11 @@ bool CAxBackuper::Backup(const std::string& Name, const std::string& Description
         return false;
     }
     std::string backupId;
+    copied_.clear();
     try {
         if (!checkFileItems(LittleConfig, FalseCause)) return false;
-        RemoveLeftovers();
+        std::string ignored; // a leftover that stays is only space
+        RemoveLeftovers(ignored);
         backupId = NewGuid();
         if (!isGuidText(backupId)) {
             FalseCause = "Cannot make a backup id";
@@ -472,10 +519,12 @@ bool CAxBackuper::Backup(const std::string& Name, const std::string& Description
                 return true;
         }
         // A backup that failed half-way is not one: nothing of it may be listed.
+        copied_.clear();
         dropBackup(backupId, false);
         return false;
     } catch (const std::exception& e) {
         logFailure(e, "Backup");
+        copied_.clear();
         ResumeNext err;
         if (isGuidText(backupId)) err.step([&] { dropBackup(backupId, false); });
         FalseCause.clear();
@@ -538,7 +587,7 @@ bool CAxBackuper::writeBackup(const std::string& backupId, const std::string& Na
     if (files > 0) {
         winsys::UniqueFd store;
         const std::string folder = filesFolder_ + "\\" + backupId;
-        auto failed = winsys::openFolder(folder, &store);
+        auto failed = OpenOwnFolder(folder, false, &store);
         if (!failed) failed = winsys::flushFileSystem(store.get(), folder);
         if (failed) {
             FalseCause = FormatString("Cannot write the backup's copies. %1", {winsys::describeTreeError(*failed)});
@@ -631,38 +680,96 @@ void CAxBackuper::dropBackup(const std::string& backupId, bool pumpBeforeRetry) 
     if (keyGone()) err.step([&] { removeStoreEntry(filesFolder_, backupId); });
 }
 
-void CAxBackuper::RemoveLeftovers() {
-    if (!initialised_) return;
-    ResumeNext err; // a leftover that stays is only space; it never fails the caller
-    err.step([&] {
+bool CAxBackuper::RemoveLeftovers(std::string& FalseCause) {
+    FalseCause.clear();
+    if (!initialised_) {
+        FalseCause = "Not initialized";
+        return false;
+    }
+    try {
         RegistryBatch batch(false); // only for the writers' lock: nothing is written
-        if (!batch.isOpen()) return; // no lock: another process may be mid-backup
+        // Without the lock another process may be mid-backup: nothing is a leftover then.
+        if (!batch.isOpen()) return true;
+        winsys::UniqueFd store;
+        if (auto failed = OpenOwnFolder(filesFolder_, false, &store)) {
+            FalseCause = FormatString("Cannot use the backup folder '%1'. %2",
+                                      {filesFolder_, winsys::describeTreeError(*failed)});
+            return false;
+        }
+        const auto backups = guidFolders(store.get(), filesFolder_, FalseCause);
+        if (!backups) return false;
         const std::vector<std::string> ids = subkeyNames(indexKey_);
-        for (const std::string& entry : directoryContents(filesFolder_ + "\\")) {
-            const bool indexed = isGuidText(entry) && std::find(ids.begin(), ids.end(), entry) != ids.end();
-            if (!indexed) {
-                removeStoreEntry(filesFolder_, entry);
+        std::vector<std::string> stayed;
+        auto remove = [&](int folder, const std::string& path, const std::string& name) {
+            if (auto why = removeStoreEntry(folder, path, name)) stayed.push_back(*why);
+        };
+        // Only what the store makes is ever taken: folders named by a GUID
+        // text that no index names, and the files a restore stages inside a
+        // listed backup's folder. Anything else there stays.
+        for (const std::string& id : *backups) {
+            if (std::find(ids.begin(), ids.end(), id) == ids.end()) {
+                remove(store.get(), filesFolder_, id);
                 continue;
             }
-            // Inside a backup only item folders belong; anything else was
-            // staged by a restore that was cut short.
-            const std::string folder = filesFolder_ + "\\" + entry;
-            for (const std::string& inside : directoryContents(folder + "\\"))
-                if (!isGuidText(inside)) removeStoreEntry(folder, inside);
+            const std::string path = filesFolder_ + "\\" + id;
+            winsys::UniqueFd backup(::openat(store.get(), id.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            std::vector<winsys::FolderEntry> inside;
+            if (!backup || !winsys::listFolder(backup.get(), &inside)) {
+                stayed.push_back(winsys::describeTreeError({winsys::errorFromErrno(errno), path, true, {}}));
+                continue;
+            }
+            for (const winsys::FolderEntry& e : inside) {
+                struct stat st;
+                if (winsys::isStagedName(e.name) && ::fstatat(backup.get(), e.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                    (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
+                    remove(backup.get(), path, e.name);
+            }
         }
-    });
+        if (stayed.empty()) return true;
+        FalseCause = FormatString("Cannot remove what is left of a backup. %1", {stayed.front()});
+        return false;
+    } catch (const std::exception& e) {
+        FalseCause = logFailure(e, "RemoveLeftovers");
+        return false;
+    }
 }
 
-void CAxBackuper::RemoveAllLeftovers(const std::string& AppDataFolder, const std::string& AppRegistryHKCUHive) {
-    ResumeNext err;
-    err.step([&] {
-        const std::string store = withBackslash(MAPI::Trim(AppDataFolder)) + "Backup\\";
-        for (const std::string& word : directoryContents(store)) {
+bool CAxBackuper::RemoveAllLeftovers(const std::string& AppDataFolder, const std::string& AppRegistryHKCUHive,
+                                     std::string& FalseCause) {
+    FalseCause.clear();
+    try {
+        const std::string store = withBackslash(MAPI::Trim(AppDataFolder)) + "Backup";
+        winsys::UniqueFd fd;
+        if (auto failed = OpenOwnFolder(store, false, &fd)) {
+            if (failed->refusal.empty() && failed->code == win::ERROR_PATH_NOT_FOUND) return true; // no store yet
+            FalseCause = FormatString("Cannot use the backup folder '%1'. %2", {store, winsys::describeTreeError(*failed)});
+            return false;
+        }
+        std::vector<winsys::FolderEntry> words;
+        if (!winsys::listFolder(fd.get(), &words)) {
+            FalseCause = winsys::describeTreeError({winsys::errorFromErrno(errno), store, true, {}});
+            return false;
+        }
+        std::vector<std::string> failures;
+        for (const winsys::FolderEntry& word : words) {
+            // A type's folder; a link in its place is refused by Init, naming it.
+            struct stat st;
+            if (::fstatat(fd.get(), word.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+                !(S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode)))
+                continue;
             CAxBackuper backuper;
             std::string cause;
-            if (backuper.Init(AppDataFolder, AppRegistryHKCUHive, word, cause)) backuper.RemoveLeftovers();
+            if (!backuper.Init(AppDataFolder, AppRegistryHKCUHive, word.name, cause) ||
+                !backuper.RemoveLeftovers(cause))
+                failures.push_back(cause);
         }
-    });
+        if (failures.empty()) return true;
+        for (const std::string& f : failures) FalseCause += (FalseCause.empty() ? "" : " ") + f;
+        return false;
+    } catch (const std::exception& e) {
+        FalseCause = logFailure(e, "RemoveAllLeftovers");
+        return false;
+    }
 }
 
 bool CAxBackuper::ListBackups(LONG& ResultCount, std::vector<BackupRow>& ResultArray, std::string& FalseCause) {
@@ -703,7 +810,8 @@ bool CAxBackuper::Restore(const std::string& BackupID, std::string& FalseCause) 
             FalseCause = FormatString("Invalid backup id: '%1'", {BackupID});
             return false;
         }
-        RemoveLeftovers();
+        std::string ignored; // a leftover that stays is only space
+        RemoveLeftovers(ignored);
         const std::string backupKey = indexKey_ + "\\" + BackupID;
         VARIANT_BOOL exists = win::VARIANT_FALSE;
         call([&] { return registry()->IsKeyExist(kCurrentUser, backupKey, &exists); });
@@ -845,12 +953,16 @@ bool CAxBackuper::RemoveByLittleConfig(_CLittleConfig* LittleConfig) {
         call([&] { return LittleConfig->get_FileOrFoldersCount(&files); });
         for (LONG k = 1; k <= files; ++k) {
             std::string path, cause;
+            std::vector<winsys::KeptEntry> changed;
             VARIANT_BOOL flag = win::VARIANT_FALSE;
             call([&] { return LittleConfig->get_FileOrFolder(k, &path); });
             call([&] { return LittleConfig->get_FileOrFolderx64bitSystem32(k, &flag); });
             if (isTrue(flag)) redirectionOff();
-            const bool removed = removeFileOrFolder(path, cause);
+            const bool removed = removeFileOrFolder(path, cause, changed);
             if (isTrue(flag)) redirectionOn();
+            for (const winsys::KeptEntry& c : changed)
+                failed(FormatString("Cannot delete '%1'. %2",
+                                    {c.windowsPath, c.copied ? kChangedSinceBackup : kNewSinceBackup}));
             if (!removed) failed(FormatString("Cannot delete '%1'. %2", {path, cause}));
         }
 

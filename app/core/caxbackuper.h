@@ -5,11 +5,13 @@
 // holding the registry copies, and a folder of file copies under the data
 // folder. A backup lasts until it is restored whole.
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "components/interfaces/quarncust.h"
 #include "platform/core/wintypes.h"
+#include "platform/files/tree.h"
 
 namespace sorlix {
 
@@ -30,20 +32,24 @@ public:
     bool ListBackups(win::LONG& ResultCount, std::vector<BackupRow>& ResultArray, std::string& FalseCause);
     bool Restore(const std::string& BackupID, std::string& FalseCause);
     // Deletes everything the record lists, going on past failures (each
-    // logged); false when any step failed.
+    // logged); false when any step failed. Of a file or folder that this
+    // object's last Backup copied, only what is still as it was copied goes:
+    // an entry changed or made since stays and counts as a failure.
     bool RemoveByLittleConfig(quarncust::_CLittleConfig* LittleConfig);
     // The log texts of the steps the last RemoveByLittleConfig could not do:
     // what stayed, and why.
     const std::vector<std::string>& RemovalFailures() const { return removalFailures_; }
 
-    // Removes what the store holds that no listed backup names: the copies
-    // of a backup whose process died before its index was written, index
-    // keys a cut-short restore left without "Name", and staged files of a
-    // cut-short restore. Runs under the writers' lock, so another process's
-    // backup in progress is never taken for a leftover. Of this type after
-    // Init; RemoveAllLeftovers does every type of the store (start-up).
-    void RemoveLeftovers();
-    static void RemoveAllLeftovers(const std::string& AppDataFolder, const std::string& AppRegistryHKCUHive);
+    // Removes what the store made and no listed backup needs: the GUID
+    // folders of copies whose process died before their index was written,
+    // and the staged files of a cut-short restore; nothing else is touched.
+    // Runs under the writers' lock, so another process's backup in progress
+    // is never taken for a leftover. Of this type after Init;
+    // RemoveAllLeftovers does every type of the store (start-up). False,
+    // with the reason, when the store cannot be looked at or a leftover stays.
+    bool RemoveLeftovers(std::string& FalseCause);
+    static bool RemoveAllLeftovers(const std::string& AppDataFolder, const std::string& AppRegistryHKCUHive,
+                                   std::string& FalseCause);
 
 private:
     // The text before the last backslash, one trailing backslash dropped
@@ -66,8 +72,10 @@ private:
     // Puts the entries of a store item folder back into `restoreTo`.
     bool restoreItem(const std::string& backupId, const std::string& itemId, const std::string& restoreTo,
                      std::string& FalseCause);
-    // Removes one file or folder of a removal record; true when it is gone.
-    bool removeFileOrFolder(const std::string& path, std::string& cause);
+    // Removes one file or folder of a removal record; true when it is gone
+    // but for the entries in `changed` (changed or made since this object
+    // copied the item).
+    bool removeFileOrFolder(const std::string& path, std::string& cause, std::vector<winsys::KeptEntry>& changed);
     // The folders whose contents no record may name: the data folder given
     // to Init and the program's own.
     std::vector<std::string> ownDataFolders() const;
@@ -77,6 +85,13 @@ private:
     std::string backupWord_;
     std::string dataFolder_;  // as given to Init
     std::vector<std::string> removalFailures_;
+    // What the last Backup copied of each file or folder: where it is (the
+    // resolved host place) and what each entry was when copied.
+    struct CopiedItem {
+        std::filesystem::path place;
+        winsys::CopyRecord record;
+    };
+    std::vector<CopiedItem> copied_;
     bool initialised_ = false;
     bool redirectionIsOff_ = false; // switched off by this object and not yet back on
 };

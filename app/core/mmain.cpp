@@ -13,6 +13,7 @@
 #include "app/core/mapi.h"
 #include "app/core/mmainhelpers.h"
 #include "app/core/mvista.h"
+#include "app/core/ownfolders.h"
 #include "app/core/resume_next.h"
 #include "app/core/strings.h"
 #include "common/interfaces/fileops.h"
@@ -108,9 +109,24 @@ StartupEnd Main(const StartupHooks& hooks) {
         call([&] { return Global()->LocalApplicationDataFolder(&local); });
         DataFolder = JoinPath(local, kProductFolder);
     });
-    err.step([&] { call([&] { return FileOps()->EnsureFolderExist(DataFolder); }); });
     err.step([&] { TempFolder = DataFolder + "\\Temp"; });
-    err.step([&] { call([&] { return FileOps()->EnsureFolderExist(TempFolder); }); });
+    // Both are the program's own, made and opened without following a link:
+    // with a link or a file in their place the logs, work files and backups
+    // would go wherever it points, so the program does not start.
+    std::optional<winsys::TreeError> unusable;
+    err.step([&] {
+        winsys::UniqueFd folder;
+        unusable = OpenOwnFolder(DataFolder, true, &folder);
+        if (!unusable) unusable = OpenOwnFolder(TempFolder, true, &folder);
+    });
+    if (unusable && (unusable->code == win::ERROR_CANT_RESOLVE_FILENAME || unusable->code == win::ERROR_DIRECTORY)) {
+        err.step([&] {
+            hooks.messageBox(FormatString("Cannot use the data folder '%1'. %2",
+                                          {DataFolder, winsys::describeTreeError(*unusable)}),
+                             "Vendrel Sorlix", MessageIcon::Exclamation);
+        });
+        return StartupEnd::DataFolderUnusable;
+    }
 
     err.step([&] {
         ComPtr<_axLog> log;
@@ -122,8 +138,6 @@ StartupEnd Main(const StartupHooks& hooks) {
     });
 
     err.step([&] { trace("********** start app"); });
-    // Copies a killed backup or restore left in the store, before anything looks at it.
-    err.step([&] { CAxBackuper::RemoveAllLeftovers(DataFolder, kProductRegistryKey); });
     err.step([&] { trace(versionLine()); });
     err.step([&] { trace(windowsLine()); });
     // Hive lines the registry could not read are kept in their files; the
@@ -161,6 +175,14 @@ StartupEnd Main(const StartupHooks& hooks) {
     });
     if (elevation == MVista::ElevationOutcome::Refused) return StartupEnd::Refused;
     if (elevation == MVista::ElevationOutcome::HandedOver) return StartupEnd::HandedOver;
+
+    // What a killed backup or restore left in the store goes before anything
+    // looks at it; the store's index is reached through the registry object.
+    err.step([&] {
+        std::string cause;
+        if (!CAxBackuper::RemoveAllLeftovers(DataFolder, kProductRegistryKey, cause))
+            required(Log)->LogIt(0, "Backup store: " + cause, halvenlib::sevError, kSource);
+    });
 
     err.step([&] { DB = std::make_unique<CDB>(Log); });
     err.step([&] { FileChecker = std::make_unique<CFileChecker>(IsNT, IsNT4); });

@@ -57,6 +57,7 @@ enum class StartupEnd {
     ComponentsMissing, // a component library is not registered
     Refused,           // the user may not run the program
     HandedOver,        // the elevation library was started
+    DataFolderUnusable, // a link or a file stands where the data folder goes
 };
 
 StartupEnd Main(const StartupHooks& hooks);

@@ -48,7 +48,8 @@ int exitCode(sorlix::MMain::StartupEnd end) {
     case sorlix::MMain::StartupEnd::MainFormClosed:
     case sorlix::MMain::StartupEnd::HandedOver: return 0;
     case sorlix::MMain::StartupEnd::ComponentsMissing:
-    case sorlix::MMain::StartupEnd::Refused: return 1;
+    case sorlix::MMain::StartupEnd::Refused:
+    case sorlix::MMain::StartupEnd::DataFolderUnusable: return 1;
     }
     return 1;
 }

@@ -241,7 +241,10 @@ TEST_F(BackupTrees, LeftoversOfKilledRunsAreRemovedAndListedBackupsKept) {
     testsupport::writeHost(prefix.host(kFilesFolder + "\\" + orphan + "\\item\\big.bin"), std::string(1 << 16, 'z'));
     fs::permissions(prefix.host(kFilesFolder + "\\" + orphan + "\\item"), fs::perms(0500));
     testsupport::writeHost(filesFolder(id) / ".sorlix-abc", "staged");
-    CAxBackuper::RemoveAllLeftovers(testsupport::ProgramObjects::kDataFolder, sorlix::kProductRegistryKey);
+    std::string swept;
+    EXPECT_TRUE(CAxBackuper::RemoveAllLeftovers(testsupport::ProgramObjects::kDataFolder, sorlix::kProductRegistryKey,
+                                                swept))
+        << swept;
     std::vector<std::string> left;
     for (const auto& e : fs::directory_iterator(prefix.host(kFilesFolder))) left.push_back(e.path().filename());
     EXPECT_EQ(left, std::vector<std::string>{id});
@@ -361,7 +364,10 @@ TEST_F(BackupTrees, RestoresKilledAtRandomMomentsFinishWhenRunAgain) {
         std::string cause;
         ASSERT_TRUE(backuper().Restore(id, cause)) << cause;
     }
-    CAxBackuper::RemoveAllLeftovers(testsupport::ProgramObjects::kDataFolder, sorlix::kProductRegistryKey);
+    std::string swept;
+    EXPECT_TRUE(CAxBackuper::RemoveAllLeftovers(testsupport::ProgramObjects::kDataFolder, sorlix::kProductRegistryKey,
+                                                swept))
+        << swept;
     EXPECT_EQ(exactTreeOf(host(kAddon)), before);
     EXPECT_TRUE(listed().empty());
     expectStoreEmpty();
