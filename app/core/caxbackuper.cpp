@@ -942,9 +942,9 @@ bool CAxBackuper::RemoveByLittleConfig(_CLittleConfig* LittleConfig) {
     constexpr const char* kSource = "CAxBackuper.RemoveByLittleConfig";
     bool allRemoved = true;
     removalFailures_.clear();
-    auto failed = [&](const std::string& text) {
+    auto failed = [&](const std::string& text, bool madeSinceBackup = false) {
         LogLine(0, text, halvenlib::sevInternalError, kSource);
-        removalFailures_.push_back(text);
+        removalFailures_.push_back({text, madeSinceBackup});
         allRemoved = false;
     };
     try {
@@ -962,7 +962,8 @@ bool CAxBackuper::RemoveByLittleConfig(_CLittleConfig* LittleConfig) {
             if (isTrue(flag)) redirectionOn();
             for (const winsys::KeptEntry& c : changed)
                 failed(FormatString("Cannot delete '%1'. %2",
-                                    {c.windowsPath, c.copied ? kChangedSinceBackup : kNewSinceBackup}));
+                                    {c.windowsPath, c.copied ? kChangedSinceBackup : kNewSinceBackup}),
+                       !c.copied);
             if (!removed) failed(FormatString("Cannot delete '%1'. %2", {path, cause}));
         }
 

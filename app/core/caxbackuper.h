@@ -36,9 +36,14 @@ public:
     // object's last Backup copied, only what is still as it was copied goes:
     // an entry changed or made since stays and counts as a failure.
     bool RemoveByLittleConfig(quarncust::_CLittleConfig* LittleConfig);
-    // The log texts of the steps the last RemoveByLittleConfig could not do:
-    // what stayed, and why.
-    const std::vector<std::string>& RemovalFailures() const { return removalFailures_; }
+    // A step the last RemoveByLittleConfig could not do: its log text (what
+    // stayed, and why), and whether what stayed was made after this
+    // object's last Backup, which then holds no copy of it.
+    struct RemovalFailure {
+        std::string text;
+        bool madeSinceBackup = false;
+    };
+    const std::vector<RemovalFailure>& RemovalFailures() const { return removalFailures_; }
 
     // Removes what the store made and no listed backup needs: the GUID
     // folders of copies whose process died before their index was written,
@@ -84,7 +89,7 @@ private:
     std::string indexKey_;    // {product key}\Backup\{word}, below HKEY_CURRENT_USER
     std::string backupWord_;
     std::string dataFolder_;  // as given to Init
-    std::vector<std::string> removalFailures_;
+    std::vector<RemovalFailure> removalFailures_;
     // What the last Backup copied of each file or folder: where it is (the
     // resolved host place) and what each entry was when copied.
     struct CopiedItem {

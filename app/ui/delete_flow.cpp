@@ -124,7 +124,8 @@ bool DeleteFlow::RemoveAddon(_CParams* AddonInfo, const std::string& TypeTitle, 
         } else {
             std::vector<StayedPart> stayed;
             const auto keepFailures = [&](bool restorable) {
-                for (const std::string& s : backuper.RemovalFailures()) stayed.push_back({s, restorable});
+                for (const CAxBackuper::RemovalFailure& f : backuper.RemovalFailures())
+                    stayed.push_back({f.text, restorable && !f.madeSinceBackup});
             };
             backuper.RemoveByLittleConfig(backupCfg.get());
             keepFailures(true);

@@ -115,10 +115,13 @@ TEST_F(FileFidelity, AFileChangedAfterItsBackupIsNotDeleted) {
         const auto keptBefore = testsupport::exactTreeOf(host(std::string(kAddon) + "\\" + row.kept[0]));
         EXPECT_FALSE(b.RemoveByLittleConfig(record().get()));
 
-        const std::vector<std::string>& named = b.RemovalFailures();
+        const auto& named = b.RemovalFailures();
         ASSERT_EQ(named.size(), row.kept.size());
-        for (std::size_t i = 0; i < named.size(); ++i)
-            EXPECT_EQ(named[i], "Cannot delete '" + std::string(kAddon) + "\\" + row.kept[i] + "'. " + row.why);
+        for (std::size_t i = 0; i < named.size(); ++i) {
+            EXPECT_EQ(named[i].text, "Cannot delete '" + std::string(kAddon) + "\\" + row.kept[i] + "'. " + row.why);
+            // The backup holds a copy of a changed file, none of a new one.
+            EXPECT_EQ(named[i].madeSinceBackup, row.why == kNew);
+        }
         // What was backed up and is unchanged went; what changed stays as it is now.
         EXPECT_FALSE(fs::exists(host(std::string(kAddon) + "\\a.txt")));
         EXPECT_FALSE(fs::exists(host(std::string(kAddon) + "\\sub\\c.txt")));

@@ -289,7 +289,8 @@ TEST_F(BackupTrees, ARemovalThatFailsPartWaySaysWhatStayed) {
     CAxBackuper remover;
     EXPECT_FALSE(remover.RemoveByLittleConfig(record().get()));
     ASSERT_EQ(remover.RemovalFailures().size(), 1u);
-    EXPECT_NE(remover.RemovalFailures()[0].find("private\\key.txt"), std::string::npos) << remover.RemovalFailures()[0];
+    EXPECT_NE(remover.RemovalFailures()[0].text.find("private\\key.txt"), std::string::npos)
+        << remover.RemovalFailures()[0].text;
     EXPECT_EQ(listed().size(), 1u);
 }
 
