@@ -176,7 +176,10 @@ std::vector<std::string> subkeyNames(const std::string& subKey) {
 }
 
 constexpr const char* kOutsidePrefix = "It leads outside the Windows prefix.";
-constexpr const char* kChangedSinceBackup = "It changed after its backup was made, so it was kept as it is now.";
+// A restore puts the backed-up version back over it, so the user is told.
+constexpr const char* kChangedSinceBackup =
+    "It changed after its backup was made, so it was kept as it is now; Restore would put back the backed-up "
+    "version.";
 constexpr const char* kNewSinceBackup = "It was made after the backup, so it was kept.";
 
 namespace fs = std::filesystem;

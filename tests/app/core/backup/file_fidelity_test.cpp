@@ -62,7 +62,8 @@ protected:
 };
 
 TEST_F(FileFidelity, AFileChangedAfterItsBackupIsNotDeleted) {
-    const std::string kChanged = "It changed after its backup was made, so it was kept as it is now.";
+    const std::string kChanged = "It changed after its backup was made, so it was kept as it is now; Restore would "
+                                 "put back the backed-up version.";
     const std::string kNew = "It was made after the backup, so it was kept.";
     const struct Row {
         const char* label;
