@@ -3,8 +3,11 @@
 // and 200,000 keys, a JSON key of 100,010 bytes, a manifest.json and an
 // Info.plist of 200 MB, a sparse install.rdf of 256 MB, an Info.plist whose
 // failing line is 5.2 MB, a package of 3,000 entries extracted whole, and
-// 20,000 extensions of each browser collected. Target: each crafted input
-// under 1 s and under 100 MB of peak memory, each collection under 2 s.
+// 20,000 extensions of each browser collected; and the demo machine's whole
+// collection with crafted registry entries and folders beside it (last, as
+// it installs machines of its own). Target: each crafted input under 1 s
+// and under 100 MB of peak memory, each collection under 2 s, each crafted
+// entry on the demo machine at most 1 s and 100 MB above its floor.
 //
 // Every case has a floor measured in the same run, a benign input of the
 // same size or a tenth of the count ("floor" benchmarks); the counter
@@ -13,15 +16,19 @@
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <malloc.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/core/minfocollector.h"
 #include "app/core/mmain.h"
@@ -35,6 +42,8 @@
 #include "app/enumerators/json.h"
 #include "bench/bench_machine.h"
 #include "bench/thread_times.h"
+#include "platform/com/class_registry.h"
+#include "platform/core/machine.h"
 #include "platform/files/paths.h"
 #include "platform/unzip/unzip.h"
 #include "platform/xml/dom.h"
@@ -410,5 +419,192 @@ void BM_OperaUnpackFloor(benchmark::State& state) {
     state.SetLabel("Opera");
 }
 BENCHMARK(BM_OperaUnpackFloor)->Arg(20000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// ---- Crafted entries beside the demo machine, through the whole collection ----
+//
+// The demo prefix, built once by its script, and collected whole: the
+// floor. Each case collects a copy of it with one crafted entry of the kind
+// a stranger (malware stalling an add-on remover) may leave: in the
+// registry 100,000 values or keys, a 10 MB name, a 50 MB hive line; on
+// disk 20,000 empty folders, a bad Info.plist, a manifest in UTF-16. Each
+// should add at most 1 s and 100 MB to the floor and lose none of the
+// demo's add-ons ("listed" counts them all).
+
+const fs::path& demoPrefix() {
+    static const fs::path made = [] {
+        char folder[] = "/tmp/sorlix-demo-bench-XXXXXX";
+        if (!::mkdtemp(folder)) return fs::path();
+        const fs::path prefix = fs::path(folder) / "prefix";
+        const std::string command = "bash '" BUILD_PREFIX_SCRIPT "' '" + prefix.string() + "' '" BUILD_DIR "' >'" +
+                                    (fs::path(folder) / "build-prefix.out").string() + "' 2>&1";
+        return std::system(command.c_str()) == 0 ? prefix : fs::path();
+    }();
+    return made;
+}
+
+const std::string kDemoLocal = "drive_c/users/demo/AppData/Local";
+const std::string kDemoProfiles = "drive_c/users/demo/AppData/Roaming/Mozilla/Firefox/Profiles";
+
+// A class id of 38 characters, numbered.
+std::string classId(int n) {
+    char id[40];
+    std::snprintf(id, sizeof id, "{5C0C0A11-0000-4000-8000-%012d}", n);
+    return id;
+}
+
+void appendToHive(const fs::path& hive, const std::string& text) {
+    std::ofstream(hive, std::ios::app | std::ios::binary) << "\n" << text;
+}
+
+// Wine's hive text of a key (relative, backslashes doubled).
+std::string hiveKey(const std::string& key) {
+    std::string k;
+    for (const char c : key) k += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return "[" + k + "] 1700000000\n";
+}
+
+const std::string kBhoKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\";
+
+void badPlist(const fs::path& prefix, const std::string& text) {
+    const fs::path folder = prefix / kDemoLocal / "Apple Computer/Safari/Extensions/Bad.safariextension";
+    fs::create_directories(folder);
+    std::ofstream(folder / "Info.plist", std::ios::binary) << text;
+}
+
+const char kPlistHead[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+
+struct DemoCase {
+    const char* label;
+    std::function<void(const fs::path&)> lay; // on the copy's host folder
+};
+
+const DemoCase kDemoCases[] = {
+    {"100,000 values under Toolbar",
+     [](const fs::path& p) {
+         std::string t = hiveKey("Software\\Microsoft\\Internet Explorer\\Toolbar");
+         for (int n = 0; n < 100000; ++n) t += "\"" + classId(n) + "\"=hex:00\n";
+         appendToHive(p / "system.reg", t);
+     }},
+    {"100,000 bare keys under Browser Helper Objects",
+     [](const fs::path& p) {
+         std::string t;
+         for (int n = 0; n < 100000; ++n) t += hiveKey(kBhoKey + classId(n));
+         appendToHive(p / "system.reg", t);
+     }},
+    {"100,000 complete helper objects",
+     [](const fs::path& p) {
+         std::string t;
+         for (int n = 0; n < 100000; ++n) {
+             t += hiveKey(kBhoKey + classId(n)) + "@=\"Helper " + std::to_string(n) + "\"\n";
+             t += hiveKey("Software\\Classes\\CLSID\\" + classId(n) + "\\InProcServer32") +
+                  "@=\"C:\\\\helpers\\\\helper" + std::to_string(n % 100) + ".dll\"\n";
+         }
+         appendToHive(p / "system.reg", t);
+     }},
+    {"a helper object named by 10 MB",
+     [](const fs::path& p) {
+         appendToHive(p / "system.reg", hiveKey(kBhoKey + classId(0)) + "@=\"" + std::string(10u << 20, 'n') + "\"\n");
+     }},
+    {"a hive line of 50 MB",
+     [](const fs::path& p) {
+         appendToHive(p / "system.reg", hiveKey("Software\\Crafted") + "\"big\"=\"" + std::string(50u << 20, 'b') + "\"\n");
+     }},
+    {"20,000 empty Firefox profiles",
+     [](const fs::path& p) {
+         for (int n = 0; n < 20000; ++n) fs::create_directories(p / kDemoProfiles / ("empty" + std::to_string(n) + ".default"));
+     }},
+    {"20,000 empty version folders of one Chrome extension",
+     [](const fs::path& p) {
+         const fs::path id = p / kDemoLocal / "Google/Chrome/User Data/Default/Extensions" / std::string(32, 'e');
+         for (int n = 0; n < 20000; ++n) fs::create_directories(id / (std::to_string(n) + ".0_0"));
+     }},
+    {"20,000 empty Firefox extension folders",
+     [](const fs::path& p) {
+         const fs::path extensions = p / kDemoProfiles / "k3x9wq2m.default/extensions";
+         for (int n = 0; n < 20000; ++n) fs::create_directories(extensions / ("empty" + std::to_string(n) + "@example.org"));
+     }},
+    {"a binary Info.plist",
+     [](const fs::path& p) { badPlist(p, std::string("bplist00\xD1\x01\x02QaQb\x08\x0B\x0D\0\0\0\0\0\0\x01\x01", 24)); }},
+    {"an Info.plist with a DOCTYPE and an external entity",
+     [](const fs::path& p) {
+         badPlist(p, std::string(kPlistHead) + "<!DOCTYPE plist [<!ENTITY s SYSTEM \"C:\\windows\\win.ini\">]>"
+                                              "<plist><dict><key>Author</key><string>&s;</string></dict></plist>");
+     }},
+    {"an Info.plist with a parameter entity",
+     [](const fs::path& p) {
+         badPlist(p, std::string(kPlistHead) + "<!DOCTYPE plist [<!ENTITY % e SYSTEM \"C:\\windows\\win.ini\"> %e;]>"
+                                              "<plist><array/></plist>");
+     }},
+    {"an Info.plist of arrays 100,000 deep",
+     [](const fs::path& p) {
+         std::string t = std::string(kPlistHead) + "<plist><dict><key>a</key>";
+         for (int n = 0; n < 100000; ++n) t += "<array>";
+         for (int n = 0; n < 100000; ++n) t += "</array>";
+         badPlist(p, t + "</dict></plist>");
+     }},
+    {"a manifest in UTF-16 with a byte-order mark",
+     [](const fs::path& p) {
+         const std::string manifest = "{\"name\":\"Wide\",\"version\":\"1\"}";
+         std::string wide = "\xFF\xFE";
+         for (const char c : manifest) wide += std::string{c, '\0'};
+         const fs::path folder =
+             p / kDemoLocal / "Google/Chrome/User Data/Default/Extensions" / std::string(32, 'w') / "1_0";
+         fs::create_directories(folder);
+         std::ofstream(folder / "manifest.json", std::ios::binary) << wide;
+     }},
+};
+
+win::LONG listedInAll() {
+    win::LONG all = 0;
+    for (win::LONG type = 1; type <= 24; ++type) all += bench::listed(type);
+    return all;
+}
+
+// What the floor run lists of each type: a case must list at least as much.
+std::vector<win::LONG>& demoListing() {
+    static std::vector<win::LONG> listing;
+    return listing;
+}
+
+// One whole collection of a copy of the demo prefix laid out by `lay`.
+void collectDemoCopy(benchmark::State& state, const std::function<void(const fs::path&)>& lay, bool isFloor) {
+    if (demoPrefix().empty()) return state.SkipWithError("the demo prefix cannot be built");
+    const fs::path copy = demoPrefix().parent_path() / "copy";
+    fs::remove_all(copy);
+    fs::copy(demoPrefix(), copy, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    if (lay) lay(copy);
+    {
+        auto machine = winsys::Machine::open(copy);
+        if (!machine) return state.SkipWithError(machine.error().message.c_str());
+        winsys::setMachine(std::move(machine).value());
+        testsupport::ProgramObjects program;
+        double peak = 0;
+        const bench::ThreadTimes times;
+        for (auto _ : state) peak = peakMegabytes([] { sorlix::MInfoCollector::CollectAllAddonInfo(); });
+        times.report(state);
+        state.counters["peak MB"] = peak;
+        state.counters["log lines"] = static_cast<double>(program.log->lines.size());
+        state.counters["listed"] = listedInAll();
+        std::vector<win::LONG> listing;
+        for (win::LONG type = 1; type <= 24; ++type) listing.push_back(bench::listed(type));
+        if (isFloor) demoListing() = listing;
+        for (std::size_t t = 0; t < listing.size() && t < demoListing().size(); ++t)
+            if (listing[t] < demoListing()[t])
+                state.SkipWithError(("type " + std::to_string(t + 1) + " lost add-ons").c_str());
+    }
+    winsys::com::releaseApplicationObjects();
+    winsys::setMachine(nullptr);
+    fs::remove_all(copy);
+}
+
+void BM_DemoCollectionFloor(benchmark::State& state) { collectDemoCopy(state, nullptr, true); }
+BENCHMARK(BM_DemoCollectionFloor)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_DemoCollectionWith(benchmark::State& state) {
+    const DemoCase& c = kDemoCases[state.range(0)];
+    state.SetLabel(c.label);
+    collectDemoCopy(state, c.lay, false);
+}
+BENCHMARK(BM_DemoCollectionWith)->DenseRange(0, std::size(kDemoCases) - 1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace

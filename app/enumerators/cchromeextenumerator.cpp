@@ -47,12 +47,29 @@ std::string source(const char* member) { return std::string("CChromeExtEnumerato
     throw winsys::com::ComError(hr, winsys::com::describeHresult(hr), source(member));
 }
 
+// The encoding that a byte-order mark other than UTF-8's announces, or null.
+const char* foreignEncoding(std::string_view bytes) {
+    using namespace std::string_view_literals;
+    if (bytes.starts_with("\xFF\xFE\0\0"sv)) return "UTF-32LE"; // before UTF-16LE, which begins alike
+    if (bytes.starts_with("\0\0\xFE\xFF"sv)) return "UTF-32BE";
+    if (bytes.starts_with("\xFF\xFE"sv)) return "UTF-16LE";
+    if (bytes.starts_with("\xFE\xFF"sv)) return "UTF-16BE";
+    return nullptr;
+}
+
 // The file's text: at most kMaxInputFileBytes bytes, without a leading
 // byte-order mark, decoded as UTF-8 (bytes that are not become U+FFFD). A
-// missing file is error 53.
+// missing file is error 53. A file in another encoding is not read, as the
+// browser does not read it, with one log line naming it: the text is then
+// empty, which parses to nothing.
 std::string readJsonFile(const std::string& path) {
     const std::string bytes = Enum::ReadInputFile(path);
     std::string_view text(bytes);
+    if (const char* encoding = foreignEncoding(text)) {
+        LogLine(0, FormatString("'%1' is encoded in %2, not in UTF-8; it is not read.", {path, encoding}),
+                halvenlib::sevInternalError, source("ProcessManifestJson"));
+        return {};
+    }
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     return winsys::toUtf8(winsys::toUtf16(text));
 }

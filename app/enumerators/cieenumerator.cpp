@@ -165,12 +165,31 @@ void addVersionFields(_CCollection* info, _CParams* params) {
 
 // ---- Registry ----
 
-// The text, or "" when it cannot be read.
+std::string keyName(LONG root);
+
+// Windows' own bound on a display name. A stranger's registry may hold
+// megabytes where a name or a file is expected; every copy of it down to
+// the listing would cost as much again.
+constexpr std::size_t kMaxShownUnits = 32767;
+
+// `text` within the bound; a longer one is cut, ellipsis included, with
+// one log line naming the key (itself cut: a subkey name may be as long).
+std::string bounded(std::string text, LONG root, const std::string& subkey, const std::string& what) {
+    if (text.size() <= kMaxShownUnits || winsys::utf16Length(text) <= kMaxShownUnits) return text;
+    const std::string key = winsys::cutWithEllipsis(keyName(root) + "\\" + subkey, 1024);
+    LogLine(0, FormatString("%1 of '%2' is longer than %3 characters; only its beginning is read.",
+                            {what, key, std::to_string(kMaxShownUnits)}),
+            halvenlib::sevWarning, "CIEEnumerator");
+    return winsys::cutWithEllipsis(text, kMaxShownUnits - 1); // and the ellipsis
+}
+
+// The text, or "" when it cannot be read; within the bound.
 std::string queryString(LONG root, std::string subkey, std::string valueName) {
     std::string value;
     win::VARIANT_BOOL ok = win::VARIANT_FALSE;
     call([&] { return required(Registry)->QuerySTRING(&root, &subkey, &valueName, &value, &ok); });
-    return value;
+    return bounded(std::move(value), root, subkey,
+                   valueName.empty() ? std::string("The default value") : "The value \"" + valueName + "\"");
 }
 
 // The server file of a class, as stored.
@@ -423,7 +442,8 @@ void CIEEnumerator::FillContextMenuInfo(LONG root, const std::string& key, const
         for (LONG i = 1; i <= n; ++i) {
             // The subkey's name is the menu text.
             const std::string entry = ItemText(subkeys, i);
-            const std::string clean = withoutAmpersands(entry);
+            // The full name stays the key's path; only the shown name is bounded.
+            const std::string clean = bounded(withoutAmpersands(entry), root, key, "A subkey name");
             ComPtr<_CNode> node;
             const ComPtr<_CParams> params = newRecord(result, entry, &node);
             addText(params.get(), "name", clean);

@@ -10,6 +10,10 @@
 
 namespace sorlix {
 
+namespace {
+constexpr win::LONG kFileNotFound = 53; // as Enum::ReadInputFile reports a missing file
+}
+
 void CRDFParser::clear() {
     for (std::string* field : {&Creator, &Contributor, &Description, &HomepageURL, &Name, &id, &UpdateinfoURL})
         field->clear();
@@ -23,9 +27,13 @@ bool CRDFParser::Parse(const std::string& RDFFilename, std::string& ErrorText) {
         try {
             doc.loadBytes(Enum::ReadInputFile(RDFFilename));
         } catch (const winsys::com::ComError& e) {
-            // A file over the bound is named as such; missing or unreadable is no XML.
-            ErrorText = e.hresult() == win::HRESULT_FROM_WIN32(win::ERROR_FILE_TOO_LARGE) ? e.description()
-                                                                                           : "Invalid XML";
+            // A file over the bound is named as such, and a missing one as
+            // missing (an empty extension folder is no broken manifest);
+            // one that cannot be read is no XML.
+            if (e.hresult() == win::HRESULT_FROM_WIN32(win::ERROR_FILE_TOO_LARGE)) ErrorText = e.description();
+            else if (e.hresult() == winsys::com::hresultFromNumber(kFileNotFound))
+                ErrorText = "The folder has no " + RDFFilename.substr(RDFFilename.rfind('\\') + 1) + ".";
+            else ErrorText = "Invalid XML";
             return false;
         }
         if (!doc.lastChild()) {

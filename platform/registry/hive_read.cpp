@@ -15,13 +15,29 @@ namespace {
 
 constexpr std::size_t kMaxDepth = 512; // Windows' limit on key nesting
 
-void appendUtf16(std::u16string& out, char32_t cp) {
+// Where unescaped text goes: a scratch string (names), or straight into a
+// value's UTF-16LE data bytes, so that a long string line is held once
+// more, not twice.
+struct Utf16Sink {
+    std::u16string& out;
+    void put(char16_t c) { out += c; }
+};
+struct Utf16leBytesSink {
+    std::vector<win::BYTE>& out;
+    void put(char16_t c) {
+        out.push_back(static_cast<win::BYTE>(c & 0xFF));
+        out.push_back(static_cast<win::BYTE>(c >> 8));
+    }
+};
+
+template <class Sink>
+void appendUtf16(Sink& out, char32_t cp) {
     if (cp >= 0x10000) {
         cp -= 0x10000;
-        out += static_cast<char16_t>(0xD800 + (cp >> 10));
-        out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+        out.put(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.put(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
     } else {
-        out += static_cast<char16_t>(cp);
+        out.put(static_cast<char16_t>(cp));
     }
 }
 
@@ -45,8 +61,8 @@ char32_t decodeUtf8(const char*& p, const char* end) {
 
 // Reads escaped text up to an unescaped `endChar` into `out`, leaving p after
 // it. False when the line ends first.
-bool parseEscaped(const char*& p, const char* end, char endChar, std::u16string& out) {
-    out.clear();
+template <class Sink>
+bool parseEscaped(const char*& p, const char* end, char endChar, Sink& out) {
     while (p < end) {
         const char c = *p;
         if (c == endChar) {
@@ -59,25 +75,25 @@ bool parseEscaped(const char*& p, const char* end, char endChar, std::u16string&
         }
         ++p;
         if (c != '\\') {
-            out += static_cast<char16_t>(c);
+            out.put(static_cast<char16_t>(c));
             continue;
         }
         if (p == end) return false;
         const char e = *p++;
         switch (e) {
-        case 'a': out += u'\a'; break;
-        case 'b': out += u'\b'; break;
-        case 'e': out += char16_t{27}; break;
-        case 'f': out += u'\f'; break;
-        case 'n': out += u'\n'; break;
-        case 'r': out += u'\r'; break;
-        case 't': out += u'\t'; break;
-        case 'v': out += u'\v'; break;
+        case 'a': out.put(u'\a'); break;
+        case 'b': out.put(u'\b'); break;
+        case 'e': out.put(char16_t{27}); break;
+        case 'f': out.put(u'\f'); break;
+        case 'n': out.put(u'\n'); break;
+        case 'r': out.put(u'\r'); break;
+        case 't': out.put(u'\t'); break;
+        case 'v': out.put(u'\v'); break;
         case 'x': {
             unsigned v = 0;
             int digits = 0;
             while (digits < 4 && p < end && isHex(*p)) v = v * 16 + static_cast<unsigned>(hexValue(*p++)), ++digits;
-            out += digits ? static_cast<char16_t>(v) : u'x';
+            out.put(digits ? static_cast<char16_t>(v) : u'x');
             break;
         }
         default:
@@ -85,16 +101,23 @@ bool parseEscaped(const char*& p, const char* end, char endChar, std::u16string&
                 unsigned v = static_cast<unsigned>(e - '0');
                 for (int digits = 1; digits < 3 && p < end && *p >= '0' && *p <= '7'; ++digits)
                     v = v * 8 + static_cast<unsigned>(*p++ - '0');
-                out += static_cast<char16_t>(v);
+                out.put(static_cast<char16_t>(v));
             } else if (static_cast<unsigned char>(e) >= 0x80) {
                 --p;
                 appendUtf16(out, decodeUtf8(p, end));
             } else {
-                out += static_cast<char16_t>(e);
+                out.put(static_cast<char16_t>(e));
             }
         }
     }
     return false;
+}
+
+// Escaped text into the scratch string, emptied first.
+bool parseEscaped(const char*& p, const char* end, char endChar, std::u16string& out) {
+    out.clear();
+    Utf16Sink sink{out};
+    return parseEscaped(p, end, endChar, sink);
 }
 
 bool onlySpace(const char* p, const char* end) {
@@ -310,14 +333,14 @@ private:
 
         switch (form) {
         case Form::String: {
-            if (!parseEscaped(p, end, '"', scratch_) || !onlySpace(p, end))
+            // Each byte of the line gives at most one UTF-16 unit.
+            v.data.reserve(2 * static_cast<std::size_t>(end - p) + 2);
+            Utf16leBytesSink sink{v.data};
+            if (!parseEscaped(p, end, '"', sink) || !onlySpace(p, end))
                 return skipValue(firstLine, "unterminated string", first, line);
-            v.data.resize(scratch_.size() * 2 + 2);
-            for (std::size_t i = 0; i < scratch_.size(); ++i) {
-                v.data[2 * i] = static_cast<win::BYTE>(scratch_[i] & 0xFF);
-                v.data[2 * i + 1] = static_cast<win::BYTE>(scratch_[i] >> 8);
-            }
-            v.data[v.data.size() - 2] = v.data[v.data.size() - 1] = 0;
+            sink.put(0);
+            // Escapes take several bytes a unit: give back what was not needed.
+            if (v.data.capacity() - v.data.size() > v.data.size() / 4 + 64) v.data.shrink_to_fit();
             break;
         }
         case Form::Dword: {

@@ -229,6 +229,64 @@ TEST(IEBHOs, BrokenRegistrationsAndNamesOfTheWrongLength) {
                                           {"backupCfg", "<object>"}}));
 }
 
+// A name is read for display within 32,767 UTF-16 units, as Windows bounds
+// a display name: a longer one is cut, never inside a character, and one
+// log line names its key. A menu extension's subkey name is its name, cut
+// alike, while its key path stays whole.
+TEST(IEBHOs, NamesBeyondTheDisplayBoundAreCutWithOneLogLine) {
+    const std::string n32766(32766, 'n');
+    const struct {
+        const char* label;
+        std::string name;
+        std::string shown;
+    } rows[] = {
+        {"at the bound", std::string(32767, 'n'), std::string(32767, 'n')},
+        {"one beyond", std::string(32768, 'n'), n32766 + "\u2026"},
+        {"100,000 characters", std::string(100000, 'n'), n32766 + "\u2026"},
+        {"a surrogate pair across the cut", std::string(32765, 'n') + "\U0001D11E" + "nn",
+         std::string(32765, 'n') + "\u2026"},
+    };
+    const std::string bho = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\"
+                            "{BB000000-0000-0000-0000-000000000001}";
+    // Texts of this size are told apart by their length and their end.
+    auto brief = [](const std::string& s) { return std::to_string(s.size()) + " bytes ending " + s.substr(s.size() - 6); };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        Machine m;
+        m.prefix.importReg("Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\" +
+                           bho.substr(9) + "]\n@=\"" + row.name +
+                           "\"\n\n[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Internet Explorer\\MenuExt\\" +
+                           row.name + "]\n@=\"C:\\\\x\\\\page.htm\"\n");
+        CIEEnumerator e;
+        const auto bhos = e.EnumBHOs(false);
+        ASSERT_TRUE(bhos);
+        const auto helpers = nodesOf(bhos.get());
+        ASSERT_EQ(helpers.size(), 1u);
+        EXPECT_EQ(brief(param(helpers[0].get(), "originalName")), brief(row.shown));
+        EXPECT_EQ(brief(param(helpers[0].get(), "websearchName")), brief(row.shown));
+        const auto menus = e.EnumContextMenus(false);
+        ASSERT_TRUE(menus);
+        const auto items = nodesOf(menus.get());
+        ASSERT_EQ(items.size(), 1u);
+        EXPECT_EQ(brief(param(items[0].get(), "name")), brief(row.shown));
+        EXPECT_EQ(brief(idOf(items[0].get())), brief(row.name));
+
+        const bool cut = row.shown != row.name;
+        ASSERT_EQ(m.log().size(), cut ? 2u : 0u);
+        for (const auto& line : m.log()) {
+            EXPECT_EQ(line.severity, halvenlib::sevWarning);
+            EXPECT_LT(line.description.size(), 2000u);
+        }
+        if (cut) {
+            EXPECT_NE(m.log()[0].description.find("Browser Helper Objects\\{BB000000-0000-0000-0000-000000000001}'"),
+                      std::string::npos)
+                << m.log()[0].description;
+            EXPECT_NE(m.log()[1].description.find("Internet Explorer\\MenuExt'"), std::string::npos)
+                << m.log()[1].description;
+        }
+    }
+}
+
 // ---- Error traps ----
 
 using EntryFn = std::function<ComPtr<_CNodes>(CIEEnumerator&)>;

@@ -99,7 +99,7 @@ TEST(CRDFParser, ReadsTheSevenFieldsOfTheFirstDescription) {
         {"UTF-16 with BOM", utf16le(manifest("<Description><em:name>Wide</em:name></Description>")), true, "",
          {"", "", "", "", "Wide", "", ""}},
         {"empty file", "", false, "Invalid XML", {}},
-        {"missing file", "<missing>", false, "Invalid XML", {}},
+        {"missing file", "<missing>", false, "The folder has no install.rdf.", {}},
         {"not XML", "name=Thing\n", false, "Invalid XML", {}},
         {"truncated", manifest(kSevenFields).substr(0, 200), false, "Invalid XML", {}},
         {"external entity",

@@ -3,7 +3,8 @@
 // element of 100,000 attributes, a property list of 100,000 keys, 2,000
 // extension folders, manifests just over and at the read bound, a sparse
 // 4 GB install manifest, line comments holding "/*", folders where files
-// are expected and packages with two entries of one name. Each gives its
+// are expected, empty folders where extensions are expected, manifests in
+// UTF-16 and UTF-32 and packages with two entries of one name. Each gives its
 // stated result and log lines, and the machine's other add-ons are all
 // still listed.
 
@@ -139,6 +140,21 @@ TEST(HostileInputs, EachCostsAtMostItsOwnExtension) {
         return text + std::string(size - text.size(), ' ');
     };
 
+    // An ASCII manifest in UTF-16 or UTF-32 of either byte order, its
+    // byte-order mark first.
+    auto encoded = [](const std::string& name, std::size_t unit, bool bigEndian) {
+        std::string out;
+        auto put = [&](char32_t c) {
+            for (std::size_t b = 0; b < unit; ++b) {
+                const std::size_t shift = 8 * (bigEndian ? unit - 1 - b : b);
+                out += static_cast<char>((c >> shift) & 0xFF);
+            }
+        };
+        put(0xFEFF);
+        for (const char c : chromeManifest(name)) put(static_cast<unsigned char>(c));
+        return out;
+    };
+
     const Row rows[] = {
         {"an element of 100,000 attributes",
          [&](HostileMachine& h) {
@@ -202,6 +218,35 @@ TEST(HostileInputs, EachCostsAtMostItsOwnExtension) {
          },
          {},
          {{"CChromeExtEnumerator.ProcessManifestJson", "'" + manifestFolder + "'"}}},
+        {"an empty Firefox extension folder",
+         [&](HostileMachine& h) {
+             h.prefix.makeDir(kFirefox + "\\empty@example.org");
+             return Lines{kFirefox + "\\empty@example.org"};
+         },
+         {},
+         {{"Cannot enumerate extension: '" + kFirefox + "\\empty@example.org'. The folder has no install.rdf."}}},
+        {"an empty Firefox profile",
+         [&](HostileMachine& h) {
+             const std::string profile = kFirefox.substr(0, kFirefox.rfind("\\t.default")) + "\\empty.default";
+             h.prefix.makeDir(profile);
+             return Lines{profile};
+         },
+         {}, {}},
+        {"an empty Chrome version folder",
+         [&](HostileMachine& h) {
+             h.prefix.makeDir(kChrome + "\\empty\\1.0_0");
+             return Lines{kChrome + "\\empty"};
+         },
+         {},
+         {{"CChromeExtEnumerator.ProcessManifestJson", "'" + kChrome + "\\empty\\1.0_0\\manifest.json'"}}},
+        {"a manifest in UTF-16LE", [&](HostileMachine& h) { return Lines{h.chrome("u16le", encoded("Wide", 2, false))}; },
+         {}, {{"CChromeExtEnumerator.ProcessManifestJson", "'" + kChrome + "\\u16le\\1.0_0\\manifest.json'", "UTF-16LE"}}},
+        {"a manifest in UTF-16BE", [&](HostileMachine& h) { return Lines{h.chrome("u16be", encoded("Wide", 2, true))}; },
+         {}, {{"CChromeExtEnumerator.ProcessManifestJson", "'" + kChrome + "\\u16be\\1.0_0\\manifest.json'", "UTF-16BE"}}},
+        {"a manifest in UTF-32LE", [&](HostileMachine& h) { return Lines{h.chrome("u32le", encoded("Wide", 4, false))}; },
+         {}, {{"CChromeExtEnumerator.ProcessManifestJson", "'" + kChrome + "\\u32le\\1.0_0\\manifest.json'", "UTF-32LE"}}},
+        {"a manifest in UTF-32BE", [&](HostileMachine& h) { return Lines{h.chrome("u32be", encoded("Wide", 4, true))}; },
+         {}, {{"CChromeExtEnumerator.ProcessManifestJson", "'" + kChrome + "\\u32be\\1.0_0\\manifest.json'", "UTF-32BE"}}},
         {"a folder named install.rdf",
          [&](HostileMachine& h) {
              h.prefix.makeDir(kFirefox + "\\odd@example.org\\install.rdf");

@@ -305,7 +305,8 @@ TEST(FirefoxExtensions, UnreadableItemsAndHostilePackages) {
                                 "<RDF><Description><name>&s;</name></Description></RDF>");
          },
          "Invalid XML"},
-        {"k-nomanifest", [&](const std::string& p) { m.prefix.writeFile(p + "\\chrome.manifest", ""); }, "Invalid XML"},
+        {"k-nomanifest", [&](const std::string& p) { m.prefix.writeFile(p + "\\chrome.manifest", ""); },
+         "The folder has no install.rdf."},
         {"l-nordf", [&](const std::string& p) { m.package(p, {{"install.rdf", "<x/>"}}); }, "RDF tag not found"},
         {"m-nodescription", [&](const std::string& p) { m.folderExtension(p, "<RDF><About/></RDF>"); },
          "Description tag not found"},
