@@ -64,6 +64,13 @@ std::optional<std::string> folded(const std::string& path) {
     return winsys::lowerCase(s);
 }
 
+// Whether `folder` lists a folder (or a link to one) named `name`, in any case.
+bool holdsFolder(const std::string& folder, std::string_view name) {
+    for (const Enum::FolderEntry& entry : Enum::FolderEntries(folder))
+        if (entry.folder && winsys::equalsNoCase(entry.name, name)) return true;
+    return false;
+}
+
 } // namespace
 
 // ---- Lists ----
@@ -72,10 +79,16 @@ std::string CMozillaExtEnum::MozillaAppDataFolder() { return MMain::JoinPath(MMa
 
 std::vector<std::string> CMozillaExtEnum::FirefoxProfileFolders() {
     std::vector<std::string> folders;
+    for (Profile& p : profileFolders()) folders.push_back(std::move(p.path));
+    return folders;
+}
+
+std::vector<CMozillaExtEnum::Profile> CMozillaExtEnum::profileFolders() {
+    std::vector<Profile> folders;
     Enum::Trapped(std::string(variant_.className) + ".FirefoxProfileFolders", halvenlib::sevError, [&] {
         const std::string root = MozillaAppDataFolder() + "Firefox\\Profiles\\";
         for (const Enum::FolderEntry& entry : Enum::FolderEntries(root))
-            if (entry.folder) folders.push_back(root + entry.name);
+            if (entry.folder) folders.push_back({root + entry.name, entry.link});
     });
     return folders;
 }
@@ -132,11 +145,14 @@ void CMozillaExtEnum::EnumExtensionsFolder(std::string folder) {
 }
 
 void CMozillaExtEnum::collectProtectedFolders(const std::vector<std::string>& installs,
-                                              const std::vector<std::string>& profiles) {
+                                              const std::vector<Profile>& profiles) {
     protected_.clear();
     auto add = [&](const std::string& path) {
         if (const auto f = folded(path)) protected_.push_back(*f);
     };
+    // A profile that is no link lies where the root does, under the name
+    // the listing gave: one resolution serves thousands of profiles.
+    const std::optional<std::string> root = profiles.empty() ? std::nullopt : folded(MozillaAppDataFolder() + "Firefox\\Profiles");
     for (const int csidl : kShellFolders) add(MMain::ShellFolder(csidl));
     // A 32-bit program's shell folders give the 32-bit program files only.
     const winsys::MachineLayout layout = winsys::machineLayout();
@@ -146,7 +162,10 @@ void CMozillaExtEnum::collectProtectedFolders(const std::vector<std::string>& in
     add(TempFolder);
     add(MozillaAppDataFolder());
     for (const std::string& f : installs) add(f);
-    for (const std::string& p : profiles) add(p);
+    for (const Profile& p : profiles) {
+        if (p.link || !root) add(p.path);
+        else protected_.push_back(*root + "/" + winsys::lowerCase(p.path.substr(p.path.rfind('\\') + 1)));
+    }
     for (const std::string& p : parents_) add(p);
 }
 
@@ -169,24 +188,34 @@ void CMozillaExtEnum::EnumExtensions() {
 
 void CMozillaExtEnum::fillQueues() {
     const std::vector<std::string> installs = installFolders();
-    const std::vector<std::string> profiles = FirefoxProfileFolders();
+    const std::vector<Profile> profiles = profileFolders();
     const std::string mozilla = MozillaAppDataFolder();
     for (const std::string& f : installs) QueueExtensionsFolder(MMain::JoinPath(f, "Extensions"));
     QueueExtensionsFolder(mozilla + "Extensions");
-    for (const std::string& p : profiles) {
-        QueueExtensionsFolder(p + "\\extensions\\");
-        QueueExtensionsFolder(p + "\\extensions\\staged\\");
+    for (const Profile& p : profiles) {
+        // A profile without "extensions" has nothing to list below it: its
+        // one listing says so, and an empty profile costs no more.
+        if (!holdsFolder(p.path, "extensions")) continue;
+        QueueExtensionsFolder(p.path + "\\extensions\\");
+        QueueExtensionsFolder(p.path + "\\extensions\\staged\\");
     }
-    collectProtectedFolders(installs, profiles);
 
+    // Only registry values are held against the protected folders, so these
+    // (each resolved on disk, every profile among them) are worked out when
+    // the first value comes, not for a machine without any.
+    bool protectedKnown = false;
     for (const LONG root : {variant_.extensionsRoot, static_cast<LONG>(halvenlib::HKEY_CURRENT_USER)}) {
         std::vector<std::string> names;
         if (!Enum::ValueNames(root, kExtensionsValuesKey, names)) continue;
         for (const std::string& name : names) {
             const std::string value = Enum::QueryString(root, kExtensionsValuesKey, name);
-            if (winsys::utf16Length(value) >= 4 && isProtectedFolder(value)) {
-                refused_.add(value);
-                continue;
+            if (winsys::utf16Length(value) >= 4) {
+                if (!protectedKnown) collectProtectedFolders(installs, profiles);
+                protectedKnown = true;
+                if (isProtectedFolder(value)) {
+                    refused_.add(value);
+                    continue;
+                }
             }
             QueueExtension(value);
         }

@@ -68,7 +68,13 @@ private:
     bool EnumerateExtensionFileOrFolder(const std::string& path, std::string& errorText);
     bool EnumerateExtension(const std::string& manifest, const std::string& extensionPath, std::string& errorText);
     bool unpackManifest(const std::string& package, std::string& errorText);
-    void collectProtectedFolders(const std::vector<std::string>& installs, const std::vector<std::string>& profiles);
+    // A profile folder as the profiles root lists it.
+    struct Profile {
+        std::string path;
+        bool link = false;
+    };
+    std::vector<Profile> profileFolders();
+    void collectProtectedFolders(const std::vector<std::string>& installs, const std::vector<Profile>& profiles);
     bool isProtectedFolder(const std::string& path) const;
 
     Variant variant_;

@@ -118,7 +118,8 @@ std::vector<FolderEntry> FolderEntries(const std::string& folder) {
     if (!search) return entries;
     do {
         if (data.cFileName != "." && data.cFileName != "..")
-            entries.push_back({data.cFileName, (data.dwFileAttributes & win::FILE_ATTRIBUTE_DIRECTORY) != 0});
+            entries.push_back({data.cFileName, (data.dwFileAttributes & win::FILE_ATTRIBUTE_DIRECTORY) != 0,
+                               (data.dwFileAttributes & win::FILE_ATTRIBUTE_REPARSE_POINT) != 0});
     } while (win::FindNextFile(search.get(), &data));
     return entries;
 }

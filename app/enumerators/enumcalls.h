@@ -40,6 +40,7 @@ std::vector<std::string> DirectoryContents(const std::string& folder);
 struct FolderEntry {
     std::string name;
     bool folder = false;
+    bool link = false; // a symbolic link, whatever it points at
 };
 std::vector<FolderEntry> FolderEntries(const std::string& folder);
 // FileOps.isFileExist and then, for what is there, FileOps.IsFolder, in one

@@ -444,6 +444,27 @@ TEST(FirefoxExtensions, RegistryValuesNamingSharedFolders) {
               (Lines{ok, kFirefoxDir + "\\Extensions\\i@example.org", profile + "\\extensions\\p@example.org"}));
 }
 
+// A profile is held against registry values where it lies on disk: through
+// a link to a folder elsewhere, and under its name in any case.
+TEST(FirefoxExtensions, RegistryValuesNamingAProfileThroughALinkOrInAnotherCase) {
+    MozMachine m;
+    const std::string target = "C:\\Elsewhere\\linked";
+    // No "extensions" in it: only the profile itself keeps the value out.
+    m.prefix.writeFile(target + "\\install.rdf", manifest("whole", "Whole"));
+    std::filesystem::create_directories(m.prefix.host(kProfiles));
+    std::filesystem::create_directory_symlink(m.prefix.host(target), m.prefix.host(kProfiles + "\\linked.default"));
+    m.prefix.writeFile(kProfiles + "\\Upper.Default\\install.rdf", manifest("upper", "Upper"));
+    m.prefix.importReg("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Mozilla\\Firefox\\Extensions]\n"
+                       "\"a\"=\"C:\\\\Elsewhere\\\\linked\"\n\"b\"=\"" +
+                       testsupport::regText(kProfiles + "\\upper.default") + "\"\n");
+
+    const auto result = CFFextEnumerator().EnumFirefoxExtensions();
+    ASSERT_TRUE(result);
+    EXPECT_EQ(dllsOf(result.get()), Lines{}) << logText(m.log());
+    const std::string why = "The registry value names a folder that is no single extension.";
+    EXPECT_EQ(texts(m.log()), (Lines{cannot(target, why), cannot(kProfiles + "\\upper.default", why)}));
+}
+
 // On 32-bit Windows the install key and the Extensions values sit in the one
 // registry there is, Firefox in the native program files; the collection
 // does not ask for Waterfox's 64-bit extensions at all.
