@@ -270,7 +270,17 @@ void CChromeExtEnumerator::ProcessExtensionsFolder(const std::string& folder) {
 void CChromeExtEnumerator::ProcessManifestJson(const std::string& id, const std::string& dir) {
     const std::string where = source("ProcessManifestJson");
     Trapped(where, halvenlib::sevError, [&] {
-        const auto json = JSON::Parse(readJsonFile(MMain::JoinPath(dir, "manifest.json")));
+        std::string text;
+        try {
+            text = readJsonFile(MMain::JoinPath(dir, "manifest.json"));
+        } catch (const winsys::com::ComError& e) {
+            // A version folder without a manifest is logged by the
+            // extensions' run; the plugins' run over the same folders passes
+            // it by, so that each costs one line.
+            if (pluginMode_ && e.hresult() == winsys::com::hresultFromNumber(53)) return;
+            throw;
+        }
+        const auto json = JSON::Parse(text);
         if (!json) return;
         if (!JSON::GetParserErrors().empty()) {
             LogLine(0, FormatString("Parsing Error(s) occured. '%1'", {dir}), halvenlib::sevInternalError, where);

@@ -127,10 +127,15 @@ void CMozillaExtEnum::QueueExtensionsFolder(std::string folder) {
     parents_.add(folder);
 }
 
-void CMozillaExtEnum::QueueExtension(std::string path) {
+void CMozillaExtEnum::QueueExtension(std::string path, std::optional<bool> listedAsFolder) {
     if (winsys::utf16Length(path) < 4) return;
     path = withoutTrailingBackslash(std::move(path));
-    if (foldersOnly_ ? Enum::KindOf(path) != Enum::PathKind::Folder : !Enum::FileExists(path)) return;
+    // An entry of a listing is there, its kind told: no look-up of its own.
+    if (listedAsFolder) {
+        if (foldersOnly_ && !*listedAsFolder) return;
+    } else if (foldersOnly_ ? Enum::KindOf(path) != Enum::PathKind::Folder : !Enum::FileExists(path)) {
+        return;
+    }
     items_.add(path);
 }
 
@@ -139,8 +144,8 @@ void CMozillaExtEnum::EnumExtensionsFolder(std::string folder) {
         folder = withTrailingBackslash(std::move(folder));
         // A profile's "extensions\staged" is listed in "extensions" but holds
         // extensions itself; only its "Plugins" is asked for, by the folder list.
-        for (const std::string& entry : Enum::DirectoryContents(folder))
-            if (foldersOnly_ || !parents_.holds(folder + entry)) QueueExtension(folder + entry);
+        for (const Enum::FolderEntry& entry : Enum::FolderEntries(folder))
+            if (foldersOnly_ || !parents_.holds(folder + entry.name)) QueueExtension(folder + entry.name, entry.folder);
     });
 }
 

@@ -16,6 +16,7 @@
 // above one of these, is not taken as an extension: removing its record
 // would remove that whole folder.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,7 +64,8 @@ private:
     void EnumExtensions();
     void fillQueues();
     void QueueExtensionsFolder(std::string folder);
-    void QueueExtension(std::string path);
+    // `listedAsFolder`: what the listing that found the path said of it.
+    void QueueExtension(std::string path, std::optional<bool> listedAsFolder = std::nullopt);
     void EnumExtensionsFolder(std::string folder);
     bool EnumerateExtensionFileOrFolder(const std::string& path, std::string& errorText);
     bool EnumerateExtension(const std::string& manifest, const std::string& extensionPath, std::string& errorText);

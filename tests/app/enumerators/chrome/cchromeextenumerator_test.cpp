@@ -258,6 +258,25 @@ TEST(ChromeExtensions, ProgramFilesFromAppPathsAndUninstall) {
 
 // ---- Plugins declared by manifests ----
 
+// An empty version folder costs one log line in a collection: the
+// extensions' run names its missing manifest, the plugins' run over the
+// same folders passes it by.
+TEST(ChromeExtensions, AnEmptyVersionFolderIsLoggedOnce) {
+    Machine m;
+    const std::string dir = kDefault + "\\" + kA + "\\1.0_0";
+    m.prefix.makeDir(dir);
+    const auto plugins = CChromeExtEnumerator().FindPluginsInExtensions();
+    ASSERT_TRUE(plugins);
+    EXPECT_TRUE(sorlix::Enum::Texts(plugins.get()).empty());
+    EXPECT_TRUE(m.log().empty());
+    const auto result = CChromeExtEnumerator().EnumChromeExtensions();
+    ASSERT_TRUE(result);
+    EXPECT_TRUE(nodesOf(result.get()).empty());
+    ASSERT_EQ(m.log().size(), 1u);
+    EXPECT_EQ(m.log()[0].source, "CChromeExtEnumerator.ProcessManifestJson");
+    EXPECT_NE(m.log()[0].description.find("'" + dir + "\\manifest.json'"), std::string::npos) << m.log()[0].description;
+}
+
 TEST(ChromeExtensions, DeclaredPluginsStayInsideTheirVersionFolder) {
     SKIP_WITHOUT_REAL_BROWSER_DATA();
     ChromeMachine m;
