@@ -30,6 +30,7 @@
 #include "common/interfaces/global.h"
 #include "common/interfaces/table.h"
 #include "platform/com/variant.h"
+#include "platform/controls/enter_presses_button.h"
 #include "platform/controls/event_loop.h"
 #include "platform/system/shell.h"
 
@@ -106,6 +107,8 @@ FMain::FMain(QWidget* parent)
     auto* centre = new QWidget(picClient_);
     picClient_->setCentralWidget(centre);
     centre->hide();
+
+    winsys::controls::PressFocusedButtonOnEnter(this);
 
     connect(CommandBars_, &winsys::controls::CommandBars::Execute, this, &FMain::CommandBars_Execute);
     connect(CommandBars_, &winsys::controls::CommandBars::Resize, this, &FMain::CommandBars_Resize);

@@ -21,6 +21,7 @@
 #include "platform/com/message_queue.h"
 #include "platform/com/variant.h"
 #include "platform/controls/elided_text_tips.h"
+#include "platform/controls/enter_presses_button.h"
 #include "platform/controls/image_store.h"
 #include "platform/controls/task_dialog.h"
 
@@ -96,6 +97,7 @@ FRestore::FRestore(QWidget* parent)
     connect(cboAddonType_, &QComboBox::currentIndexChanged, this, &FRestore::cboAddonType_Changed);
     connect(cboAddonType_, &QComboBox::activated, this, &FRestore::cboAddonType_Changed);
     connect(cmdRestore_, &QPushButton::clicked, this, &FRestore::cmdRestore_Click);
+    winsys::controls::PressFocusedButtonOnEnter(this);
 }
 
 FRestore::~FRestore() = default;
@@ -236,6 +238,15 @@ void FRestore::SelectCurrentRow() {
 
 bool FRestore::eventFilter(QObject* watched, QEvent* event) {
     if (watched == lv_ && event->type() == QEvent::FocusIn) SelectCurrentRow();
+    // Enter on the list restores the row it shows selected, as Restore does.
+    if (watched == lv_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            !(key->modifiers() & ~Qt::KeyboardModifiers(Qt::KeypadModifier))) {
+            if (!key->isAutoRepeat()) cmdRestore_Click();
+            return true;
+        }
+    }
     return QDialog::eventFilter(watched, event);
 }
 

@@ -1,6 +1,7 @@
 // FRestore: listing a type's backups, the placeholder, restoring the chosen
 // backup and listing again where the user was, NothingChanged, the type
-// list, the first listing when the window opens, Init's failure and Esc.
+// list, the first listing when the window opens, Init's failure, Esc and
+// Enter.
 
 #include <QComboBox>
 #include <QLabel>
@@ -52,6 +53,19 @@ protected:
     static void choose(FRestore& w, int row) {
         w.backupList()->setCurrentItem(w.backupList()->topLevelItem(row));
         w.restoreButton()->click();
+    }
+    // The ids of the toolbars' backups.
+    static std::vector<std::string> listedIds() {
+        sorlix::CAxBackuper engine;
+        std::string cause;
+        EXPECT_TRUE(engine.Init(sorlix::DataFolder, sorlix::kProductRegistryKey,
+                                sorlix::AddonTypeVisor->BackupObjectName(kToolbar), cause));
+        win::LONG count = 0;
+        std::vector<sorlix::CAxBackuper::BackupRow> rows;
+        EXPECT_TRUE(engine.ListBackups(count, rows, cause));
+        std::vector<std::string> ids;
+        for (win::LONG i = 0; i < count; ++i) ids.push_back(rows[static_cast<std::size_t>(i)].id);
+        return ids;
     }
     static int comboIndexOf(const FRestore& w, win::LONG addonType) {
         return w.addonTypeCombo()->findData(static_cast<int>(addonType));
@@ -293,6 +307,64 @@ TEST_F(Restore, ArrowKeysThenAltRRestoreTheHighlightedBackup) {
     QTest::keyClick(w.backupList(), Qt::Key_R, Qt::AltModifier);
     QTRY_COMPARE(rowTexts(w).size(), 1u);
     EXPECT_TRUE(keyExists("Software\\Acme\\" + next));
+}
+
+// As on Windows, Enter presses the focused Restore button; on the list it
+// restores the selected row. Alt+Enter is no press.
+TEST_F(Restore, EnterOnTheButtonOrTheListRestoresTheSelectedBackup) {
+    struct Row {
+        const char* label;
+        bool onList;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        bool restores;
+    };
+    const Row rows[] = {
+        {"Enter on the button", false, Qt::Key_Return, Qt::NoModifier, true},
+        {"the keypad's Enter on the button", false, Qt::Key_Enter, Qt::KeypadModifier, true},
+        {"Alt+Enter on the button", false, Qt::Key_Return, Qt::AltModifier, false},
+        {"Enter on the list", true, Qt::Key_Return, Qt::NoModifier, true},
+        {"the keypad's Enter on the list", true, Qt::Key_Enter, Qt::KeypadModifier, true},
+        {"Alt+Enter on the list", true, Qt::Key_Return, Qt::AltModifier, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        dialogs.clear();
+        for (const char* name : {"One", "Two"})
+            backup(kToolbar, name, "", subkeys({std::string("Software\\Acme\\") + name}).get());
+        sorlix::CAxBackuper().RemoveByLittleConfig(subkeys({"Software\\Acme\\One", "Software\\Acme\\Two"}).get());
+        FRestore w;
+        open(w, kToolbar);
+        w.show();
+        w.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        const int two = rowOf(w, "Two");
+        ASSERT_GE(two, 0);
+        w.backupList()->setCurrentItem(w.backupList()->topLevelItem(two));
+        QWidget* target = row.onList ? static_cast<QWidget*>(w.backupList()) : w.restoreButton();
+        target->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), target);
+
+        QTest::keyClick(target, row.key, row.modifiers);
+        if (row.restores) {
+            EXPECT_EQ(shownTexts(), std::vector<std::string>{"Two is restored."});
+            EXPECT_TRUE(keyExists("Software\\Acme\\Two"));
+            EXPECT_EQ(rowTexts(w), std::vector<std::string>{"One"});
+        } else {
+            EXPECT_TRUE(dialogs.empty());
+            EXPECT_FALSE(keyExists("Software\\Acme\\Two"));
+            EXPECT_EQ(rowTexts(w).size(), 2u);
+        }
+        EXPECT_FALSE(keyExists("Software\\Acme\\One"));
+        // The rest comes back, so the next row starts from an empty store.
+        for (const std::string& id : listedIds()) {
+            std::string cause;
+            sorlix::CAxBackuper engine;
+            ASSERT_TRUE(engine.Init(sorlix::DataFolder, sorlix::kProductRegistryKey,
+                                    sorlix::AddonTypeVisor->BackupObjectName(kToolbar), cause));
+            ASSERT_TRUE(engine.Restore(id, cause)) << cause;
+        }
+    }
 }
 
 // Tabbing into the list highlights its current row at once, so the first

@@ -1,7 +1,8 @@
 // The main window as a user meets it: its first size and its minimum size
 // (every ribbon caption whole, every pane there), the keyboard route to
-// every ribbon command and the file menu, whole texts in tooltips where a
-// pane cuts them, and a name for every pane, tree header and button.
+// every ribbon command and the file menu, Enter on a focused ribbon button,
+// whole texts in tooltips where a pane cuts them, and a name for every
+// pane, tree header and button.
 
 #include <QAccessible>
 #include <QAbstractButton>
@@ -159,6 +160,54 @@ TEST_F(Reach, KeyTipsReachEveryRibbonCommandAndTheFileMenu) {
     }
     EXPECT_NE(std::find(closer.closed.begin(), closer.closed.end(), "sorlix::ui::FAbout"), closer.closed.end());
     EXPECT_TRUE(form.closeRequested());
+}
+
+// As on Windows, Enter presses the focused ribbon button: the File button
+// opens its menu, a command's button runs it. Alt+Enter stays a command of
+// its own.
+TEST_F(Reach, EnterPressesTheFocusedRibbonButton) {
+    shelltest::AnsweredDialogs dialogs;
+    FMain form;
+    open(form);
+    QSignalSpy spy(&form, &FMain::CommandDispatched);
+    struct Row {
+        const char* label;
+        const char* button;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int dispatched; // 0: none
+        bool opensFileMenu;
+    };
+    const Row rows[] = {
+        {"Space on File", "cmd_5007", Qt::Key_Space, Qt::NoModifier, 0, true},
+        {"Enter on File", "cmd_5007", Qt::Key_Return, Qt::NoModifier, 0, true},
+        {"Enter on Refresh", "cmd_5003", Qt::Key_Return, Qt::NoModifier, 5003, false},
+        {"the keypad's Enter on Refresh", "cmd_5003", Qt::Key_Enter, Qt::KeypadModifier, 5003, false},
+        {"Alt+Enter on Refresh", "cmd_5003", Qt::Key_Return, Qt::AltModifier, 5002, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        form.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+        auto* button = form.findChild<QToolButton*>(row.button);
+        ASSERT_NE(button, nullptr);
+        button->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), button);
+        spy.clear();
+        bool menuOpened = false;
+        QTimer::singleShot(100, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu) return;
+            menuOpened = menu->objectName() == "fileMenu";
+            menu->close();
+        });
+        QTest::keyClick(button, row.key, row.modifiers);
+        QTest::qWait(200);
+        for (int waited = 0; row.dispatched && spy.count() == 0 && waited < 5000; waited += 20) QTest::qWait(20);
+        EXPECT_EQ(menuOpened, row.opensFileMenu);
+        ASSERT_EQ(spy.count(), row.dispatched ? 1 : 0);
+        if (row.dispatched) EXPECT_EQ(spy.at(0).at(0).toInt(), row.dispatched);
+    }
 }
 
 TEST_F(Reach, CutTextsShowWholeInTooltips) {
