@@ -6,6 +6,7 @@
 #include "app/ui/program_images.h"
 #include "platform/controls/skin.h"
 #include "platform/controls/task_dialog.h"
+#include "platform/core/machine.h"
 
 namespace sorlix::ui {
 
@@ -14,6 +15,12 @@ std::unique_ptr<QMessageBox> StartupMessageBox(const std::string& text, const st
     box->setWindowTitle(QString::fromStdString(title));
     box->setText(QString::fromStdString(text));
     winsys::controls::plainButton(*box, QMessageBox::Ok);
+    // Without a machine the program folder cannot be reached (its path is a
+    // Windows path): the box shows the style's own look and warning sign.
+    if (!winsys::hasMachine()) {
+        if (icon == MessageIcon::Exclamation) box->setIcon(QMessageBox::Warning);
+        return box;
+    }
     winsys::controls::SkinFramework skin;
     if (skin.LoadSkin(ProgramSkinFile(), "")) skin.ApplyWindow(box.get());
     if (icon == MessageIcon::Exclamation) {

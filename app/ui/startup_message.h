@@ -2,7 +2,8 @@
 // The plain message box of start-up (before the main window exists): the
 // program's skin and, for a warning, the program's own exclamation image
 // instead of the style's stock one. Both come from the program folder; a
-// box without them still shows its text and OK.
+// box without them (or without a machine to reach them) still shows its
+// text and OK.
 
 #include <QMessageBox>
 #include <memory>

@@ -66,11 +66,13 @@ Result<std::unique_ptr<Machine>> Machine::open(const fs::path& prefix) {
         return Error{win::ERROR_DIRECTORY, "Windows prefix '" + shown + "' is not a folder"};
     if (::access(prefix.c_str(), R_OK | X_OK) != 0)
         return Error{win::ERROR_ACCESS_DENIED, "Windows prefix '" + shown + "' cannot be read"};
+    if (fs::is_empty(prefix, ec) && !ec)
+        return Error{win::ERROR_FILE_NOT_FOUND, "Windows prefix '" + shown + "' is empty: it is not a Wine prefix"};
     const fs::path systemReg = prefix / "system.reg";
-    if (!fs::is_regular_file(systemReg, ec))
+    if (!fs::exists(systemReg, ec))
         return Error{win::ERROR_FILE_NOT_FOUND,
                      "Windows prefix '" + shown + "' has no system.reg: it is not a Wine prefix"};
-    if (::access(systemReg.c_str(), R_OK) != 0)
+    if (!fs::is_regular_file(systemReg, ec) || ::access(systemReg.c_str(), R_OK) != 0)
         return Error{win::ERROR_ACCESS_DENIED, "Windows prefix '" + shown + "': system.reg cannot be read"};
 
     std::unique_ptr<Machine> m(new Machine);

@@ -9,12 +9,16 @@
 // before it returns; a failed write fails the call.
 #include "platform/registry/registry.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <iostream>
 #include <mutex>
 #include <optional>
 #include <unordered_map>
 
 #include "platform/core/machine.h"
+#include "platform/registry/hive_syntax.h"
 #include "platform/registry/store.h"
 #include "platform/registry/wineserver.h"
 
@@ -505,6 +509,26 @@ std::vector<std::string> registryWarnings() {
     auto& r = win::registry();
     std::lock_guard<std::mutex> lock(r.lock);
     return r.current().warnings();
+}
+
+std::optional<std::string> hiveFileProblem(const std::filesystem::path& prefix, std::string_view fileName) {
+    const std::string where = "Windows prefix '" + prefix.string() + "'";
+    const std::filesystem::path file = prefix / fileName;
+    std::error_code ec;
+    const auto status = std::filesystem::status(file, ec);
+    if (!std::filesystem::exists(status)) return where + " has no " + std::string(fileName);
+    // Never wait on a pipe put in the hive's place.
+    const int fd = std::filesystem::is_regular_file(status) ? ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)
+                                                            : -1;
+    char head[64];
+    const ssize_t n = fd >= 0 ? ::read(fd, head, sizeof head) : -1;
+    if (fd >= 0) ::close(fd);
+    if (n < 0) return where + ": " + std::string(fileName) + " cannot be read";
+    std::string_view first(head, static_cast<std::size_t>(n));
+    first = first.substr(0, first.find('\n'));
+    if (!first.empty() && first.back() == '\r') first.remove_suffix(1);
+    if (first != reg::syntax::kHeader) return where + ": " + std::string(fileName) + " is not a Wine registry file";
+    return std::nullopt;
 }
 
 std::uint64_t registryChangeStamp() {

@@ -10,9 +10,11 @@
 // over the machine's.
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/core/result.h"
@@ -125,5 +127,11 @@ std::uint64_t registryChangeStamp();
 // What loading the current machine's hives reported: bad lines skipped
 // ("file:line: reason 'line'") and hives that could not be loaded at all.
 std::vector<std::string> registryWarnings();
+
+// Why the prefix's hive file `fileName` ("user.reg") cannot serve a program
+// that needs what it holds: missing, unreadable, or no Wine registry file;
+// none when it can. (The registry itself takes a missing user hive for an
+// empty one, so that a new prefix can be filled.)
+std::optional<std::string> hiveFileProblem(const std::filesystem::path& prefix, std::string_view fileName);
 
 } // namespace winsys
