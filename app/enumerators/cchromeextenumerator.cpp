@@ -60,14 +60,15 @@ const char* foreignEncoding(std::string_view bytes) {
 // The file's text: at most kMaxInputFileBytes bytes, without a leading
 // byte-order mark, decoded as UTF-8 (bytes that are not become U+FFFD). A
 // missing file is error 53. A file in another encoding is not read, as the
-// browser does not read it, with one log line naming it: the text is then
-// empty, which parses to nothing.
-std::string readJsonFile(const std::string& path) {
+// browser does not read it, with one log line naming it when `report`: the
+// text is then empty, which parses to nothing.
+std::string readJsonFile(const std::string& path, bool report) {
     const std::string bytes = Enum::ReadInputFile(path);
     std::string_view text(bytes);
     if (const char* encoding = foreignEncoding(text)) {
-        LogLine(0, FormatString("'%1' is encoded in %2, not in UTF-8; it is not read.", {path, encoding}),
-                halvenlib::sevInternalError, source("ProcessManifestJson"));
+        if (report)
+            LogLine(0, FormatString("'%1' is encoded in %2, not in UTF-8; it is not read.", {path, encoding}),
+                    halvenlib::sevInternalError, source("ProcessManifestJson"));
         return {};
     }
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
@@ -272,11 +273,11 @@ void CChromeExtEnumerator::ProcessManifestJson(const std::string& id, const std:
     Trapped(where, halvenlib::sevError, [&] {
         std::string text;
         try {
-            text = readJsonFile(MMain::JoinPath(dir, "manifest.json"));
+            text = readJsonFile(MMain::JoinPath(dir, "manifest.json"), !pluginMode_);
         } catch (const winsys::com::ComError& e) {
-            // A version folder without a manifest is logged by the
-            // extensions' run; the plugins' run over the same folders passes
-            // it by, so that each costs one line.
+            // A version folder without a manifest, like a manifest in another
+            // encoding, is logged by the extensions' run; the plugins' run
+            // over the same folders passes it by, so that each costs one line.
             if (pluginMode_ && e.hresult() == winsys::com::hresultFromNumber(53)) return;
             throw;
         }
@@ -306,7 +307,7 @@ void CChromeExtEnumerator::AddExtensionRecord(const std::string& id, const std::
     if (name == "__MSG_appName__") {
         const std::string messagesFile = MMain::JoinPath(dir, "_locales\\en\\messages.json");
         if (Enum::FileExists(messagesFile)) {
-            const auto messages = JSON::Parse(readJsonFile(messagesFile));
+            const auto messages = JSON::Parse(readJsonFile(messagesFile, true));
             if (messages && messages->object() && JSON::GetParserErrors().empty()) {
                 if (const JsonObject* appName = objectMember(*messages->object(), "appName"))
                     name = textOf(*appName, "message", member);

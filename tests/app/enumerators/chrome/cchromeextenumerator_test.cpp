@@ -258,23 +258,37 @@ TEST(ChromeExtensions, ProgramFilesFromAppPathsAndUninstall) {
 
 // ---- Plugins declared by manifests ----
 
-// An empty version folder costs one log line in a collection: the
-// extensions' run names its missing manifest, the plugins' run over the
-// same folders passes it by.
-TEST(ChromeExtensions, AnEmptyVersionFolderIsLoggedOnce) {
-    Machine m;
-    const std::string dir = kDefault + "\\" + kA + "\\1.0_0";
-    m.prefix.makeDir(dir);
-    const auto plugins = CChromeExtEnumerator().FindPluginsInExtensions();
-    ASSERT_TRUE(plugins);
-    EXPECT_TRUE(sorlix::Enum::Texts(plugins.get()).empty());
-    EXPECT_TRUE(m.log().empty());
-    const auto result = CChromeExtEnumerator().EnumChromeExtensions();
-    ASSERT_TRUE(result);
-    EXPECT_TRUE(nodesOf(result.get()).empty());
-    ASSERT_EQ(m.log().size(), 1u);
-    EXPECT_EQ(m.log()[0].source, "CChromeExtEnumerator.ProcessManifestJson");
-    EXPECT_NE(m.log()[0].description.find("'" + dir + "\\manifest.json'"), std::string::npos) << m.log()[0].description;
+// An empty version folder, or one whose manifest is in UTF-16, costs one
+// log line in a collection: the extensions' run names the manifest, the
+// plugins' run over the same folders passes it by.
+TEST(ChromeExtensions, AnUnreadableManifestIsLoggedOnce) {
+    const struct {
+        const char* label;
+        const char* manifest; // null: none
+        const char* cause;
+    } rows[] = {
+        {"empty version folder", nullptr, "File not found"},
+        {"manifest in UTF-16", "\xFF\xFE{\0}\0", "UTF-16LE"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        Machine m;
+        const std::string dir = kDefault + "\\" + kA + "\\1.0_0";
+        m.prefix.makeDir(dir);
+        if (row.manifest) m.prefix.writeFile(dir + "\\manifest.json", std::string(row.manifest, 6));
+        const auto plugins = CChromeExtEnumerator().FindPluginsInExtensions();
+        ASSERT_TRUE(plugins);
+        EXPECT_TRUE(sorlix::Enum::Texts(plugins.get()).empty());
+        EXPECT_TRUE(m.log().empty());
+        const auto result = CChromeExtEnumerator().EnumChromeExtensions();
+        ASSERT_TRUE(result);
+        EXPECT_TRUE(nodesOf(result.get()).empty());
+        ASSERT_EQ(m.log().size(), 1u);
+        EXPECT_EQ(m.log()[0].source, "CChromeExtEnumerator.ProcessManifestJson");
+        const std::string& line = m.log()[0].description;
+        EXPECT_NE(line.find("'" + dir + "\\manifest.json'"), std::string::npos) << line;
+        EXPECT_NE(line.find(row.cause), std::string::npos) << line;
+    }
 }
 
 TEST(ChromeExtensions, DeclaredPluginsStayInsideTheirVersionFolder) {
