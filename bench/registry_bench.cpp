@@ -1,6 +1,7 @@
 // The registry store's speed: reading and writing a real Wine system.reg
-// (about 3 MB), and finding keys among more and more siblings (binary
-// search: the time should grow with the logarithm of the count).
+// (about 3 MB), finding keys among more and more siblings (binary
+// search: the time should grow with the logarithm of the count), and
+// filling a wide key with names in random order (n log n overall).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <sstream>
 
 #include "platform/registry/hive.h"
+#include "platform/registry/regfile.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/store.h"
 #include "tests/support/test_prefix.h"
@@ -88,6 +90,48 @@ void BM_FindSubkey(benchmark::State& state) {
     state.SetComplexityN(state.range(0));
 }
 BENCHMARK(BM_FindSubkey)->RangeMultiplier(8)->Range(1 << 10, 1 << 19)->Complexity(benchmark::oLogN);
+
+// Siblings made in random order, then listed (which puts them in order).
+void BM_AddSubkeysShuffled(benchmark::State& state) {
+    const auto n = static_cast<std::size_t>(state.range(0));
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < n; ++i) names.push_back(keyName(i));
+    std::shuffle(names.begin(), names.end(), std::mt19937(11));
+    for (auto _ : state) {
+        Key parent("", nullptr);
+        for (const std::string& name : names) parent.addSubkey(name);
+        benchmark::DoNotOptimize(parent.subkeys().front());
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_AddSubkeysShuffled)->RangeMultiplier(8)->Range(1 << 10, 1 << 19)->Complexity(benchmark::oNLogN)
+    ->Unit(benchmark::kMillisecond);
+
+// A .reg file of state.range(0) siblings of HKCU\Software\Big in random
+// order, parsed and imported (one batch, the hive written once).
+void BM_ImportShuffledRegFile(benchmark::State& state) {
+    const auto n = static_cast<std::size_t>(state.range(0));
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < n; ++i) names.push_back(keyName(i));
+    std::shuffle(names.begin(), names.end(), std::mt19937(13));
+    std::string text = "Windows Registry Editor Version 5.00\r\n";
+    for (const std::string& name : names)
+        text += "\r\n[HKEY_CURRENT_USER\\Software\\Big\\" + name + "]\r\n\"v\"=dword:00000001\r\n";
+    for (auto _ : state) {
+        state.PauseTiming();
+        {
+            testsupport::TestPrefix prefix;
+            state.ResumeTiming();
+            auto ops = winsys::parseRegText(text, "big.reg");
+            if (!ops || !winsys::applyRegOperations(ops.value(), winsys::RegView::Bits64, "big.reg"))
+                state.SkipWithError("import failed");
+            state.PauseTiming();
+        }
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ImportShuffledRegFile)->Arg(1 << 16)->Arg(500000)->Iterations(1)->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // The same through the API: open and close "Big\<name>" of HKCU.
 void BM_OpenKey(benchmark::State& state) {

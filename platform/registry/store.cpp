@@ -83,35 +83,102 @@ std::uint32_t unixSeconds(FileTime t) {
 
 // ---- Keys -----------------------------------------------------------------
 
-std::shared_ptr<Key> Key::findSubkey(std::string_view name) const {
-    auto it = std::lower_bound(subkeys_.begin(), subkeys_.end(), name,
+namespace {
+
+// FNV-1a of the upper-cased name: names that compare equal hash alike.
+std::uint64_t foldedHash(std::string_view name) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x80) {
+            h = 14695981039346656037ull;
+            for (const char d : upperCase(name)) h = (h ^ static_cast<unsigned char>(d)) * 1099511628211ull;
+            return h;
+        }
+        h = (h ^ (u >= 'a' && u <= 'z' ? u - 32u : u)) * 1099511628211ull;
+    }
+    return h;
+}
+
+} // namespace
+
+std::shared_ptr<Key> Key::findInTail(std::string_view name, std::uint64_t hash) const {
+    if (tailSlots_.empty()) return nullptr;
+    const std::size_t mask = tailSlots_.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        const TailSlot& slot = tailSlots_[i];
+        if (slot.position == 0) return nullptr;
+        if (slot.hash == hash && compareKey(subkeys_[slot.position - 1], name) == 0) return subkeys_[slot.position - 1];
+    }
+}
+
+void Key::addToTail(std::uint64_t hash, std::size_t position) {
+    const std::size_t count = subkeys_.size() - sorted_;
+    if (count * 2 > tailSlots_.size()) {
+        std::vector<TailSlot> old = std::move(tailSlots_);
+        tailSlots_.assign(std::max<std::size_t>(16, old.size() * 2), TailSlot{});
+        for (const TailSlot& s : old)
+            if (s.position) addToTail(s.hash, s.position - 1);
+    }
+    const std::size_t mask = tailSlots_.size() - 1;
+    std::size_t i = hash & mask;
+    while (tailSlots_[i].position) i = (i + 1) & mask;
+    tailSlots_[i] = TailSlot{hash, position + 1};
+}
+
+std::shared_ptr<Key> Key::findSorted(std::string_view name) const {
+    const auto sortedEnd = subkeys_.begin() + static_cast<std::ptrdiff_t>(sorted_);
+    auto it = std::lower_bound(subkeys_.begin(), sortedEnd, name,
                                [](const std::shared_ptr<Key>& k, std::string_view n) { return compareKey(k, n) < 0; });
-    if (it != subkeys_.end() && compareKey(*it, name) == 0) return *it;
-    return nullptr;
+    return it != sortedEnd && compareKey(*it, name) == 0 ? *it : nullptr;
+}
+
+std::shared_ptr<Key> Key::findSubkey(std::string_view name) const {
+    if (auto found = findSorted(name)) return found;
+    return tailSlots_.empty() ? nullptr : findInTail(name, foldedHash(name));
 }
 
 std::shared_ptr<Key> Key::addSubkey(std::string_view name, bool* created) {
     if (created) *created = false;
     // Hive files list keys in order, so most insertions go at the end.
-    auto it = subkeys_.end();
-    if (!subkeys_.empty()) {
-        const int c = compareKey(subkeys_.back(), name);
+    if (sorted_ == subkeys_.size()) {
+        const int c = subkeys_.empty() ? 1 : compareKeyNames(name, subkeys_.back()->name());
         if (c == 0) return subkeys_.back();
         if (c > 0) {
-            it = std::lower_bound(subkeys_.begin(), subkeys_.end(), name,
-                                  [](const std::shared_ptr<Key>& k, std::string_view n) { return compareKey(k, n) < 0; });
-            if (compareKey(*it, name) == 0) return *it;
+            if (created) *created = true;
+            subkeys_.push_back(std::make_shared<Key>(std::string(name), this));
+            ++sorted_;
+            return subkeys_.back();
         }
     }
+    if (auto found = findSorted(name)) return found;
+    const std::uint64_t hash = foldedHash(name);
+    if (auto found = findInTail(name, hash)) return found;
     if (created) *created = true;
-    return *subkeys_.insert(it, std::make_shared<Key>(std::string(name), this));
+    subkeys_.push_back(std::make_shared<Key>(std::string(name), this));
+    addToTail(hash, subkeys_.size() - 1);
+    return subkeys_.back();
+}
+
+void Key::sortSubkeys() const {
+    const auto less = [](const std::shared_ptr<Key>& a, const std::shared_ptr<Key>& b) {
+        return compareKeyNames(a->name(), b->name()) < 0;
+    };
+    const auto middle = subkeys_.begin() + static_cast<std::ptrdiff_t>(sorted_);
+    std::sort(middle, subkeys_.end(), less);
+    std::inplace_merge(subkeys_.begin(), middle, subkeys_.end(), less);
+    sorted_ = subkeys_.size();
+    tailSlots_ = {};
 }
 
 void Key::removeSubkey(const Key* child) {
-    auto it = std::find_if(subkeys_.begin(), subkeys_.end(), [&](const auto& k) { return k.get() == child; });
-    if (it == subkeys_.end()) return;
+    if (sorted_ < subkeys_.size()) sortSubkeys();
+    auto it = std::lower_bound(subkeys_.begin(), subkeys_.end(), child->name(),
+                               [](const std::shared_ptr<Key>& k, std::string_view n) { return compareKey(k, n) < 0; });
+    if (it == subkeys_.end() || it->get() != child) return;
     std::shared_ptr<Key> gone = std::move(*it);
     subkeys_.erase(it);
+    --sorted_;
     gone->markDeleted();
 }
 
@@ -120,6 +187,8 @@ void Key::markDeleted() {
     // cut loose from its parent and children on its own.
     std::vector<std::shared_ptr<Key>> pending = std::move(subkeys_);
     subkeys_.clear();
+    sorted_ = 0;
+    tailSlots_ = {};
     deleted_ = true;
     parent_ = nullptr;
     while (!pending.empty()) {
@@ -127,6 +196,8 @@ void Key::markDeleted() {
         pending.pop_back();
         for (auto& sub : k->subkeys_) pending.push_back(std::move(sub));
         k->subkeys_.clear();
+        k->sorted_ = 0;
+        k->tailSlots_ = {};
         k->deleted_ = true;
         k->parent_ = nullptr;
     }

@@ -68,7 +68,10 @@ public:
     bool deleted() const { return deleted_; }
 
     // Sorted by compareKeyNames.
-    const std::vector<std::shared_ptr<Key>>& subkeys() const { return subkeys_; }
+    const std::vector<std::shared_ptr<Key>>& subkeys() const {
+        if (sorted_ < subkeys_.size()) sortSubkeys();
+        return subkeys_;
+    }
     std::shared_ptr<Key> findSubkey(std::string_view name) const;
     // Finds `name` or inserts a new key by that name (case as given).
     std::shared_ptr<Key> addSubkey(std::string_view name, bool* created = nullptr);
@@ -108,7 +111,22 @@ private:
     std::string name_;
     Key* parent_;
     bool deleted_ = false;
-    std::vector<std::shared_ptr<Key>> subkeys_;
+    // The first sorted_ subkeys are in order; those after them came out of
+    // order and are found through tailSlots_ until the next listing sorts
+    // them in, so that filling a wide key in any order takes n log n time
+    // rather than a move of the vector per key.
+    mutable std::vector<std::shared_ptr<Key>> subkeys_;
+    mutable std::size_t sorted_ = 0;
+    // Open addressing by a hash of the upper-cased name, at most half full.
+    struct TailSlot {
+        std::uint64_t hash = 0;
+        std::size_t position = 0; // in subkeys_, plus one; 0 for a free slot
+    };
+    mutable std::vector<TailSlot> tailSlots_;
+    std::shared_ptr<Key> findSorted(std::string_view name) const;
+    std::shared_ptr<Key> findInTail(std::string_view name, std::uint64_t hash) const;
+    void addToTail(std::uint64_t hash, std::size_t position);
+    void sortSubkeys() const;
     std::vector<Value> values_;
     // Position of a value by its upper-cased name, built on demand for keys
     // with many values so that filling a wide key is not quadratic.

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
+
 #include "platform/core/text.h"
 #include "tests/platform/registry/tree_compare.h"
 
@@ -356,5 +359,63 @@ TEST(HiveFormat, LongNamesCompareAsTheirFirstDifferenceSays) {
         EXPECT_EQ((got > 0) - (got < 0), c.expected);
         const int back = winsys::reg::compareKeyNames(c.b, c.a);
         EXPECT_EQ((back > 0) - (back < 0), -c.expected);
+    }
+}
+
+// Keys made in any order, in any case, found, removed and listed in between:
+// each name is made once, found in any case, and listings come sorted, as a
+// map ordered by the same comparison says.
+TEST(HiveFormat, SubkeysMadeInAnyOrderAreFoundOnceAndListSorted) {
+    const std::vector<std::string> spellings[] = {
+        {"alpha", "ALPHA", "Alpha"}, {"_under"}, {"\u00e9t\u00e9", "\u00c9T\u00c9"}, {"Zeta", "zeta"},
+        {"{0000000A-KEY}", "{0000000a-key}"}, {"b"}, {"B2"}, {"wow6432node", "Wow6432Node"},
+    };
+    std::vector<std::vector<std::string>> pool;
+    for (const auto& s : spellings) pool.push_back(s);
+    for (int i = 0; i < 300; ++i) {
+        const std::string n = "k" + std::to_string(i * 7919 % 1000);
+        pool.push_back({n, winsys::upperCase(n)});
+    }
+    std::mt19937 rng(5);
+    Key root("", nullptr);
+    std::map<std::string, std::string, LessKeyName> model; // any spelling -> the first one made
+    const auto spelling = [&](const std::vector<std::string>& s) { return s[rng() % s.size()]; };
+    for (int step = 0; step < 6000; ++step) {
+        const auto& names = pool[rng() % pool.size()];
+        const std::string name = spelling(names);
+        SCOPED_TRACE("step " + std::to_string(step) + ": " + name);
+        switch (rng() % 4) {
+        case 0:
+        case 1: {
+            bool created = false;
+            const auto k = root.addSubkey(name, &created);
+            const bool fresh = model.emplace(name, name).second;
+            EXPECT_EQ(created, fresh);
+            EXPECT_EQ(k->name(), model.at(name));
+            EXPECT_EQ(k->parent(), &root);
+            break;
+        }
+        case 2: {
+            const auto k = root.findSubkey(name);
+            const auto m = model.find(name);
+            ASSERT_EQ(k != nullptr, m != model.end());
+            if (k) EXPECT_EQ(k->name(), m->second);
+            break;
+        }
+        case 3:
+            if (const auto k = root.findSubkey(name)) {
+                root.removeSubkey(k.get());
+                EXPECT_TRUE(k->deleted());
+                model.erase(name);
+                EXPECT_FALSE(root.findSubkey(name));
+            }
+            break;
+        }
+        if (step % 500 == 499) {
+            std::vector<std::string> listed, expected;
+            for (const auto& k : root.subkeys()) listed.push_back(k->name());
+            for (const auto& [key, first] : model) expected.push_back(first);
+            ASSERT_EQ(listed, expected);
+        }
     }
 }
