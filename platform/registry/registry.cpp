@@ -202,10 +202,12 @@ public:
 
     LSTATUS begin() {
         Store& s = r_.current();
-        if (winsys::reg::runningWineserver(winsys::machine().prefix())) return ERROR_SHARING_VIOLATION;
         // An open batch holds the writers' lock and read the hives when it
         // began; reading one again now would drop the batch's changes to it.
+        // It changes memory only: its end looks for a wineserver before
+        // writing anything.
         if (r_.batch) return ERROR_SUCCESS;
+        if (winsys::reg::runningWineserver(winsys::machine().prefix())) return ERROR_SHARING_VIOLATION;
         if (auto l = s.lockWriters(); !l) return code(l.error());
         locked_ = true;
         if (s.refresh()) r_.rebindHandles();
@@ -472,6 +474,11 @@ Result<void> commitRegistryBatch() {
     auto& r = win::registry();
     std::lock_guard<std::mutex> lock(r.lock);
     if (!r.batch) return Error{win::ERROR_INVALID_FUNCTION, "no batch of registry changes is open"};
+    if (auto dir = reg::runningWineserver(machine().prefix())) {
+        r.abandonBatch();
+        return Error{win::ERROR_SHARING_VIOLATION,
+                     "a wineserver began to serve the prefix (" + dir->string() + "): nothing was written"};
+    }
     r.batch = false;
     auto written = r.store->flush(r.batchChanged);
     r.batchChanged = 0;

@@ -108,7 +108,8 @@ std::optional<std::string> registryRefusal();
 // flushRegistry write nothing); commitRegistryBatch writes every changed
 // hive (all or none, as one call does), abandonRegistryBatch drops the
 // changes by reading those hives again. One batch at a time; begin fails
-// while a wineserver serves the prefix.
+// while a wineserver serves the prefix, and commit, when one began to serve
+// it meanwhile, drops the batch's changes and writes nothing.
 Result<void> beginRegistryBatch();
 Result<void> commitRegistryBatch();
 void abandonRegistryBatch();

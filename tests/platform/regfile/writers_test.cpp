@@ -154,6 +154,34 @@ TEST(RegistryWriters, ABatchKeepsItsChangesWhenAHiveFileIsTouchedMidway) {
     EXPECT_EQ(textOf(HKEY_CURRENT_USER, "Software\\Batch", "second"), "2");
 }
 
+// A wineserver that begins to serve the prefix while a batch is open: the
+// batch's end writes nothing and drops its changes.
+TEST(RegistryWriters, ABatchIsNotWrittenWhenAWineserverBeginsMidway) {
+    TestPrefix p;
+    const std::string before = readFile(p.root() / "user.reg");
+    ASSERT_TRUE(winsys::beginRegistryBatch());
+    UniqueHKey app = createKey(HKEY_CURRENT_USER, "Software\\Batch");
+    setText(app.get(), "first", "1");
+    const fs::path base = fs::path("/tmp") / (".wine-" + std::to_string(::getuid()));
+    const bool madeBase = !fs::exists(base);
+    const fs::path dir = winsys::reg::wineserverFolder(base, p.root());
+    fs::create_directories(dir);
+    const pid_t server = holdLock(dir / "lock");
+    ASSERT_GT(server, 0);
+    const auto committed = winsys::commitRegistryBatch();
+    ::kill(server, SIGKILL);
+    waitFor(server);
+    std::error_code ec;
+    fs::remove_all(madeBase ? base : dir, ec);
+    ASSERT_FALSE(committed);
+    EXPECT_EQ(committed.error().code, ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(readFile(p.root() / "user.reg"), before);
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, "Software\\Batch"));
+    app.reset();
+    p.reopen();
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, "Software\\Batch"));
+}
+
 // A writer killed right after its change returned: the change is on disk.
 // One killed while writing leaves a temporary file, which the next opening
 // of the prefix removes.
