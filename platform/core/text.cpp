@@ -1,5 +1,7 @@
 #include "platform/core/text.h"
 
+#include <cstring>
+
 namespace winsys {
 
 namespace {
@@ -197,8 +199,35 @@ char32_t foldCase(char32_t c) {
     return c;
 }
 
+namespace {
+
+// How many leading bytes of both, in whole blocks of eight, are plain ASCII
+// and equal without regard to case: where a comparison may start.
+std::size_t asciiPrefixEqualNoCase(std::string_view a, std::string_view b) {
+    constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+    // Upper case of eight plain-ASCII bytes at once: a byte from 'a' to 'z'
+    // loses 0x20. No sum carries into the next byte, all being below 0x80.
+    const auto upper = [](std::uint64_t x) {
+        const std::uint64_t fromA = x + 0x1F1F1F1F1F1F1F1Full; // high bit where the byte >= 'a'
+        const std::uint64_t pastZ = x + 0x0505050505050505ull; // high bit where the byte > 'z'
+        return x - (((fromA & ~pastZ) & kHigh) >> 2);
+    };
+    const std::size_t n = std::min(a.size(), b.size());
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t x = 0, y = 0;
+        std::memcpy(&x, a.data() + i, 8);
+        std::memcpy(&y, b.data() + i, 8);
+        if ((x | y) & kHigh) break;
+        if (x != y && upper(x) != upper(y)) break;
+    }
+    return i;
+}
+
+} // namespace
+
 int compareNoCase(std::string_view a, std::string_view b) {
-    std::size_t i = 0, j = 0;
+    std::size_t i = asciiPrefixEqualNoCase(a, b), j = i;
     while (i < a.size() && j < b.size()) {
         auto ca = static_cast<unsigned char>(a[i]);
         auto cb = static_cast<unsigned char>(b[j]);

@@ -312,10 +312,14 @@ Result<RegKeyPath> parseRegKeyPath(std::string_view text) {
     std::string_view rest = slash == std::string_view::npos ? std::string_view() : text.substr(slash + 1);
     if (!rest.empty() && rest.back() == '\\') rest.remove_suffix(1);
     RegKeyPath path;
+    // The names are plain ASCII, which no other character folds onto: only
+    // a name of the same length can match.
+    const auto same = [&](std::string_view name) { return root.size() == name.size() && equalsNoCase(root, name); };
     for (const auto& r : roots()) {
-        if (equalsNoCase(root, r.full) || equalsNoCase(root, r.abbrev)) {
+        if (same(r.full) || same(r.abbrev)) {
             path.root = r.key;
             path.rootName = r.full;
+            break;
         }
     }
     if (!path.root) {

@@ -57,6 +57,18 @@ TEST(Text, CaseInsensitiveComparison) {
         {"", "a", -1},
         // Windows compares folded to upper case: '_' (0x5F) sorts after letters.
         {"_x", "a", 1},
+        // Long texts are compared eight bytes at a time where they agree:
+        // the characters beside the letters ('@' '[' '`' '{') keep their order
+        // and only letters fold, wherever in a block they stand.
+        {"C:\\Program Files\\Vendor", "c:\\PROGRAM FILES\\vendor", 0},
+        {"abcdefgh@", "ABCDEFGH`", -1},
+        {"abcdefg`", "ABCDEFG@", 1},
+        {"abcdefg[", "ABCDEFG{", -1},
+        {"@bcdefghijklmnop", "`BCDEFGHIJKLMNOP", -1},
+        {"abcdefgzijklmnop", "ABCDEFGZIJKLMNOQ", -1},
+        {"abcdefg{", "ABCDEFGz", 1},
+        {"abcdefgh\xC3\xA9", "ABCDEFGH\xC3\x89", 0},
+        {"abcdefghi", "ABCDEFGH", 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.a) + " vs " + c.b);
