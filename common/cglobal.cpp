@@ -74,14 +74,16 @@ void addVersionTexts(const std::string& fileName, _CCollection* collection) {
     winsys::Translation first;
     std::memcpy(&first.language, value, 2);
     std::memcpy(&first.codePage, static_cast<const win::BYTE*>(value) + 2, 2);
-    const std::string key = winsys::translationKey(first);
-    for (const char* name : kVersionNames) {
-        if (!win::VerQueryValue(block, "\\StringFileInfo\\" + key + "\\" + name, &value, &len)) continue;
+    // Each name as "\StringFileInfo\<key>\<name>" finds it, the table walked once.
+    const auto values = winsys::queryVersionStrings(block, winsys::translationKey(first), kVersionNames);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (!values[i]) continue;
         // The layer keeps `len` inside the block; the text is taken whole.
-        const auto* text = static_cast<const std::uint8_t*>(value);
-        const std::size_t bytes = std::min<std::size_t>(std::size_t{len} * 2, block.data() + block.size() - text);
+        const auto* text = static_cast<const std::uint8_t*>(values[i]->buffer);
+        const std::size_t bytes =
+            std::min<std::size_t>(std::size_t{values[i]->len} * 2, block.data() + block.size() - text);
         VARIANT item = makeText(TrimAtNull(winsys::fromUtf16leBytes(text, bytes)));
-        VARIANT itemKey = makeText(name);
+        VARIANT itemKey = makeText(kVersionNames[i]);
         collection->Add(&item, &itemKey, nullptr, nullptr);
     }
 }

@@ -1,7 +1,6 @@
 #include "platform/pe/version.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <iterator>
 
 #include "platform/core/lasterror.h"
@@ -120,9 +119,33 @@ BOOL VerQueryValue(std::span<const BYTE> block, std::string_view subBlock, const
 namespace winsys {
 
 std::string translationKey(Translation t) {
-    char buf[9];
-    std::snprintf(buf, sizeof buf, "%04X%04X", unsigned{t.language}, unsigned{t.codePage});
-    return buf;
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const std::uint32_t both = std::uint32_t{t.language} << 16 | t.codePage;
+    std::string out(8, '0');
+    for (int i = 0; i < 8; ++i) out[static_cast<std::size_t>(i)] = kHex[(both >> (28 - 4 * i)) & 0xF];
+    return out;
+}
+
+std::vector<std::optional<VersionValue>> queryVersionStrings(std::span<const std::uint8_t> block,
+                                                             std::string_view table,
+                                                             std::span<const char* const> names) {
+    std::vector<std::optional<VersionValue>> found(names.size());
+    auto root = readNode(block, 0, block.size());
+    if (root) root = child(block, *root, "StringFileInfo");
+    if (root) root = child(block, *root, table);
+    if (!root) return found;
+    std::size_t left = names.size();
+    forEachChild(block, *root, [&](const Node& c) {
+        const std::string name = key(block, c);
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (found[i] || !equalsNoCase(name, names[i])) continue;
+            found[i] = VersionValue{block.data() + c.valueAt,
+                                    static_cast<win::UINT>(c.type == kTextValue ? c.valueBytes / 2 : c.valueBytes)};
+            --left;
+        }
+        return left > 0;
+    });
+    return found;
 }
 
 const std::string* VersionInfo::find(std::string_view tableKey, std::string_view name) const {

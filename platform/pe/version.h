@@ -63,6 +63,19 @@ struct Translation {
 // "040904B0": language and code page as eight upper-case hexadecimal digits.
 std::string translationKey(Translation t);
 
+// What VerQueryValue gives for one value: where it starts and its length.
+struct VersionValue {
+    const void* buffer = nullptr;
+    win::UINT len = 0;
+};
+// The values "\StringFileInfo\<table>\<name>" of each of `names` (plain
+// names: not empty, no backslash), each exactly as VerQueryValue finds it
+// (none where it fails), in one walk of that table with each of its keys
+// decoded once.
+std::vector<std::optional<VersionValue>> queryVersionStrings(std::span<const std::uint8_t> block,
+                                                             std::string_view table,
+                                                             std::span<const char* const> names);
+
 struct StringTable {
     std::string key; // as the file spells it
     std::vector<std::pair<std::string, std::string>> strings; // name -> text, in file order

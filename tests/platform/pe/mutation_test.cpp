@@ -106,6 +106,16 @@ void exercise(const Bytes& b) {
         const bool text = sub[1] == 'S';
         ASSERT_TRUE(inside(p, std::size_t{len} * (text ? 2 : 1), *block)) << sub;
     }
+    // A table's names found in one walk are what one query each finds.
+    static constexpr const char* kNames[] = {"CompanyName", "Comments", "ProductName", "FileVersion"};
+    const auto values = queryVersionStrings(*block, "040904B0", kNames);
+    for (std::size_t i = 0; i < std::size(kNames); ++i) {
+        const void* p = nullptr;
+        win::UINT len = 0;
+        const bool ok = win::VerQueryValue(*block, std::string("\\StringFileInfo\\040904B0\\") + kNames[i], &p, &len);
+        ASSERT_EQ(values[i].has_value(), ok) << kNames[i];
+        if (ok) ASSERT_TRUE(values[i]->buffer == p && values[i]->len == len) << kNames[i];
+    }
 }
 
 } // namespace

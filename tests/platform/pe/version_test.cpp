@@ -103,6 +103,31 @@ TEST(VerQueryValue, SubBlocks) {
     EXPECT_EQ(std::vector<std::uint8_t>(t, t + len), (std::vector<std::uint8_t>{0x09, 0x04, 0xB0, 0x04, 0x07, 0x04, 0xE4, 0x04}));
 }
 
+// Several names of one table in one walk: each exactly what VerQueryValue
+// gives for its sub-block, a repeated or differently cased name included.
+TEST(VerQueryValue, NamesOfOneTableAtOnceAgreeWithOneByOne) {
+    PeVersion v = twoTranslations();
+    v.tables[0].strings.push_back({"companyname", "Second Acme"}); // a later duplicate never wins
+    const auto block = buildVersionBlock(v);
+    static constexpr const char* kNames[] = {"ProductName", "CompanyName", "COMPANYNAME", "Comments", "Missing"};
+    for (const char* table : {"040904B0", "040704e4", "040904E4"}) {
+        SCOPED_TRACE(table);
+        const auto values = queryVersionStrings(block, table, kNames);
+        ASSERT_EQ(values.size(), std::size(kNames));
+        for (std::size_t i = 0; i < std::size(kNames); ++i) {
+            SCOPED_TRACE(kNames[i]);
+            const void* p = nullptr;
+            win::UINT len = 0;
+            const bool ok = win::VerQueryValue(block, std::string("\\StringFileInfo\\") + table + "\\" + kNames[i], &p, &len);
+            ASSERT_EQ(values[i].has_value(), ok);
+            if (!ok) continue;
+            EXPECT_EQ(values[i]->buffer, p);
+            EXPECT_EQ(values[i]->len, len);
+        }
+    }
+    EXPECT_EQ(queryText(block, "\\StringFileInfo\\040904B0\\companyname"), "Acme Corp");
+}
+
 TEST(VerQueryValue, RootNeedsAWholeSignedFixedInfo) {
     auto block = buildVersionBlock(twoTranslations());
     // The fixed info starts after the 6-byte header and "VS_VERSION_INFO\0", aligned: offset 40.
