@@ -1,15 +1,22 @@
 #include "platform/core/guid.h"
 
-#include <cstdio>
 #include <random>
 
 namespace winsys {
 
 std::string guidToString(const win::GUID& g) {
-    char buf[39];
-    std::snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2, g.Data3,
-                  g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
-    return buf;
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out = "{00000000-0000-0000-0000-000000000000}";
+    // Writes `digits` hexadecimal digits of v ending before `end`.
+    const auto put = [&](std::size_t end, std::uint32_t v, int digits) {
+        for (int i = 1; i <= digits; ++i, v >>= 4) out[end - static_cast<std::size_t>(i)] = kHex[v & 0xF];
+    };
+    put(9, g.Data1, 8);
+    put(14, g.Data2, 4);
+    put(19, g.Data3, 4);
+    static constexpr std::size_t kByteEnd[8] = {22, 24, 27, 29, 31, 33, 35, 37};
+    for (int i = 0; i < 8; ++i) put(kByteEnd[i], g.Data4[i], 2);
+    return out;
 }
 
 std::optional<win::GUID> guidFromString(std::string_view t) {

@@ -8,6 +8,8 @@ using namespace winsys;
 TEST(Guid, TextFormRoundTrips) {
     win::GUID g{0x0000ABCD, 0x00EF, 0x0A12, {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}};
     EXPECT_EQ(guidToString(g), "{0000ABCD-00EF-0A12-0123-456789ABCDEF}");
+    EXPECT_EQ(guidToString({0xFEDCBA98, 0xF00F, 0x10A0, {0xFF, 0x00, 0xA5, 0x5A, 0x0F, 0xF0, 0x12, 0x21}}),
+              "{FEDCBA98-F00F-10A0-FF00-A55A0FF01221}");
     auto back = guidFromString("{0000abcd-00ef-0a12-0123-456789abcdef}");
     ASSERT_TRUE(back);
     EXPECT_EQ(*back, g);
