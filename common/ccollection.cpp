@@ -37,34 +37,29 @@ HRESULT ItemList::raise(LONG number) const { return raiseListError(number, sourc
 
 namespace {
 
-std::size_t hashOf(const std::string& upperKey) { return std::hash<std::string_view>{}(upperKey); }
-
 constexpr std::uint64_t kHashHalf = 0xFFFFFFFF00000000ull;
 
 std::size_t positionIn(std::uint64_t slot) { return static_cast<std::size_t>(slot & ~kHashHalf) - 1; }
 
 } // namespace
 
-std::optional<std::size_t> ItemList::findUpperKey(const std::string& upperKey, std::size_t hash) const {
+std::optional<std::size_t> ItemList::findKey(std::string_view key, std::uint64_t hash) const {
     if (!slots_.empty()) {
         const std::size_t mask = slots_.size() - 1;
-        const std::uint64_t half = static_cast<std::uint64_t>(hash) & kHashHalf;
+        const std::uint64_t half = hash & kHashHalf;
         for (std::size_t i = hash & mask; slots_[i] != 0; i = (i + 1) & mask) {
             if ((slots_[i] & kHashHalf) != half) continue;
             const std::size_t position = positionIn(slots_[i]);
-            if (items_[position].upperKey == upperKey) return position;
+            if (winsys::equalsNoCase(*items_[position].key, key)) return position;
         }
         return std::nullopt;
     }
     for (std::size_t k = 0; k < items_.size(); ++k)
-        if (items_[k].key && items_[k].upperKey == upperKey) return k;
+        if (items_[k].key && items_[k].hash == hash && winsys::equalsNoCase(*items_[k].key, key)) return k;
     return std::nullopt;
 }
 
-std::optional<std::size_t> ItemList::findKey(const std::string& key) const {
-    const std::string upper = winsys::upperCase(key);
-    return findUpperKey(upper, hashOf(upper));
-}
+std::optional<std::size_t> ItemList::findKey(std::string_view key) const { return findKey(key, winsys::hashNoCase(key)); }
 
 void ItemList::placeInIndex(std::size_t position) {
     const std::size_t hash = items_[position].hash;
@@ -152,9 +147,8 @@ HRESULT ItemList::locate(const VARIANT& index, std::size_t* position) const {
 HRESULT ItemList::add(VARIANT value, std::optional<std::string> key, const VARIANT* before, const VARIANT* after) {
     const bool hasBefore = !omitted(before), hasAfter = !omitted(after);
     if (hasBefore && hasAfter) return raise(5);
-    std::string upperKey = key ? winsys::upperCase(*key) : std::string();
-    const std::size_t hash = key ? hashOf(upperKey) : 0;
-    if (key && findUpperKey(upperKey, hash)) return raise(457);
+    const std::uint64_t hash = key ? winsys::hashNoCase(*key) : 0;
+    if (key && findKey(*key, hash)) return raise(457);
     std::size_t at = items_.size();
     if (hasBefore || hasAfter) {
         if (HRESULT h = locate(hasBefore ? *before : *after, &at); FAILED(h)) return h;
@@ -162,7 +156,7 @@ HRESULT ItemList::add(VARIANT value, std::optional<std::string> key, const VARIA
     }
     const bool appended = at == items_.size();
     items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at),
-                  Entry{std::move(key), std::move(upperKey), hash, std::move(value)});
+                  Entry{std::move(key), hash, std::move(value)});
     indexAdded(at, appended);
     return S_OK;
 }

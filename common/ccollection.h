@@ -32,7 +32,7 @@ public:
     // (error 9 outside 1 to count, 13 when not a number).
     win::HRESULT item(const win::VARIANT& index, win::VARIANT* out) const;
     win::HRESULT remove(const win::VARIANT& index);
-    bool contains(const std::string& key) const { return findKey(key).has_value(); }
+    bool contains(std::string_view key) const { return findKey(key).has_value(); }
     void clear() {
         items_.clear();
         slots_.clear();
@@ -51,12 +51,12 @@ public:
 private:
     struct Entry {
         std::optional<std::string> key;
-        std::string upperKey; // the key upper-cased, as keys compare
-        std::size_t hash = 0; // of upperKey, for a keyed item
+        std::uint64_t hash = 0; // hashNoCase of the key, for a keyed item
         win::VARIANT value;
     };
-    std::optional<std::size_t> findUpperKey(const std::string& upperKey, std::size_t hash) const;
-    std::optional<std::size_t> findKey(const std::string& key) const;
+    // Keys are compared in place, without regard to case.
+    std::optional<std::size_t> findKey(std::string_view key, std::uint64_t hash) const;
+    std::optional<std::size_t> findKey(std::string_view key) const;
     // The 0-based position that `index` names.
     win::HRESULT locate(const win::VARIANT& index, std::size_t* position) const;
 

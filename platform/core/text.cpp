@@ -1,6 +1,7 @@
 #include "platform/core/text.h"
 
 #include <cstring>
+#include <optional>
 
 namespace winsys {
 
@@ -201,17 +202,20 @@ char32_t foldCase(char32_t c) {
 
 namespace {
 
+constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+
+// Upper case of eight plain-ASCII bytes at once: a byte from 'a' to 'z'
+// loses 0x20. No sum carries into the next byte, all being below 0x80.
+std::uint64_t upper8(std::uint64_t x) {
+    const std::uint64_t fromA = x + 0x1F1F1F1F1F1F1F1Full; // high bit where the byte >= 'a'
+    const std::uint64_t pastZ = x + 0x0505050505050505ull; // high bit where the byte > 'z'
+    return x - (((fromA & ~pastZ) & kHigh) >> 2);
+}
+
 // How many leading bytes of both, in whole blocks of eight, are plain ASCII
 // and equal without regard to case: where a comparison may start.
 std::size_t asciiPrefixEqualNoCase(std::string_view a, std::string_view b) {
-    constexpr std::uint64_t kHigh = 0x8080808080808080ull;
-    // Upper case of eight plain-ASCII bytes at once: a byte from 'a' to 'z'
-    // loses 0x20. No sum carries into the next byte, all being below 0x80.
-    const auto upper = [](std::uint64_t x) {
-        const std::uint64_t fromA = x + 0x1F1F1F1F1F1F1F1Full; // high bit where the byte >= 'a'
-        const std::uint64_t pastZ = x + 0x0505050505050505ull; // high bit where the byte > 'z'
-        return x - (((fromA & ~pastZ) & kHigh) >> 2);
-    };
+    const auto upper = upper8;
     const std::size_t n = std::min(a.size(), b.size());
     std::size_t i = 0;
     for (; i + 8 <= n; i += 8) {
@@ -260,6 +264,43 @@ std::string upperCase(std::string_view s) {
     out.resize(i);
     while (i < s.size()) encodeOne(foldCase(decodeOne(s, i, true)), out);
     return out;
+}
+
+namespace {
+
+// A hash of the bytes of `s` eight at a time, each block upper-cased first
+// when `fold` (then every byte must be plain ASCII: nothing when one is not).
+std::optional<std::uint64_t> blockHash(std::string_view s, bool fold) {
+    const auto mix = [](std::uint64_t h, std::uint64_t w) {
+        h = (h ^ w) * 0x9E3779B97F4A7C15ull;
+        return h ^ (h >> 29);
+    };
+    std::uint64_t h = 0xCBF29CE484222325ull;
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t w = 0;
+        std::memcpy(&w, s.data() + i, 8);
+        if (fold) {
+            if (w & kHigh) return std::nullopt;
+            w = upper8(w);
+        }
+        h = mix(h, w);
+    }
+    std::uint64_t tail = 0;
+    if (i < s.size()) std::memcpy(&tail, s.data() + i, s.size() - i);
+    if (fold) {
+        if (tail & kHigh) return std::nullopt;
+        tail = upper8(tail);
+    }
+    return mix(mix(h, tail), s.size());
+}
+
+} // namespace
+
+std::uint64_t hashNoCase(std::string_view s) {
+    // Of the bytes of upperCase(s): plain ASCII is upper-cased as it is read.
+    if (auto h = blockHash(s, true)) return *h;
+    return *blockHash(upperCase(s), false);
 }
 
 std::string lowerCase(std::string_view s) {

@@ -53,6 +53,9 @@ struct LessNoCase {
     bool operator()(std::string_view a, std::string_view b) const { return compareNoCase(a, b) < 0; }
 };
 std::string upperCase(std::string_view utf8);
+// A hash of the text's upper case: texts that equalsNoCase finds equal hash
+// alike. Plain ASCII is hashed as it is read, without a copy.
+std::uint64_t hashNoCase(std::string_view utf8);
 std::string lowerCase(std::string_view utf8);
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix);

@@ -83,25 +83,6 @@ std::uint32_t unixSeconds(FileTime t) {
 
 // ---- Keys -----------------------------------------------------------------
 
-namespace {
-
-// FNV-1a of the upper-cased name: names that compare equal hash alike.
-std::uint64_t foldedHash(std::string_view name) {
-    std::uint64_t h = 14695981039346656037ull;
-    for (const char c : name) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u >= 0x80) {
-            h = 14695981039346656037ull;
-            for (const char d : upperCase(name)) h = (h ^ static_cast<unsigned char>(d)) * 1099511628211ull;
-            return h;
-        }
-        h = (h ^ (u >= 'a' && u <= 'z' ? u - 32u : u)) * 1099511628211ull;
-    }
-    return h;
-}
-
-} // namespace
-
 std::shared_ptr<Key> Key::findInTail(std::string_view name, std::uint64_t hash) const {
     if (tailSlots_.empty()) return nullptr;
     const std::size_t mask = tailSlots_.size() - 1;
@@ -135,7 +116,7 @@ std::shared_ptr<Key> Key::findSorted(std::string_view name) const {
 
 std::shared_ptr<Key> Key::findSubkey(std::string_view name) const {
     if (auto found = findSorted(name)) return found;
-    return tailSlots_.empty() ? nullptr : findInTail(name, foldedHash(name));
+    return tailSlots_.empty() ? nullptr : findInTail(name, hashNoCase(name));
 }
 
 std::shared_ptr<Key> Key::addSubkey(std::string_view name, bool* created) {
@@ -152,7 +133,7 @@ std::shared_ptr<Key> Key::addSubkey(std::string_view name, bool* created) {
         }
     }
     if (auto found = findSorted(name)) return found;
-    const std::uint64_t hash = foldedHash(name);
+    const std::uint64_t hash = hashNoCase(name);
     if (auto found = findInTail(name, hash)) return found;
     if (created) *created = true;
     subkeys_.push_back(std::make_shared<Key>(std::string(name), this));

@@ -93,3 +93,30 @@ TEST(Text, CaseInsensitiveComparison) {
     EXPECT_TRUE(endsWithNoCase("File.DLL", ".dll"));
     EXPECT_FALSE(endsWithNoCase("dll", ".dll"));
 }
+
+// Texts equal without regard to case hash alike, however long and whatever
+// they hold; a few that differ (in a letter, a neighbour of the letters, the
+// length) hash apart.
+TEST(Text, HashesWithoutRegardToCase) {
+    const struct {
+        const char* a;
+        const char* b;
+    } same[] = {
+        {"", ""},
+        {"dLL", "DLL"},
+        {"manufacturer", "MANUFACTURER"},
+        {"{0000ABCD-00ef-0A12-0123-456789abcdef}", "{0000abcd-00EF-0a12-0123-456789ABCDEF}"},
+        {"\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89"},
+        {"abcdefgh\xC3\xA9", "ABCDEFGH\xC3\x89"},
+    };
+    for (const auto& c : same) {
+        SCOPED_TRACE(std::string(c.a) + " / " + c.b);
+        ASSERT_TRUE(equalsNoCase(c.a, c.b));
+        EXPECT_EQ(hashNoCase(c.a), hashNoCase(c.b));
+    }
+    const std::string_view apart[] = {"", "a", std::string_view("a\0", 2), "b", "@", "`", "abcdefgh", "abcdefgi",
+                                      "abcdefgh@", "abcdefgh`", "\xC3\xA9", "\xC3\xAA"};
+    for (std::size_t i = 0; i < std::size(apart); ++i)
+        for (std::size_t j = i + 1; j < std::size(apart); ++j)
+            EXPECT_NE(hashNoCase(apart[i]), hashNoCase(apart[j])) << i << " / " << j;
+}
