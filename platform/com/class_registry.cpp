@@ -95,6 +95,35 @@ std::optional<std::string> serverOf(REFCLSID clsid) {
     return path;
 }
 
+// The factory of a class, remembered beside the registry's change stamp:
+// creating many objects of one class asks its library once. Libraries stay
+// loaded, so a factory stays usable; any change of the registry (the class
+// registered elsewhere or no more, another machine) makes it asked again.
+struct KnownFactory {
+    std::uint64_t stamp;
+    ComPtr<IClassFactory> factory;
+};
+std::mutex& factoriesMutex() {
+    static std::mutex m;
+    return m;
+}
+std::map<CLSID, KnownFactory>& knownFactories() {
+    static auto* known = new std::map<CLSID, KnownFactory>; // outlives every static of the process
+    return *known;
+}
+
+ComPtr<IClassFactory> rememberedFactory(REFCLSID clsid, std::uint64_t stamp) {
+    std::lock_guard guard(factoriesMutex());
+    auto it = knownFactories().find(clsid);
+    if (it == knownFactories().end() || it->second.stamp != stamp) return {};
+    return it->second.factory;
+}
+
+void rememberFactory(REFCLSID clsid, std::uint64_t stamp, const ComPtr<IClassFactory>& factory) {
+    std::lock_guard guard(factoriesMutex());
+    knownFactories()[clsid] = KnownFactory{stamp, factory};
+}
+
 HRESULT fail(HRESULT h, std::string description) {
     SetErrorInfo(0, createErrorInfo(std::move(description), "").get());
     return h;
@@ -219,8 +248,14 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsctx, void*, REFIID riid, void*
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD clsctx, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
+    const std::uint64_t stamp = winsys::registryChangeStamp();
     winsys::com::ComPtr<IClassFactory> factory;
-    if (HRESULT h = CoGetClassObject(clsid, clsctx, nullptr, IClassFactory::iid, factory.putVoid()); FAILED(h)) return h;
+    if (clsctx & CLSCTX_INPROC_SERVER) factory = winsys::com::rememberedFactory(clsid, stamp);
+    if (!factory) {
+        if (HRESULT h = CoGetClassObject(clsid, clsctx, nullptr, IClassFactory::iid, factory.putVoid()); FAILED(h))
+            return h;
+        winsys::com::rememberFactory(clsid, stamp, factory);
+    }
     const HRESULT h = factory->CreateInstance(outer, riid, ppv);
     if (h == E_NOINTERFACE)
         return fail(h, "Class " + winsys::guidToString(clsid) + " does not offer interface " + winsys::guidToString(riid));

@@ -423,6 +423,22 @@ TEST_F(ComServer, UnregisteredClassesCannotBeCreated) {
     EXPECT_EQ(createInstance(CLSID_CTestList, &list), S_OK);
 }
 
+// Creating a class again after its registration changed follows the
+// registry, not what the last creation found.
+TEST_F(ComServer, ACreationFollowsTheClassRegistrationAsItIsNow) {
+    EXPECT_TRUE(newList());
+    EXPECT_TRUE(newList());
+    const std::string server = "CLSID\\" + guidToString(CLSID_CTestList) + "\\InprocServer32";
+    setRegText(server, "Z:\\nonexistent\\libnothing.so");
+    ComPtr<_CTestList> list;
+    EXPECT_EQ(createInstance(CLSID_CTestList, &list), CO_E_DLLNOTFOUND);
+    setRegText(server, libraryWindowsPath());
+    EXPECT_TRUE(newList());
+    std::string message;
+    ASSERT_EQ(runSelfRegistration(COMTESTLIB_PATH, true, &message), S_OK) << message;
+    EXPECT_EQ(createInstance(CLSID_CTestList, &list), REGDB_E_CLASSNOTREG);
+}
+
 TEST_F(ComServer, UnregisteringKeepsAProgIdThatNowNamesAnotherClass) {
     setRegText("ComTestLib.CTestList.1\\CLSID", guidToString(CLSID_CTestGlobal));
     std::string message;
