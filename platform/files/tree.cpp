@@ -161,11 +161,15 @@ int copyRange(int in, int out, off_t at, off_t length, off_t* reached) {
     return 0;
 }
 
-// Copies the bytes of `in` to the new, empty file `out`, holes kept: only
-// the ranges holding data are written, and the size is set at the end, so
-// a sparse file takes no more room in its copy. Returns errno.
-int copyBytes(int in, int out, off_t size) {
-    off_t at = 0, length = size;
+// Copies the bytes of `in` (`st` as it is open) to the new, empty file
+// `out`, holes kept: of a file with fewer blocks than bytes only the ranges
+// holding data are written and the size is set at the end, so a sparse
+// file takes no more room in its copy. Returns errno.
+int copyBytes(int in, int out, const struct stat& st) {
+    const off_t size = st.st_size;
+    off_t reached = 0;
+    if (static_cast<off_t>(st.st_blocks) * 512 >= size) return copyRange(in, out, 0, size, &reached); // no holes
+    off_t at = 0;
     while (at < size) {
         off_t data = ::lseek(in, at, SEEK_DATA);
         if (data < 0 && errno == ENXIO) break; // a hole up to the end
@@ -173,15 +177,12 @@ int copyBytes(int in, int out, off_t size) {
         if (data < 0) data = at; // the file system cannot say: all of it is data
         if (data >= size) break;
         if (hole < 0 || hole > size) hole = size;
-        off_t reached = data;
         if (const int err = copyRange(in, out, data, hole - data, &reached)) return err;
-        if (reached < hole) { // the file got shorter: copy what there is
-            length = reached;
-            break;
-        }
+        if (reached < hole) return 0; // the file got shorter: copy what there is
         at = hole;
     }
-    if (::ftruncate(out, length) != 0) return errno;
+    // A hole at the end has no data to write: the size makes it.
+    if (reached < size && ::ftruncate(out, size) != 0) return errno;
     return 0;
 }
 
@@ -429,7 +430,7 @@ private:
                 out = UniqueFd(::openat(staging, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
                 if (!out && (errno != EEXIST || tries > 100)) return systemError(errno, dst_.text(), false);
             }
-            int err = copyBytes(in.get(), out.get(), st.st_size);
+            int err = copyBytes(in.get(), out.get(), now);
             TreeResult kept = err ? std::nullopt : attributes(in.get(), out.get(), true, false);
             if (!err && !kept && (::fchmod(out.get(), mode) != 0 || ::futimens(out.get(), times) != 0)) err = errno;
             if (!err && !kept && ::renameat(staging, temp.c_str(), dstFolder, dstName.c_str()) != 0) err = errno;
@@ -442,7 +443,7 @@ private:
 
         UniqueFd out(::openat(dstFolder, dstName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!out) return systemError(errno, dst_.text(), false);
-        int err = copyBytes(in.get(), out.get(), st.st_size);
+        int err = copyBytes(in.get(), out.get(), now);
         // Attributes while the new file is still writable by its owner.
         TreeResult kept = err ? std::nullopt : attributes(in.get(), out.get(), true, false);
         if (!err && !kept && (::fchmod(out.get(), mode) != 0 || ::futimens(out.get(), times) != 0)) err = errno;
@@ -459,8 +460,6 @@ private:
                           const std::string& dstName, const std::optional<struct stat>& there) {
         UniqueFd in(::openat(srcFolder, srcName.c_str(), kOpenFolder));
         if (!in) return systemError(errno, src_.text(), true);
-        struct stat opened; // the folder itself, for the record
-        if (::fstat(in.get(), &opened) != 0) return systemError(errno, src_.text(), true);
         UniqueFd out;
         std::unordered_map<std::string, std::string> existing; // folded name -> name, of a merged folder
         if (there) {
@@ -484,7 +483,9 @@ private:
         }
 
         if (auto failed = attributes(in.get(), out.get(), !there, true)) return failed;
-        note(opened);
+        // Recorded as looked at: a folder put in its place since then is
+        // another one, which a removal by the record leaves.
+        note(st);
 
         std::vector<FolderEntry> entries;
         if (!listFolder(in.get(), &entries)) return systemError(errno, src_.text(), true);
