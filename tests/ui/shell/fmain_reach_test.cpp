@@ -206,7 +206,9 @@ TEST_F(Reach, EnterPressesTheFocusedRibbonButton) {
         for (int waited = 0; row.dispatched && spy.count() == 0 && waited < 5000; waited += 20) QTest::qWait(20);
         EXPECT_EQ(menuOpened, row.opensFileMenu);
         ASSERT_EQ(spy.count(), row.dispatched ? 1 : 0);
-        if (row.dispatched) EXPECT_EQ(spy.at(0).at(0).toInt(), row.dispatched);
+        if (row.dispatched) {
+            EXPECT_EQ(spy.at(0).at(0).toInt(), row.dispatched);
+        }
     }
 }
 
