@@ -98,6 +98,36 @@ pid_t holdLock(const fs::path& file) {
     return pid;
 }
 
+// A stand-in for a wineserver serving the prefix: a process holding the lock
+// of the server folder Wine would use for it. The folder goes with the object.
+class StandInWineserver {
+public:
+    explicit StandInWineserver(const fs::path& prefix)
+        : base_(fs::path("/tmp") / (".wine-" + std::to_string(::getuid()))), madeBase_(!fs::exists(base_)),
+          dir_(winsys::reg::wineserverFolder(base_, prefix)) {
+        fs::create_directories(dir_);
+        pid_ = holdLock(dir_ / "lock");
+    }
+    ~StandInWineserver() {
+        stop();
+        std::error_code ec;
+        fs::remove_all(madeBase_ ? base_ : dir_, ec);
+    }
+    bool running() const { return pid_ > 0; }
+    void stop() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGKILL);
+        waitFor(pid_);
+        pid_ = -1;
+    }
+
+private:
+    fs::path base_;
+    bool madeBase_;
+    fs::path dir_;
+    pid_t pid_ = -1;
+};
+
 } // namespace
 
 // Twenty regtool processes adding a key each at the same moment: the
@@ -162,17 +192,10 @@ TEST(RegistryWriters, ABatchIsNotWrittenWhenAWineserverBeginsMidway) {
     ASSERT_TRUE(winsys::beginRegistryBatch());
     UniqueHKey app = createKey(HKEY_CURRENT_USER, "Software\\Batch");
     setText(app.get(), "first", "1");
-    const fs::path base = fs::path("/tmp") / (".wine-" + std::to_string(::getuid()));
-    const bool madeBase = !fs::exists(base);
-    const fs::path dir = winsys::reg::wineserverFolder(base, p.root());
-    fs::create_directories(dir);
-    const pid_t server = holdLock(dir / "lock");
-    ASSERT_GT(server, 0);
+    StandInWineserver server(p.root());
+    ASSERT_TRUE(server.running());
     const auto committed = winsys::commitRegistryBatch();
-    ::kill(server, SIGKILL);
-    waitFor(server);
-    std::error_code ec;
-    fs::remove_all(madeBase ? base : dir, ec);
+    server.stop();
     ASSERT_FALSE(committed);
     EXPECT_EQ(committed.error().code, ERROR_SHARING_VIOLATION);
     EXPECT_EQ(readFile(p.root() / "user.reg"), before);
@@ -222,12 +245,8 @@ TEST(RegistryWriters, AKilledWriterLosesNothingAndLeavesNothingBehind) {
 TEST(RegistryWriters, AServedPrefixIsOnlyRead) {
     TestPrefix p;
     setText(createKey(HKEY_CURRENT_USER, "Software\\Kept").get(), "v", "before");
-    const fs::path base = fs::path("/tmp") / (".wine-" + std::to_string(::getuid()));
-    const bool madeBase = !fs::exists(base);
-    const fs::path dir = winsys::reg::wineserverFolder(base, p.root());
-    fs::create_directories(dir);
-    const pid_t server = holdLock(dir / "lock");
-    ASSERT_GT(server, 0);
+    StandInWineserver server(p.root());
+    ASSERT_TRUE(server.running());
     const std::string before = readFile(p.root() / "user.reg");
 
     EXPECT_EQ(textOf(HKEY_CURRENT_USER, "Software\\Kept", "v"), "before");
@@ -244,12 +263,9 @@ TEST(RegistryWriters, AServedPrefixIsOnlyRead) {
     EXPECT_EQ(regtool(p.root(), {"query", "HKCU\\Software\\Kept"}).code, 0);
     EXPECT_EQ(readFile(p.root() / "user.reg"), before);
 
-    ::kill(server, SIGKILL);
-    waitFor(server);
+    server.stop();
     EXPECT_FALSE(winsys::registryRefusal());
     EXPECT_EQ(RegSetValueEx(k.get(), "v", REG_SZ, sz("after")), ERROR_SUCCESS);
-    std::error_code ec;
-    fs::remove_all(madeBase ? base : dir, ec);
 }
 
 // Wine's own server, where Wine is installed.
